@@ -1,0 +1,150 @@
+#include "datamodule.h"
+#include "errors.h"
+#include "firebird.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+DatabaseConfig &currentConfig()
+{
+    static DatabaseConfig config;
+    return config;
+}
+
+QString connectionName()
+{
+    return QString::fromLatin1(TdtmDBGeral::ConnectionName);
+}
+
+// "PWD=...;" / "Password=...;" entries of an ODBC connection string.
+const QRegularExpression &passwordEntry()
+{
+    static const QRegularExpression re(u"((?:^|;)\\s*(?:PWD|PASSWORD)\\s*=\\s*)(\\{[^}]*\\}|[^;]*)"_s,
+                                       QRegularExpression::CaseInsensitiveOption);
+    return re;
+}
+
+// Every secret the configuration carries: the password and any password inside the name.
+QStringList secretsOf(const DatabaseConfig &config)
+{
+    QStringList secrets;
+    if (!config.password.isEmpty())
+        secrets.append(config.password);
+    auto it = passwordEntry().globalMatch(config.name);
+    while (it.hasNext()) {
+        QString value = it.next().captured(2).trimmed();
+        if (value.startsWith(u'{') && value.endsWith(u'}'))
+            value = value.mid(1, value.size() - 2);
+        if (!value.isEmpty())
+            secrets.append(value);
+    }
+    return secrets;
+}
+
+QString masked(QString text, const QStringList &secrets)
+{
+    for (const QString &secret : secrets)
+        text.replace(secret, u"****"_s);
+    return text;
+}
+
+// A Firebird name without a server part ("host:path", "host/port:path", "inet://...") opens the
+// file with the embedded engine. "C:\..." is a Windows drive, not a host.
+bool isEmbeddedFirebird(const DatabaseConfig &config)
+{
+    if (!config.host.isEmpty())
+        return false;
+    const qsizetype colon = config.name.indexOf(u':');
+    if (colon < 0)
+        return true;
+    return colon == 1 && config.name.at(0).isLetter();
+}
+
+QString withOption(const QString &options, const QString &key, const QString &entry)
+{
+    if (options.contains(key, Qt::CaseInsensitive))
+        return options;
+    return options.trimmed().isEmpty() ? entry : options + u';' + entry;
+}
+
+} // namespace
+
+void TdtmDBGeral::open(const DatabaseConfig &config)
+{
+    close();
+
+    const QString driver = config.driver.trimmed().toUpper();
+    QStringList secrets = secretsOf(config);
+    if (driver == u"QIBASE"_s && config.password.isEmpty())
+        secrets.append(u"masterkey"_s);
+    const QString shownName = masked(config.name, secrets);
+
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        throw EDatabaseError(u"Driver de banco de dados '%1' não disponível."_s.arg(config.driver));
+
+    bool opened = false;
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName());
+        db.setDatabaseName(config.name);
+        if (!config.host.isEmpty())
+            db.setHostName(config.host);
+        if (config.port > 0)
+            db.setPort(config.port);
+        QString options = config.options;
+        if (driver == u"QIBASE"_s) {
+            if (isEmbeddedFirebird(config))
+                prepareFirebirdEmbedded();
+            db.setUserName(config.user.isEmpty() ? u"SYSDBA"_s : config.user);
+            db.setPassword(config.password.isEmpty() ? u"masterkey"_s : config.password);
+            options = withOption(options, u"ISC_DPB_LC_CTYPE"_s, u"ISC_DPB_LC_CTYPE=UTF8"_s);
+        } else {
+            if (!config.user.isEmpty())
+                db.setUserName(config.user);
+            if (!config.password.isEmpty())
+                db.setPassword(config.password);
+        }
+        db.setConnectOptions(options);
+        opened = db.open();
+        if (!opened)
+            failure = db.lastError().text().trimmed();
+    }
+    if (!opened) {
+        QSqlDatabase::removeDatabase(connectionName());
+        QString message = u"Não foi possível conectar ao banco de dados '%1'."_s.arg(shownName);
+        if (!failure.isEmpty())
+            message += u'\n' + masked(failure, secrets);
+        throw EDatabaseError(message);
+    }
+    currentConfig() = config;
+}
+
+void TdtmDBGeral::close()
+{
+    if (!QSqlDatabase::contains(connectionName()))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName(), false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName());
+}
+
+bool TdtmDBGeral::isOpen()
+{
+    return QSqlDatabase::contains(connectionName()) && QSqlDatabase::database(connectionName(), false).isOpen();
+}
+
+QSqlDatabase TdtmDBGeral::adcGeral()
+{
+    return QSqlDatabase::database(connectionName(), false);
+}
+
+const DatabaseConfig &TdtmDBGeral::config()
+{
+    return currentConfig();
+}

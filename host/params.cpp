@@ -1,0 +1,151 @@
+#include "params.h"
+#include "errors.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Qt 6 binds a null QString as SQL NULL; a parameter set to "" must reach the server as ''.
+QString nonNull(const QString &s)
+{
+    return s.isNull() ? QString(u""_s) : s;
+}
+
+QVariant typedNull()
+{
+    return QVariant(QMetaType(QMetaType::QString));
+}
+
+} // namespace
+
+void TParam::SetAsString(const QString &value)
+{
+    mKind = Kind::Text;
+    mValue = nonNull(value);
+}
+
+void TParam::SetAsDateTime(const QDateTime &value)
+{
+    mKind = Kind::DateTime;
+    mValue = value;
+}
+
+void TParam::SetAsInteger(qint64 value)
+{
+    mKind = Kind::Integer;
+    mValue = qlonglong(value);
+}
+
+void TParam::Clear()
+{
+    mKind = Kind::Null;
+    mValue = QVariant();
+}
+
+QString TParam::AsString() const
+{
+    switch (mKind) {
+    case Kind::Text:
+        return mValue.toString();
+    case Kind::DateTime:
+        return mValue.toDateTime().toString(Qt::ISODate);
+    case Kind::Integer:
+        return QString::number(mValue.toLongLong());
+    case Kind::Null:
+    case Kind::Unassigned:
+        break;
+    }
+    return QString(u""_s);
+}
+
+QDateTime TParam::AsDateTime() const
+{
+    switch (mKind) {
+    case Kind::DateTime:
+        return mValue.toDateTime();
+    case Kind::Text: {
+        const QString text = mValue.toString().trimmed();
+        if (text.isEmpty())
+            return QDateTime();
+        QDateTime dt = QDateTime::fromString(text, Qt::ISODate);
+        if (!dt.isValid())
+            dt = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
+        if (!dt.isValid())
+            throw EConvertError(u"'%1' não é uma data válida."_s.arg(text));
+        return dt;
+    }
+    case Kind::Integer:
+        throw EConvertError(u"O parâmetro '%1' não contém uma data."_s.arg(mName));
+    case Kind::Null:
+    case Kind::Unassigned:
+        break;
+    }
+    return QDateTime();
+}
+
+qint64 TParam::AsInteger() const
+{
+    switch (mKind) {
+    case Kind::Integer:
+        return mValue.toLongLong();
+    case Kind::Text: {
+        bool ok = false;
+        const qint64 v = mValue.toString().trimmed().toLongLong(&ok);
+        if (!ok)
+            throw EConvertError(u"'%1' não é um valor inteiro válido."_s.arg(mValue.toString()));
+        return v;
+    }
+    case Kind::DateTime:
+        throw EConvertError(u"O parâmetro '%1' não contém um inteiro."_s.arg(mName));
+    case Kind::Null:
+    case Kind::Unassigned:
+        break;
+    }
+    return 0;
+}
+
+QVariant TParam::bindValue() const
+{
+    switch (mKind) {
+    case Kind::Text:
+        return nonNull(mValue.toString());
+    case Kind::DateTime: {
+        const QDateTime dt = mValue.toDateTime();
+        return dt.isValid() ? QVariant(dt) : QVariant(QMetaType(QMetaType::QDateTime));
+    }
+    case Kind::Integer:
+        return mValue;
+    case Kind::Null:
+    case Kind::Unassigned:
+        break;
+    }
+    return typedNull();
+}
+
+TParam &TParams::CreateParam(const QString &name)
+{
+    // Names are unique: declaring one that exists hands back the existing parameter and its value.
+    if (TParam *existing = FindParam(name))
+        return *existing;
+    return mItems.emplace_back(name);
+}
+
+TParam *TParams::FindParam(const QString &name)
+{
+    for (TParam &p : mItems)
+        if (p.Name().compare(name, Qt::CaseInsensitive) == 0)
+            return &p;
+    return nullptr;
+}
+
+const TParam *TParams::FindParam(const QString &name) const
+{
+    return const_cast<TParams *>(this)->FindParam(name);
+}
+
+TParam &TParams::ParamByName(const QString &name)
+{
+    if (TParam *p = FindParam(name))
+        return *p;
+    throw EDatabaseError(u"Parâmetro '%1' não encontrado."_s.arg(name));
+}

@@ -1,0 +1,156 @@
+#include "dataset.h"
+#include "errors.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QList<QVariantList> rowsOf(int n)
+{
+    QList<QVariantList> rows;
+    for (int i = 0; i < n; ++i)
+        rows.append(QVariantList{i});
+    return rows;
+}
+
+struct NavCase
+{
+    const char *label;
+    int rows;
+    QList<QString> steps; // "first", "next", or a number for setRecNo
+    int recNo;
+    bool eof;
+};
+
+class DataSetNavigation : public testing::TestWithParam<NavCase> {};
+
+TEST_P(DataSetNavigation, EndsOnExpectedRow)
+{
+    const NavCase &c = GetParam();
+    TDataSet set;
+    set.setContent({u"N"_s}, rowsOf(c.rows));
+    for (const QString &step : c.steps) {
+        if (step == u"first"_s)
+            set.First();
+        else if (step == u"next"_s)
+            set.Next();
+        else
+            set.setRecNo(step.toInt());
+    }
+    EXPECT_EQ(set.RecNo(), c.recNo);
+    EXPECT_EQ(set.Eof(), c.eof);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DataSetNavigation,
+    testing::Values(NavCase{"empty_initial", 0, {}, -1, true}, NavCase{"empty_next", 0, {u"next"_s}, -1, true},
+                    NavCase{"empty_setrecno", 0, {u"2"_s}, -1, true},
+                    NavCase{"initial_on_first", 3, {}, 0, false},
+                    NavCase{"two_nexts", 3, {u"next"_s, u"next"_s}, 2, false},
+                    NavCase{"past_last_stays_on_last", 3, {u"next"_s, u"next"_s, u"next"_s}, 2, true},
+                    NavCase{"next_after_eof_is_noop", 3, {u"next"_s, u"next"_s, u"next"_s, u"next"_s}, 2, true},
+                    NavCase{"first_clears_eof", 3, {u"next"_s, u"next"_s, u"next"_s, u"first"_s}, 0, false},
+                    NavCase{"setrecno_clamps_high", 3, {u"7"_s}, 2, false},
+                    NavCase{"setrecno_clamps_low", 3, {u"-4"_s}, 0, false},
+                    NavCase{"setrecno_clears_eof", 2, {u"next"_s, u"next"_s, u"0"_s}, 0, false},
+                    NavCase{"single_row", 1, {u"next"_s}, 0, true}),
+    [](const auto &info) { return std::string(info.param.label); });
+
+struct TextCase
+{
+    const char *label;
+    QVariant value;
+    QString text;
+    bool isNull;
+};
+
+class FieldText : public testing::TestWithParam<TextCase> {};
+
+TEST_P(FieldText, ReadsPlainText)
+{
+    const TextCase &c = GetParam();
+    TDataSet set;
+    set.setContent({u"Valor"_s}, {{c.value}});
+    EXPECT_EQ(set.FieldByName(u"valor"_s).AsString(), c.text);
+    EXPECT_EQ(set.FieldByName(u"VALOR"_s).IsNull(), c.isNull);
+    EXPECT_EQ(set.text(0, u"Valor"_s), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FieldText,
+    testing::Values(TextCase{"text", u"abc "_s, u"abc "_s, false},
+                    TextCase{"empty_text", QVariant(u""_s), u""_s, false},
+                    TextCase{"typed_null", QVariant(QMetaType(QMetaType::QString)), u""_s, true},
+                    TextCase{"invalid", QVariant(), u""_s, true},
+                    TextCase{"double_half", 12.5, u"12.5"_s, false},
+                    TextCase{"double_whole", -3.0, u"-3"_s, false},
+                    TextCase{"double_noise", 0.1 + 0.2, u"0.3"_s, false},
+                    TextCase{"double_many_digits", 1234567.891, u"1234567.891"_s, false},
+                    TextCase{"double_large", 1e20, u"100000000000000000000"_s, false},
+                    TextCase{"double_negative_small", -0.25, u"-0.25"_s, false},
+                    TextCase{"integer", qlonglong(42), u"42"_s, false},
+                    TextCase{"date", QDate(2024, 1, 5), u"2024-01-05"_s, false},
+                    TextCase{"datetime", QDateTime(QDate(2024, 1, 5), QTime(10, 20, 30)), u"2024-01-05T10:20:30"_s, false},
+                    TextCase{"datetime_ms", QDateTime(QDate(2024, 1, 5), QTime(10, 20, 30, 5)),
+                             u"2024-01-05T10:20:30.005"_s, false},
+                    TextCase{"time", QTime(7, 8, 9), u"07:08:09"_s, false},
+                    TextCase{"bytes", QByteArray("a\xc3\xa7"), u"aç"_s, false}),
+    [](const auto &info) { return std::string(info.param.label); });
+
+TEST(DataSet, FieldByNameOfUnknownFieldThrows)
+{
+    TDataSet set;
+    set.setContent({u"A"_s}, {{1}});
+    try {
+        set.FieldByName(u"NOPE"_s);
+        FAIL() << "no error";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.message().contains(u"NOPE"_s)) << e.message().toStdString();
+    }
+}
+
+TEST(DataSet, FieldFollowsCurrentRow)
+{
+    TDataSet set;
+    set.setContent({u"A"_s, u"B"_s}, {{1, u"um"_s}, {2, u"dois"_s}});
+    const TField b = set.FieldByName(u"b"_s);
+    EXPECT_EQ(b.FieldName(), u"B"_s);
+    QStringList seen;
+    for (set.First(); !set.Eof(); set.Next())
+        seen.append(b.AsString());
+    EXPECT_EQ(seen, (QStringList{u"um"_s, u"dois"_s}));
+}
+
+TEST(DataSet, TextOutsideContentIsEmpty)
+{
+    TDataSet set;
+    set.setContent({u"A"_s}, {{1}});
+    EXPECT_EQ(set.text(1, u"A"_s), QString());
+    EXPECT_EQ(set.text(-1, u"A"_s), QString());
+    EXPECT_EQ(set.text(0, u"X"_s), QString());
+    EXPECT_EQ(set.columnIndex(u"a"_s), 0);
+    EXPECT_EQ(set.columnIndex(u"X"_s), -1);
+}
+
+TEST(DataSet, ClearKeepsFieldDefsAndSignals)
+{
+    TDataSet set;
+    set.FieldDefs().append({u"CODIGO"_s, u"Código"_s, 6, true, {}, u"99.99"_s});
+    QSignalSpy spy(&set, &TDataSet::contentChanged);
+    set.setContent({u"CODIGO"_s}, {{u"0101"_s}});
+    set.clear();
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_TRUE(set.IsEmpty());
+    EXPECT_TRUE(set.Eof());
+    EXPECT_TRUE(set.columns().isEmpty());
+    ASSERT_NE(set.findFieldDef(u"codigo"_s), nullptr);
+    EXPECT_EQ(set.findFieldDef(u"codigo"_s)->editMask, u"99.99"_s);
+    EXPECT_EQ(set.findFieldDef(u"outro"_s), nullptr);
+}
+
+} // namespace
