@@ -1,0 +1,47 @@
+// backoffice: the host application. Opens the main window on the configured database, or replays
+// a screen script offscreen (--script).
+#include "application.h"
+#include "hostsession.h"
+#include "scriptrunner.h"
+
+#include <QCommandLineParser>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    // Screen scripts need no display: pick the offscreen platform before the application starts.
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--script") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    TApplication app(argc, argv);
+    TApplication::setApplicationName(QStringLiteral("backoffice"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Retaguarda: relatórios de vendas"));
+    parser.addHelpOption();
+    const QCommandLineOption configOption(QStringLiteral("config"), QStringLiteral("Arquivo de configuração (INI)."),
+                                          QStringLiteral("file"), HostConfig::defaultPath());
+    const QCommandLineOption openOption(QStringLiteral("open"), QStringLiteral("Abre a tela ao iniciar."),
+                                        QStringLiteral("code"));
+    const QCommandLineOption scriptOption(QStringLiteral("script"),
+                                          QStringLiteral("Executa um roteiro de tela (JSON) e termina."),
+                                          QStringLiteral("file"));
+    parser.addOptions({configOption, openOption, scriptOption});
+    parser.process(app);
+
+    if (parser.isSet(scriptOption))
+        return ScriptRunner::runFile(parser.value(scriptOption), parser.value(configOption), stdout, stderr);
+
+    HostSession session;
+    try {
+        session.start(HostConfig::load(parser.value(configOption)));
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "backoffice: %s\n", e.what());
+        return 2;
+    }
+    session.showMainWindow();
+    if (parser.isSet(openOption))
+        session.openScreen(parser.value(openOption));
+    return app.exec();
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "host_global.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Field utilities shared by every screen.
+HOST_EXPORT bool EmptyString(const QString &text);
+// Brings a code to exactly `width` characters: blanks trimmed, padded on the left with "0",
+// longer texts keep their rightmost characters.
+HOST_EXPORT QString Ajusta(const QString &text, int width);
+// True when the text is four digits HHMM forming a time of day (00-23, 00-59).
+HOST_EXPORT bool HorarioOk(const QString &text);
+// Shows the text as an error; with abort true it then throws EAbort (control never returns).
+HOST_EXPORT void MensErro(const QString &text, bool abort);
+HOST_EXPORT QString Replicate(const QString &text, int count);
+// Enables or disables every control inside the container; the container itself keeps its state.
+HOST_EXPORT void SetChildEnabled(QWidget *container, bool enabled);
+
+// Replaces each "%s" of the pattern, in order, by the next argument (the host's Format).
+HOST_EXPORT QString Format(const QString &pattern, const QStringList &args);
+
+template <typename T>
+T iif(bool condition, const T &a, const T &b)
+{
+    return condition ? a : b;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "host_global.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+// How to reach the shared database (host configuration, screen-script "database").
+struct HOST_EXPORT DatabaseConfig
+{
+    QString driver = QStringLiteral("QSQLITE"); // QSQLITE, QIBASE or QODBC
+    QString name;                               // file, "host:path" for Firebird, or ODBC DSN/string
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+    QString options;
+};
+
+// The shared data module: the one connection the whole host uses.
+class HOST_EXPORT TdtmDBGeral
+{
+public:
+    static constexpr const char *ConnectionName = "adcGeral";
+
+    // Opens (or reopens) the shared connection; throws EDatabaseError with a message that never
+    // carries the password.
+    static void open(const DatabaseConfig &config);
+    static void close();
+    static bool isOpen();
+    static QSqlDatabase adcGeral();
+    static const DatabaseConfig &config();
+};

@@ -1,0 +1,63 @@
+#include "eventboundary.h"
+
+#include "errors.h"
+#include "uiservices.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QWidget>
+
+namespace {
+int gExitGuards = 0;
+
+// The screen a control belongs to: the nearest ancestor marked as a host screen, else its window.
+QWidget *screenOf(QWidget *w)
+{
+    for (QWidget *p = w; p; p = p->parentWidget()) {
+        if (p->property("hostScreen").toBool())
+            return p;
+    }
+    return w ? w->window() : nullptr;
+}
+} // namespace
+
+void EventBoundary::handle(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const EAbort &) {
+        // The user has been told already; the event just ends.
+    } catch (const std::exception &e) {
+        UiServices::current().showUnhandled(QApplication::activeWindow(), describeException(e));
+    } catch (...) {
+        UiServices::current().showUnhandled(QApplication::activeWindow(), QStringLiteral("Erro desconhecido."));
+    }
+}
+
+ExitGuard::ExitGuard()
+{
+    ++gExitGuards;
+}
+
+ExitGuard::~ExitGuard()
+{
+    --gExitGuards;
+}
+
+bool ExitGuard::active()
+{
+    return gExitGuards > 0;
+}
+
+bool isExitFocusOut(QWidget *from, const QFocusEvent *event)
+{
+    if (ExitGuard::active())
+        return false;
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+        return false;
+    QWidget *to = QApplication::focusWidget();
+    if (!to || to == from)
+        return false;
+    return screenOf(to) == screenOf(from);
+}

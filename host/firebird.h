@@ -1,0 +1,17 @@
+#pragma once
+
+#include "host_global.h"
+
+#include <QString>
+
+// Firebird helpers for the host's data module and the demo database.
+//
+// Embedded use: fbclient runs the engine in the process when the database name is a plain file
+// path; prepareFirebirdEmbedded() sets up what that needs (lock folder, provider list) and must
+// run before the first QIBASE connection of the process.
+HOST_EXPORT void prepareFirebirdEmbedded();
+
+// Creates an empty UTF8 database (pt-BR collation available) at `database` (a path, or
+// "host:path" / "host/port:path" for a server); throws EDatabaseError when the engine refuses.
+HOST_EXPORT void createFirebirdDatabase(const QString &database, const QString &user = QStringLiteral("SYSDBA"),
+                                        const QString &password = QStringLiteral("masterkey"));

@@ -1,0 +1,36 @@
+#include "netconnection.h"
+
+#include "eventboundary.h"
+
+#include <QTcpSocket>
+
+TNetConnection::TNetConnection(QObject *parent) : QObject(parent), mSocket(new QTcpSocket(this)) {}
+
+TNetConnection::~TNetConnection() = default;
+
+bool TNetConnection::Connected() const
+{
+    return mSocket->state() == QAbstractSocket::ConnectedState;
+}
+
+void TNetConnection::SetConnected(bool connected)
+{
+    if (connected) {
+        if (Connected())
+            return;
+        Q_EMIT BeforeConnect(this);
+        mSocket->abort();
+        mSocket->connectToHost(Host, quint16(Port));
+        if (!mSocket->waitForConnected(connectTimeoutMs)) {
+            mLastError = mSocket->errorString();
+            mSocket->abort();
+        }
+        return;
+    }
+    if (mSocket->state() == QAbstractSocket::UnconnectedState)
+        return;
+    ++mDisconnects;
+    mSocket->disconnectFromHost();
+    if (mSocket->state() != QAbstractSocket::UnconnectedState && !mSocket->waitForDisconnected(1000))
+        mSocket->abort();
+}

@@ -1,0 +1,101 @@
+#include "recordingui.h"
+
+#include "dataset.h"
+
+namespace {
+QStringList keysOf(const TDataSet &data, const QString &keyField)
+{
+    QStringList keys;
+    const int column = data.columnIndex(keyField);
+    if (column < 0)
+        return keys;
+    for (int row = 0; row < data.RecordCount(); ++row)
+        keys << data.text(row, keyField);
+    return keys;
+}
+} // namespace
+
+void RecordingUi::showError(QWidget *, const QString &text)
+{
+    messages << text;
+    if (onMessage)
+        onMessage(QStringLiteral("message"), text);
+}
+
+void RecordingUi::showInfo(QWidget *parent, const QString &text)
+{
+    showError(parent, text);
+}
+
+void RecordingUi::showUnhandled(QWidget *, const QString &text)
+{
+    errors << text;
+    if (onMessage)
+        onMessage(QStringLiteral("error"), text);
+}
+
+std::optional<QStringList> RecordingUi::pickList(QWidget *, const QString &title, const QString &,
+                                                 TDataSet &data, const QString &keyField)
+{
+    Opened seen{QStringLiteral("picker"), title, keysOf(data, keyField)};
+    opened << seen;
+    if (onOpened)
+        onOpened(seen);
+    if (mPickerAnswers.isEmpty())
+        return std::nullopt;
+    // Only keys the list offers can be picked, as in the real dialog.
+    QStringList picked;
+    const QStringList wanted = mPickerAnswers.dequeue();
+    for (const QString &key : wanted) {
+        if (seen.keys.contains(key))
+            picked << key;
+    }
+    return picked;
+}
+
+std::optional<int> RecordingUi::search(QWidget *, const QString &title, TDataSet &data, const QString &keyField)
+{
+    Opened seen{QStringLiteral("search"), title, keysOf(data, keyField)};
+    opened << seen;
+    if (onOpened)
+        onOpened(seen);
+    if (mSearchAnswers.isEmpty())
+        return std::nullopt;
+    const int row = int(seen.keys.indexOf(mSearchAnswers.dequeue()));
+    if (row < 0)
+        return std::nullopt;
+    return row;
+}
+
+std::optional<QString> RecordingUi::prompt(QWidget *, const QString &, const QString &, const QString &)
+{
+    if (mPromptAnswers.isEmpty())
+        return std::nullopt;
+    return mPromptAnswers.dequeue();
+}
+
+std::optional<QString> RecordingUi::saveFileName(QWidget *, const QString &, const QString &)
+{
+    if (mFileAnswers.isEmpty())
+        return std::nullopt;
+    return mFileAnswers.dequeue();
+}
+
+void RecordingUi::clear()
+{
+    messages.clear();
+    errors.clear();
+    opened.clear();
+    helpPages.clear();
+    mPickerAnswers.clear();
+    mSearchAnswers.clear();
+    mPromptAnswers.clear();
+    mFileAnswers.clear();
+}
+
+void RecordingUi::showHelp(QWidget *, const QString &, const QString &pagePath)
+{
+    helpPages << pagePath;
+    if (onMessage)
+        onMessage(QStringLiteral("help"), pagePath);
+}

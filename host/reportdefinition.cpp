@@ -1,0 +1,179 @@
+#include "reportdefinition.h"
+
+#include "errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace {
+QString gReportsDir;
+
+const QMap<QString, SqlDialect> &dialectKeys()
+{
+    static const QMap<QString, SqlDialect> keys{{QStringLiteral("default"), SqlDialect::Default},
+                                                {QStringLiteral("oracle"), SqlDialect::Oracle},
+                                                {QStringLiteral("mssql"), SqlDialect::MSSQL},
+                                                {QStringLiteral("ib"), SqlDialect::InterBase}};
+    return keys;
+}
+
+QString typeName(ReportParamDecl::Type type)
+{
+    switch (type) {
+    case ReportParamDecl::Type::DateTime:
+        return QStringLiteral("datetime");
+    case ReportParamDecl::Type::Integer:
+        return QStringLiteral("integer");
+    case ReportParamDecl::Type::Text:
+        break;
+    }
+    return QStringLiteral("string");
+}
+
+// SQL may be written as one string or as an array of lines (easier to read in the file).
+QString sqlText(const QJsonValue &value)
+{
+    if (value.isArray()) {
+        QStringList lines;
+        const QJsonArray array = value.toArray();
+        for (const QJsonValue &line : array)
+            lines << line.toString();
+        return lines.join(u'\n');
+    }
+    return value.toString();
+}
+
+QJsonObject readJsonObject(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw EHostError(QStringLiteral("Arquivo '%1' não encontrado.").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw EHostError(QStringLiteral("Não foi possível ler '%1': %2").arg(path, file.errorString()));
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        throw EHostError(QStringLiteral("O arquivo '%1' não é uma definição válida: %2")
+                             .arg(path, error.error != QJsonParseError::NoError ? error.errorString()
+                                                                                : QStringLiteral("objeto esperado")));
+    return doc.object();
+}
+} // namespace
+
+QString ReportDefinition::sqlFor(SqlDialect dialect) const
+{
+    const auto it = sql.constFind(dialect);
+    return it != sql.constEnd() ? it.value() : sql.value(SqlDialect::Default);
+}
+
+TParams ReportDefinition::makeParams() const
+{
+    TParams list;
+    for (const ReportParamDecl &decl : params)
+        list.CreateParam(decl.name);
+    return list;
+}
+
+ReportDefinition ReportDefinition::fromJson(const QJsonObject &object)
+{
+    ReportDefinition def;
+    def.title = object.value(u"title").toString();
+    if (def.title.isEmpty())
+        throw EHostError(QStringLiteral("A definição não tem título."));
+    const QJsonArray params = object.value(u"params").toArray();
+    for (const QJsonValue &value : params) {
+        const QJsonObject p = value.toObject();
+        ReportParamDecl decl;
+        decl.name = p.value(u"name").toString();
+        if (decl.name.isEmpty())
+            throw EHostError(QStringLiteral("Parâmetro sem nome na definição '%1'.").arg(def.title));
+        const QString type = p.value(u"type").toString(QStringLiteral("string"));
+        if (type == u"datetime")
+            decl.type = ReportParamDecl::Type::DateTime;
+        else if (type == u"integer")
+            decl.type = ReportParamDecl::Type::Integer;
+        else if (type != u"string")
+            throw EHostError(QStringLiteral("Tipo '%1' desconhecido no parâmetro '%2'.").arg(type, decl.name));
+        def.params << decl;
+    }
+    const QJsonObject sql = object.value(u"sql").toObject();
+    for (auto it = sql.begin(); it != sql.end(); ++it) {
+        const auto key = dialectKeys().constFind(it.key());
+        if (key == dialectKeys().constEnd())
+            throw EHostError(QStringLiteral("Dialeto '%1' desconhecido na definição '%2'.").arg(it.key(), def.title));
+        def.sql.insert(key.value(), sqlText(it.value()));
+    }
+    if (def.sql.value(SqlDialect::Default).trimmed().isEmpty())
+        throw EHostError(QStringLiteral("A definição '%1' não tem SQL.").arg(def.title));
+    def.layout = object;
+    def.layout.remove(u"title");
+    def.layout.remove(u"params");
+    def.layout.remove(u"sql");
+    return def;
+}
+
+QJsonObject ReportDefinition::toJson() const
+{
+    QJsonObject object = layout;
+    object.insert(u"title", title);
+    QJsonArray paramArray;
+    for (const ReportParamDecl &decl : params)
+        paramArray.append(QJsonObject{{QStringLiteral("name"), decl.name}, {QStringLiteral("type"), typeName(decl.type)}});
+    object.insert(u"params", paramArray);
+    QJsonObject sqlObject;
+    for (auto it = dialectKeys().begin(); it != dialectKeys().end(); ++it) {
+        if (sql.contains(it.value()))
+            sqlObject.insert(it.key(), QJsonArray::fromStringList(sql.value(it.value()).split(u'\n')));
+    }
+    object.insert(u"sql", sqlObject);
+    return object;
+}
+
+ReportDefinition ReportDefinition::load(const QString &path)
+{
+    return fromJson(readJsonObject(path));
+}
+
+void ReportDefinition::save(const QString &path) const
+{
+    QSaveFile file(path); // writes a temporary file and renames it on commit
+    if (!file.open(QIODevice::WriteOnly))
+        throw EHostError(QStringLiteral("Não foi possível gravar '%1': %2").arg(path, file.errorString()));
+    const QByteArray bytes = QJsonDocument(toJson()).toJson(QJsonDocument::Indented);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw EHostError(QStringLiteral("Não foi possível gravar '%1': %2").arg(path, file.errorString()));
+}
+
+ReportCatalog ReportCatalog::load(const QString &reportsDir, const QString &reportCode)
+{
+    ReportCatalog catalog;
+    catalog.mFolder = QDir(reportsDir).filePath(reportCode);
+    const QJsonObject index = readJsonObject(QDir(catalog.mFolder).filePath(QStringLiteral("index.json")));
+    const QJsonArray reports = index.value(u"reports").toArray();
+    for (const QJsonValue &value : reports) {
+        const QJsonObject r = value.toObject();
+        catalog.mEntries.append({r.value(u"title").toString(), r.value(u"file").toString()});
+    }
+    return catalog;
+}
+
+QString ReportCatalog::pathOf(int index) const
+{
+    if (index < 0 || index >= mEntries.size())
+        return {};
+    return QDir(mFolder).filePath(mEntries.at(index).file);
+}
+
+QString reportsDirectory()
+{
+    return gReportsDir.isEmpty() ? QStringLiteral(BO_SOURCE_DIR "/reports") : gReportsDir;
+}
+
+void setReportsDirectory(const QString &dir)
+{
+    gReportsDir = dir;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "host_global.h"
+#include "adoibquery.h"
+#include "params.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+// A declared query parameter of a report.
+struct HOST_EXPORT ReportParamDecl
+{
+    enum class Type { Text, DateTime, Integer };
+    QString name;
+    Type type = Type::Text;
+};
+
+// One report definition file: title, declared parameters, SQL per dialect and layout. Layout keys
+// the loader does not know are kept untouched in `layout`, so that saving never loses them.
+struct HOST_EXPORT ReportDefinition
+{
+    QString title;
+    QList<ReportParamDecl> params;
+    QMap<SqlDialect, QString> sql; // Default always present once loaded
+    QJsonObject layout;            // columns, grouping, totals, chart
+
+    QString sqlFor(SqlDialect dialect) const;
+    // An unassigned parameter per declaration, typed as declared.
+    TParams makeParams() const;
+
+    // Throws EHostError with a readable message when the file is missing, unreadable or malformed.
+    static ReportDefinition load(const QString &path);
+    static ReportDefinition fromJson(const QJsonObject &object);
+    QJsonObject toJson() const;
+    // Writes to a temporary file in the same folder and renames it over the old one: a failed
+    // save leaves the old definition intact. Throws EHostError on failure.
+    void save(const QString &path) const;
+};
+
+// The reports a screen offers, in their fixed order, from "<folder>/<code>/index.json".
+class HOST_EXPORT ReportCatalog
+{
+public:
+    struct Entry
+    {
+        QString title;
+        QString file; // relative to the catalogue folder
+    };
+
+    // Throws EHostError when the index is missing or malformed.
+    static ReportCatalog load(const QString &reportsDir, const QString &reportCode);
+
+    const QList<Entry> &entries() const { return mEntries; }
+    QString folder() const { return mFolder; }
+    QString pathOf(int index) const;
+
+private:
+    QList<Entry> mEntries;
+    QString mFolder;
+};
+
+// Where report definitions live: the host configuration's folder, else the project's reports/.
+HOST_EXPORT QString reportsDirectory();
+HOST_EXPORT void setReportsDirectory(const QString &dir);

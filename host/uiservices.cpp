@@ -1,0 +1,83 @@
+#include "uiservices.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QFile>
+#include <QMessageBox>
+#include <QTextBrowser>
+#include <QUrl>
+
+namespace {
+UiServices *gInstalled = nullptr;
+
+WidgetUi &widgetUi()
+{
+    static WidgetUi ui;
+    return ui;
+}
+} // namespace
+
+UiServices::~UiServices() = default;
+
+UiServices &UiServices::current()
+{
+    return gInstalled ? *gInstalled : widgetUi();
+}
+
+UiServices *UiServices::install(UiServices *services)
+{
+    UiServices *previous = gInstalled;
+    gInstalled = services;
+    return previous;
+}
+
+ScopedUi::ScopedUi(UiServices &services) : mPrevious(UiServices::install(&services)) {}
+
+ScopedUi::~ScopedUi()
+{
+    UiServices::install(mPrevious);
+}
+
+void WidgetUi::showError(QWidget *parent, const QString &text)
+{
+    QMessageBox::critical(parent, QStringLiteral("Erro"), text);
+}
+
+void WidgetUi::showInfo(QWidget *parent, const QString &text)
+{
+    QMessageBox::information(parent, QStringLiteral("Informação"), text);
+}
+
+std::optional<QString> WidgetUi::prompt(QWidget *parent, const QString &caption, const QString &label,
+                                        const QString &initial)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> WidgetUi::saveFileName(QWidget *parent, const QString &caption, const QString &filters)
+{
+    const QString path = QFileDialog::getSaveFileName(parent, caption, QString(), filters);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+void WidgetUi::showHelp(QWidget *parent, const QString &title, const QString &pagePath)
+{
+    if (!QFile::exists(pagePath)) {
+        showInfo(parent, QStringLiteral("A página de ajuda '%1' não foi encontrada.").arg(pagePath));
+        return;
+    }
+    // Non-modal: the user keeps working on the screen while reading.
+    auto *viewer = new QTextBrowser(parent); // owned by parent, deleted on close
+    viewer->setWindowFlag(Qt::Window);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setWindowTitle(title);
+    viewer->setSource(QUrl::fromLocalFile(pagePath));
+    viewer->resize(560, 480);
+    viewer->show();
+}

@@ -1,0 +1,182 @@
+#pragma once
+
+#include "host_global.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QToolButton>
+
+class TDataSource;
+
+// Plain edit with the host's events: change (every text change, from code too), exit (the user
+// moved the focus to another control of the screen) and key (a typed character, by reference;
+// setting it to QChar(0) drops it).
+class HOST_EXPORT TEdit : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit TEdit(QWidget *parent = nullptr);
+
+Q_SIGNALS:
+    void Change(QObject *sender);
+    void Exit(QObject *sender);
+    void KeyPress(QObject *sender, QChar &key);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+};
+
+// Masked edit following the host's mask convention ("99:99;0; "): mask characters, a flag telling
+// whether literals are kept in the text, and the blank character. Text() gives the typed characters
+// without literals (and without blanks); EditText() what the edit shows.
+class HOST_EXPORT TMaskEdit : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit TMaskEdit(QWidget *parent = nullptr);
+
+    void setEditMask(const QString &hostMask);
+    const QString &editMask() const { return mHostMask; }
+
+    QString Text() const;
+    QString EditText() const;
+    // Sets the text as code does: characters for the non-literal positions (or the whole shown
+    // text, literals included); runs the change event when the text changes.
+    void SetText(const QString &text);
+
+    // The Qt input mask for a host mask ("99:99;0; " -> "99:99; ").
+    static QString toQtInputMask(const QString &hostMask);
+
+Q_SIGNALS:
+    void Change(QObject *sender);
+    void Exit(QObject *sender);
+
+protected:
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    QString mHostMask;
+    bool mSaveLiterals = true;
+    QString mLastText;
+};
+
+// Date edit, pt-BR dd/MM/yyyy, showing the weekday name of a valid date.
+class HOST_EXPORT TDateEditPlus : public TMaskEdit
+{
+    Q_OBJECT
+public:
+    explicit TDateEditPlus(QWidget *parent = nullptr);
+
+    bool IsDateValid() const;
+    // Days since 30/12/1899 (the host's date value); 0 for an empty or invalid date.
+    double GetDate() const;
+    QDate date() const; // invalid when the text is not a valid date
+    void setDate(const QDate &date);
+    QString weekdayName() const; // "" unless the date is valid
+
+    static QString weekdayName(const QDate &date);
+    static double toDateValue(const QDate &date);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// Radio button whose click event also runs when code checks it.
+class HOST_EXPORT TRadioButton : public QRadioButton
+{
+    Q_OBJECT
+public:
+    explicit TRadioButton(QWidget *parent = nullptr);
+Q_SIGNALS:
+    void Click(QObject *sender);
+};
+
+class HOST_EXPORT TCheckBox : public QCheckBox
+{
+    Q_OBJECT
+public:
+    using QCheckBox::QCheckBox;
+};
+
+class HOST_EXPORT TGroupBox : public QGroupBox
+{
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+};
+
+// Notebook: pages of which one is shown.
+class HOST_EXPORT TNotebook : public QStackedWidget
+{
+    Q_OBJECT
+public:
+    using QStackedWidget::QStackedWidget;
+    int PageIndex() const { return currentIndex(); }
+    void SetPageIndex(int index) { setCurrentIndex(index); }
+};
+
+// Flat action button of a button bar.
+class HOST_EXPORT TSpeedButton : public QToolButton
+{
+    Q_OBJECT
+public:
+    explicit TSpeedButton(QWidget *parent = nullptr);
+Q_SIGNALS:
+    void Click(QObject *sender);
+};
+
+// Search button: lists its data source (running its search statement first, when it has one),
+// lets the user pick a row and raises the after-search event with that row current. A connected
+// Click replaces the button's own search.
+class HOST_EXPORT TBtnPesquisa : public QToolButton
+{
+    Q_OBJECT
+public:
+    explicit TBtnPesquisa(QWidget *parent = nullptr);
+
+    QWidget *Associate() const { return mAssociate; }
+    void setAssociate(QWidget *w) { mAssociate = w; }
+    QString Title() const { return mTitle; }
+    void setTitle(const QString &t) { mTitle = t; }
+    TDataSource *DataSource() const { return mDataSource; }
+    void setDataSource(TDataSource *ds) { mDataSource = ds; }
+    QString FieldCodigo() const { return mFieldCodigo; }
+    void setFieldCodigo(const QString &f) { mFieldCodigo = f; }
+    QString EmptyError() const { return mEmptyError; }
+    void setEmptyError(const QString &t) { mEmptyError = t; }
+    // Statement that fills an in-memory data source before the list opens.
+    QString SQL() const { return mSql; }
+    void setSQL(const QString &sql) { mSql = sql; }
+
+    // The button's own search (what a click does when no Click handler is connected).
+    void Pesquisa();
+
+Q_SIGNALS:
+    void Click(QObject *sender);
+    void BeforePesq(QObject *sender, bool &proceed);
+    void AfterPesq(QObject *sender);
+
+private:
+    void onClicked();
+
+    QWidget *mAssociate = nullptr;
+    QString mTitle;
+    TDataSource *mDataSource = nullptr;
+    QString mFieldCodigo;
+    QString mEmptyError;
+    QString mSql;
+};
+
+// The host's multi-select list picker. Writes the key values of the picked rows into `result`,
+// joined by ","; cancelling leaves `result` as it was. A title "caption|text" shows the text after
+// the bar when there are no rows.
+HOST_EXPORT void PesquisaLista(TDataSource *source, const QString &keyField, const QString &title, bool flag,
+                               QString &result);
+
+// Delimiter between picked codes: no code holds it, so no membership test can match across codes.
+inline constexpr QChar PickDelimiter = u',';

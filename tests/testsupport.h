@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace testsupport {
+QString sourcePath(const QString &relative);
+
+// Runs a screen script in this process (the real host session, offscreen) and answers its output
+// lines. `config` overrides the host configuration as a script's "config" does; the database
+// defaults to a small demo database made for the tests.
+QList<QJsonObject> runScript(const QJsonArray &steps, const QJsonObject &config = {});
+
+// Output lines of one kind ("message", "error", "focus", "dump", "params", "picker").
+QList<QJsonObject> linesOf(const QList<QJsonObject> &lines, const QString &kind);
+QStringList messagesOf(const QList<QJsonObject> &lines);
+
+// Makes `widget`'s window the active one, as a user's click on it would.
+void activate(QWidget *widget);
+} // namespace testsupport
