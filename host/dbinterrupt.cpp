@@ -19,8 +19,10 @@ bool interruptConnection(const QSqlDatabase &db)
         sqlite3_interrupt(sqlite);
         return true;
     }
-    if (qstrcmp(handle.typeName(), "isc_db_handle") == 0) {
-        // The QIBASE driver and the host load the same libfbclient, so its handle is valid here.
+    // QIBASE hands out its isc_db_handle as a plain "uint"; ODBC handles of a Firebird server are
+    // pointers and fall through.
+    if (db.driver()->dbmsType() == QSqlDriver::Interbase && handle.metaType() == QMetaType::fromType<isc_db_handle>()) {
+        // The QIBASE driver and the host load the same libfbclient, so the handle is valid here.
         isc_db_handle dbHandle = *static_cast<const isc_db_handle *>(handle.constData());
         if (!dbHandle)
             return false;

@@ -81,6 +81,11 @@ struct SecretCase
     QStringList secrets; // none of these may show in the message
 };
 
+void PrintTo(const SecretCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
 class FailedOpen : public SharedConnection, public testing::WithParamInterface<SecretCase> {};
 
 TEST_P(FailedOpen, MessageNeverCarriesThePassword)

@@ -27,6 +27,11 @@ struct NavCase
     bool eof;
 };
 
+void PrintTo(const NavCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
 class DataSetNavigation : public testing::TestWithParam<NavCase> {};
 
 TEST_P(DataSetNavigation, EndsOnExpectedRow)
@@ -68,6 +73,11 @@ struct TextCase
     QString text;
     bool isNull;
 };
+
+void PrintTo(const TextCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
 
 class FieldText : public testing::TestWithParam<TextCase> {};
 

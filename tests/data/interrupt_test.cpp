@@ -4,45 +4,11 @@
 #include "testdb.h"
 
 #include <QElapsedTimer>
-#include <atomic>
-#include <chrono>
 #include <gtest/gtest.h>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Keeps interrupting from another thread until the statement gives up: an interrupt that lands
-// before the statement starts is lost, so one shot is not enough.
-class Canceller
-{
-public:
-    explicit Canceller(QSqlDatabase db)
-        : mThread([this, db] {
-              std::this_thread::sleep_for(std::chrono::milliseconds(150));
-              while (!mDone) {
-                  if (interruptConnection(db))
-                      ++mCalls;
-                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-              }
-          })
-    {
-    }
-    ~Canceller() { stop(); }
-    void stop()
-    {
-        mDone = true;
-        if (mThread.joinable())
-            mThread.join();
-    }
-    int calls() const { return mCalls; }
-
-private:
-    std::atomic<bool> mDone{false};
-    std::atomic<int> mCalls{0};
-    std::thread mThread;
-};
 
 TEST(Interrupt, EndsRunawaySqliteStatement)
 {

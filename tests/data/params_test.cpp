@@ -20,6 +20,11 @@ struct BindCase
     QString asString;
 };
 
+void PrintTo(const BindCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
 class ParamBinding : public testing::TestWithParam<BindCase> {};
 
 TEST_P(ParamBinding, BindsExpectedValue)
@@ -119,6 +124,11 @@ struct DeclareCase
     QStringList lines;
     QStringList names;
 };
+
+void PrintTo(const DeclareCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
 
 class ParamDeclaration : public testing::TestWithParam<DeclareCase> {};
 

@@ -17,6 +17,11 @@ struct DialectCase
     SqlDialect dialect;
 };
 
+void PrintTo(const DialectCase &c, std::ostream *os)
+{
+    *os << "DbmsType " << int(c.type);
+}
+
 class DialectOfType : public testing::TestWithParam<DialectCase> {};
 
 TEST_P(DialectOfType, MapsDriverKind)
@@ -144,6 +149,11 @@ struct NullCase
     QString isEmpty;
 };
 
+void PrintTo(const NullCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
 class EmptyVersusNull : public testing::TestWithParam<NullCase> {};
 
 TEST_P(EmptyVersusNull, ReachesTheServerAsExpected)
@@ -176,6 +186,11 @@ struct ValueCase
     QString text;
 };
 
+void PrintTo(const ValueCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
 class ValueText : public SqliteQuery, public testing::WithParamInterface<ValueCase> {};
 
 TEST_P(ValueText, ReadsAsPlainText)
@@ -206,6 +221,11 @@ struct ErrorCase
     QString sql;
     QString fragment; // the driver's own text
 };
+
+void PrintTo(const ErrorCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
 
 class OpenFailure : public SqliteQuery, public testing::WithParamInterface<ErrorCase> {};
 
@@ -264,6 +284,11 @@ struct CharIndexCase
     QString expression;
     QString text; // empty: SQL NULL
 };
+
+void PrintTo(const CharIndexCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
 
 class SqlServerFunctions : public testing::TestWithParam<CharIndexCase> {};
 

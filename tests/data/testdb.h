@@ -5,6 +5,11 @@
 #include <QString>
 #include <QUuid>
 #include <QtGlobal>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "dbinterrupt.h"
 
 // A private in-memory SQLite connection for one test, removed at the end of the test.
 class ScratchSqlite
@@ -52,4 +57,35 @@ private:
             sCaught().append(msg);
     }
     QtMessageHandler mPrevious = nullptr;
+};
+
+// Keeps interrupting from another thread until the statement gives up: an interrupt that lands
+// before the statement starts is lost, so one shot is not enough.
+class Canceller
+{
+public:
+    explicit Canceller(QSqlDatabase db)
+        : mThread([this, db] {
+              std::this_thread::sleep_for(std::chrono::milliseconds(150));
+              while (!mDone) {
+                  if (interruptConnection(db))
+                      ++mCalls;
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              }
+          })
+    {
+    }
+    ~Canceller() { stop(); }
+    void stop()
+    {
+        mDone = true;
+        if (mThread.joinable())
+            mThread.join();
+    }
+    int calls() const { return mCalls; }
+
+private:
+    std::atomic<bool> mDone{false};
+    std::atomic<int> mCalls{0};
+    std::thread mThread;
 };
