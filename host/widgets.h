@@ -49,7 +49,7 @@ public:
     // text, literals included); runs the change event when the text changes.
     void SetText(const QString &text);
 
-    // The Qt input mask for a host mask ("99:99;0; " -> "99:99; ").
+    // The Qt input mask for a host mask ("99:99;0; " -> "00:00; ": the host's 9 is an optional digit).
     static QString toQtInputMask(const QString &hostMask);
 
 Q_SIGNALS:

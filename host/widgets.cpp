@@ -1,0 +1,484 @@
+#include "widgets.h"
+
+#include "datamodule.h"
+#include "dataset.h"
+#include "errors.h"
+#include "eventboundary.h"
+#include "uiservices.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMetaMethod>
+#include <QPainter>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStyle>
+#include <QStyleOptionFrame>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Runs a control's exit handler: guarded, so that a handler putting the focus back does not
+// raise an exit on the control that had just received it.
+template <typename F>
+void runExit(F &&emitter)
+{
+    ExitGuard guard;
+    EventBoundary::run(std::forward<F>(emitter));
+}
+
+// Characters that go through the key handler, as a typed character would.
+bool isHandledKey(QChar c)
+{
+    return c.isPrint() || c == QChar(8) || c == QChar(13) || c == QChar(27);
+}
+
+// One position of a host mask.
+struct MaskSlot
+{
+    bool literal = false;
+    QChar ch; // the literal, or the host mask character
+};
+
+struct ParsedMask
+{
+    QList<MaskSlot> slots;
+    QString qtMask; // without the blank part
+    bool saveLiterals = true;
+    QChar blank = u'_';
+};
+
+QChar qtMaskChar(QChar hostChar)
+{
+    switch (hostChar.unicode()) {
+    case '0': return u'9'; // required digit
+    case '9': return u'0'; // optional digit
+    case '#': return u'#';
+    case 'L': return u'A';
+    case 'l': return u'a';
+    case 'A': return u'N';
+    case 'a': return u'n';
+    case 'C': return u'X';
+    case 'c': return u'x';
+    default: return QChar();
+    }
+}
+
+bool isQtMaskMeta(QChar c)
+{
+    return u"AaNnXx90DdHhBb#><!{}[]\\;"_s.contains(c);
+}
+
+ParsedMask parseHostMask(const QString &hostMask)
+{
+    ParsedMask parsed;
+    // The mask part ends at the first unescaped ";"; then the save-literals flag and the blank.
+    int end = int(hostMask.size());
+    for (int i = 0; i < hostMask.size(); ++i) {
+        if (hostMask.at(i) == u'\\') {
+            ++i;
+        } else if (hostMask.at(i) == u';') {
+            end = i;
+            break;
+        }
+    }
+    const QString rest = hostMask.mid(end + 1);
+    if (end < hostMask.size() && !rest.isEmpty()) {
+        const int bar = int(rest.indexOf(u';'));
+        const QString flag = bar < 0 ? rest : rest.left(bar);
+        if (!flag.isEmpty())
+            parsed.saveLiterals = flag != u"0"_s;
+        if (bar >= 0 && bar + 1 < rest.size())
+            parsed.blank = rest.at(bar + 1);
+    }
+
+    for (int i = 0; i < end; ++i) {
+        const QChar c = hostMask.at(i);
+        if (c == u'\\' && i + 1 < end) {
+            const QChar lit = hostMask.at(++i);
+            parsed.slots.append({true, lit});
+            if (isQtMaskMeta(lit))
+                parsed.qtMask += u'\\';
+            parsed.qtMask += lit;
+        } else if (c == u'<' && i + 1 < end && hostMask.at(i + 1) == u'>') {
+            parsed.qtMask += u'!'; // "<>" ends case conversion
+            ++i;
+        } else if (c == u'>' || c == u'<') {
+            parsed.qtMask += c;
+        } else if (c == u'!') {
+            // Only about how optional blanks are kept; typing is the same.
+        } else if (const QChar q = qtMaskChar(c); !q.isNull()) {
+            parsed.slots.append({false, c});
+            parsed.qtMask += q;
+        } else {
+            parsed.slots.append({true, c});
+            if (isQtMaskMeta(c))
+                parsed.qtMask += u'\\';
+            parsed.qtMask += c;
+        }
+    }
+    return parsed;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TEdit
+
+TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this] { EventBoundary::run([this] { Q_EMIT Change(this); }); });
+}
+
+void TEdit::keyPressEvent(QKeyEvent *event)
+{
+    const bool plainModifiers = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0;
+    QString text = event->text();
+    if (event->key() == Qt::Key_Backspace && plainModifiers)
+        text = QString(QChar(8));
+    const bool typed = plainModifiers && !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), isHandledKey);
+    if (!typed || isReadOnly()) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+
+    for (const QChar original : std::as_const(text)) {
+        QChar key = original;
+        EventBoundary::run([&] { Q_EMIT KeyPress(this, key); });
+        if (key.isNull())
+            continue;
+        if (key == QChar(8)) {
+            backspace();
+        } else if (key == QChar(13) || key == QChar(27)) {
+            // Enter and Esc keep their usual meaning (returnPressed, closing a dialog).
+            if (key == original) {
+                QLineEdit::keyPressEvent(event);
+                return;
+            }
+        } else if (key.isPrint()) {
+            insert(QString(key)); // respects maxLength and the validator
+        }
+    }
+    event->accept();
+}
+
+void TEdit::focusOutEvent(QFocusEvent *event)
+{
+    const bool exit = isExitFocusOut(this, event);
+    QLineEdit::focusOutEvent(event);
+    if (exit)
+        runExit([this] { Q_EMIT Exit(this); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// TMaskEdit
+
+TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        const QString now = Text();
+        if (now == mLastText)
+            return;
+        mLastText = now;
+        EventBoundary::run([this] { Q_EMIT Change(this); });
+    });
+}
+
+QString TMaskEdit::toQtInputMask(const QString &hostMask)
+{
+    const ParsedMask parsed = parseHostMask(hostMask);
+    if (parsed.slots.isEmpty())
+        return {};
+    return parsed.qtMask + u';' + parsed.blank;
+}
+
+void TMaskEdit::setEditMask(const QString &hostMask)
+{
+    mHostMask = hostMask;
+    const ParsedMask parsed = parseHostMask(hostMask);
+    mSaveLiterals = parsed.saveLiterals;
+    setInputMask(toQtInputMask(hostMask));
+}
+
+// Without literals (flag 0): the characters typed into the input positions, blanks left out, so a
+// half-typed "14:3_" gives "143". With literals (flag 1) the positions matter, so the text is the
+// shown text, blanks included. Either way nothing typed gives "", which emptiness tests rely on.
+QString TMaskEdit::Text() const
+{
+    if (inputMask().isEmpty())
+        return text();
+    const ParsedMask parsed = parseHostMask(mHostMask);
+    const QString shown = displayText();
+    QString out;
+    bool typed = false;
+    for (int i = 0; i < parsed.slots.size(); ++i) {
+        const QChar c = i < shown.size() ? shown.at(i) : parsed.blank;
+        const MaskSlot &slot = parsed.slots.at(i);
+        if (slot.literal) {
+            if (mSaveLiterals)
+                out += slot.ch;
+        } else if (c != parsed.blank) {
+            out += c;
+            typed = true;
+        } else if (mSaveLiterals) {
+            out += c;
+        }
+    }
+    return typed ? out : QString();
+}
+
+QString TMaskEdit::EditText() const
+{
+    return displayText();
+}
+
+void TMaskEdit::SetText(const QString &text)
+{
+    if (inputMask().isEmpty()) {
+        setText(text);
+        return;
+    }
+    const ParsedMask parsed = parseHostMask(mHostMask);
+    bool shownForm = text.size() == parsed.slots.size();
+    for (int i = 0; shownForm && i < parsed.slots.size(); ++i) {
+        if (parsed.slots.at(i).literal && text.at(i) != parsed.slots.at(i).ch)
+            shownForm = false;
+    }
+    QString shown;
+    if (shownForm) {
+        shown = text;
+    } else {
+        int next = 0;
+        for (const MaskSlot &slot : parsed.slots) {
+            if (slot.literal)
+                shown += slot.ch;
+            else
+                shown += next < text.size() ? text.at(next++) : parsed.blank;
+        }
+    }
+    // Trailing blanks are left to the mask: Qt refuses a blank in a required position.
+    while (!shown.isEmpty() && shown.back() == parsed.blank && !parsed.slots.at(shown.size() - 1).literal)
+        shown.chop(1);
+    setText(shown);
+}
+
+void TMaskEdit::focusOutEvent(QFocusEvent *event)
+{
+    const bool exit = isExitFocusOut(this, event);
+    QLineEdit::focusOutEvent(event);
+    if (exit)
+        runExit([this] { Q_EMIT Exit(this); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDateEditPlus
+
+namespace {
+const QString DateFormat = u"dd/MM/yyyy"_s;
+const QDate DateZero(1899, 12, 30);
+
+int weekdayNameWidth(const QFontMetrics &metrics)
+{
+    int width = 0;
+    for (int day = 1; day <= 7; ++day)
+        width = std::max(width, metrics.horizontalAdvance(TDateEditPlus::weekdayName(DateZero.addDays(day))));
+    return width;
+}
+} // namespace
+
+TDateEditPlus::TDateEditPlus(QWidget *parent) : TMaskEdit(parent)
+{
+    setEditMask(u"!99/99/9999;1;_"_s);
+    // Room at the right for the weekday name, so the date never runs under it.
+    setTextMargins(0, 0, weekdayNameWidth(fontMetrics()) + 6, 0);
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        QPalette pal = palette();
+        const QPalette base = parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
+        pal.setColor(QPalette::Text, IsDateValid() ? QColor(Qt::blue) : base.color(QPalette::Text));
+        setPalette(pal);
+        update();
+    });
+}
+
+QDate TDateEditPlus::date() const
+{
+    return QDate::fromString(EditText(), DateFormat);
+}
+
+bool TDateEditPlus::IsDateValid() const
+{
+    return date().isValid();
+}
+
+double TDateEditPlus::GetDate() const
+{
+    return toDateValue(date());
+}
+
+void TDateEditPlus::setDate(const QDate &date)
+{
+    SetText(date.isValid() ? date.toString(DateFormat) : QString());
+}
+
+QString TDateEditPlus::weekdayName() const
+{
+    return weekdayName(date());
+}
+
+QString TDateEditPlus::weekdayName(const QDate &date)
+{
+    if (!date.isValid())
+        return {};
+    static const QString names[] = {u"Segunda"_s, u"Terça"_s, u"Quarta"_s, u"Quinta"_s,
+                                    u"Sexta"_s,   u"Sábado"_s, u"Domingo"_s};
+    return names[date.dayOfWeek() - 1];
+}
+
+double TDateEditPlus::toDateValue(const QDate &date)
+{
+    return date.isValid() ? double(DateZero.daysTo(date)) : 0.0;
+}
+
+void TDateEditPlus::paintEvent(QPaintEvent *event)
+{
+    TMaskEdit::paintEvent(event);
+    const QString name = weekdayName();
+    if (name.isEmpty())
+        return;
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect area = style()->subElementRect(QStyle::SE_LineEditContents, &option, this).adjusted(0, 0, -3, 0);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    painter.drawText(area, int(Qt::AlignRight | Qt::AlignVCenter), name);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Buttons
+
+TRadioButton::TRadioButton(QWidget *parent) : QRadioButton(parent)
+{
+    // toggled covers both the user's click and code checking it, as the host's click event does.
+    connect(this, &QAbstractButton::toggled, this, [this](bool checked) {
+        if (checked)
+            EventBoundary::run([this] { Q_EMIT Click(this); });
+    });
+}
+
+TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
+{
+    // A button bar's button never takes the focus, so pressing it does not leave the field.
+    setFocusPolicy(Qt::NoFocus);
+    setAutoRaise(true);
+    connect(this, &QAbstractButton::clicked, this, [this] { EventBoundary::run([this] { Q_EMIT Click(this); }); });
+}
+
+TBtnPesquisa::TBtnPesquisa(QWidget *parent) : QToolButton(parent)
+{
+    connect(this, &QAbstractButton::clicked, this, &TBtnPesquisa::onClicked);
+}
+
+void TBtnPesquisa::onClicked()
+{
+    EventBoundary::run([this] {
+        if (isSignalConnected(QMetaMethod::fromSignal(&TBtnPesquisa::Click))) {
+            Q_EMIT Click(this);
+            return;
+        }
+        Pesquisa();
+    });
+}
+
+namespace {
+void loadStatement(TDataSet &data, const QString &sql)
+{
+    QSqlQuery query(TdtmDBGeral::adcGeral());
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        throw EDatabaseError(query.lastError().text());
+    QStringList columns;
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i)
+        columns << record.fieldName(i);
+    QList<QVariantList> rows;
+    while (query.next()) {
+        QVariantList row;
+        row.reserve(record.count());
+        for (int i = 0; i < record.count(); ++i)
+            row << query.value(i);
+        rows << row;
+    }
+    // setContent keeps the field definitions: labels and visibility belong to the screen.
+    data.setContent(columns, rows);
+}
+} // namespace
+
+void TBtnPesquisa::Pesquisa()
+{
+    bool proceed = true;
+    Q_EMIT BeforePesq(this, proceed);
+    if (!proceed)
+        return;
+    TDataSet *data = mDataSource ? mDataSource->DataSet() : nullptr;
+    if (!data)
+        return;
+    if (!mSql.trimmed().isEmpty() && qobject_cast<TClientDataSet *>(data))
+        loadStatement(*data, mSql);
+    if (data->IsEmpty()) {
+        UiServices::current().showInfo(window(), mEmptyError.isEmpty() ? u"Nenhum registro encontrado."_s
+                                                                        : mEmptyError);
+        return;
+    }
+    QString keyField = mFieldCodigo;
+    for (const TFieldDef &def : data->FieldDefs()) {
+        if (!keyField.isEmpty())
+            break;
+        if (def.visible)
+            keyField = def.name;
+    }
+    if (keyField.isEmpty() && !data->columns().isEmpty())
+        keyField = data->columns().first();
+
+    const std::optional<int> row = UiServices::current().search(window(), mTitle, *data, keyField);
+    if (row) {
+        data->setRecNo(*row);
+        Q_EMIT AfterPesq(this);
+    }
+    if (mAssociate)
+        mAssociate->setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void PesquisaLista(TDataSource *source, const QString &keyField, const QString &title, bool flag, QString &result)
+{
+    // flag is part of the host's call; the picker offers the same list either way.
+    Q_UNUSED(flag);
+    TDataSet *data = source ? source->DataSet() : nullptr;
+    if (!data)
+        return;
+    const int bar = int(title.indexOf(u'|'));
+    const QString caption = bar < 0 ? title : title.left(bar);
+    const QString emptyText = bar < 0 ? QString() : title.mid(bar + 1);
+
+    const std::optional<QStringList> picked =
+        UiServices::current().pickList(QApplication::activeWindow(), caption, emptyText, *data, keyField);
+    if (!picked)
+        return;
+    QSet<QString> wanted;
+    for (const QString &key : *picked)
+        wanted.insert(key.trimmed());
+    // Codes in the order of the list, each once.
+    QStringList keys;
+    for (int row = 0; row < data->RecordCount(); ++row) {
+        const QString key = data->text(row, keyField).trimmed();
+        if (wanted.remove(key))
+            keys << key;
+    }
+    result = keys.join(PickDelimiter);
+}
