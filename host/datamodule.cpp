@@ -52,18 +52,6 @@ QString masked(QString text, const QStringList &secrets)
     return text;
 }
 
-// A Firebird name without a server part ("host:path", "host/port:path", "inet://...") opens the
-// file with the embedded engine. "C:\..." is a Windows drive, not a host.
-bool isEmbeddedFirebird(const DatabaseConfig &config)
-{
-    if (!config.host.isEmpty())
-        return false;
-    const qsizetype colon = config.name.indexOf(u':');
-    if (colon < 0)
-        return true;
-    return colon == 1 && config.name.at(0).isLetter();
-}
-
 QString withOption(const QString &options, const QString &key, const QString &entry)
 {
     if (options.contains(key, Qt::CaseInsensitive))
@@ -97,8 +85,9 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
             db.setPort(config.port);
         QString options = config.options;
         if (driver == u"QIBASE"_s) {
-            if (isEmbeddedFirebird(config))
-                prepareFirebirdEmbedded();
+            // A plain file name opens in-process; the preparation must precede the first
+            // attachment of the process and does not get in the way of server names.
+            prepareFirebirdEmbedded();
             db.setUserName(config.user.isEmpty() ? u"SYSDBA"_s : config.user);
             db.setPassword(config.password.isEmpty() ? u"masterkey"_s : config.password);
             options = withOption(options, u"ISC_DPB_LC_CTYPE"_s, u"ISC_DPB_LC_CTYPE=UTF8"_s);
