@@ -54,11 +54,9 @@ TEST_P(DataSetNavigation, EndsOnExpectedRow)
 INSTANTIATE_TEST_SUITE_P(
     Table, DataSetNavigation,
     testing::Values(NavCase{"empty_initial", 0, {}, -1, true}, NavCase{"empty_next", 0, {u"next"_s}, -1, true},
-                    NavCase{"empty_setrecno", 0, {u"2"_s}, -1, true},
                     NavCase{"initial_on_first", 3, {}, 0, false},
                     NavCase{"two_nexts", 3, {u"next"_s, u"next"_s}, 2, false},
                     NavCase{"past_last_stays_on_last", 3, {u"next"_s, u"next"_s, u"next"_s}, 2, true},
-                    NavCase{"next_after_eof_is_noop", 3, {u"next"_s, u"next"_s, u"next"_s, u"next"_s}, 2, true},
                     NavCase{"first_clears_eof", 3, {u"next"_s, u"next"_s, u"next"_s, u"first"_s}, 0, false},
                     NavCase{"setrecno_clamps_high", 3, {u"7"_s}, 2, false},
                     NavCase{"setrecno_clamps_low", 3, {u"-4"_s}, 0, false},

@@ -202,8 +202,6 @@ INSTANTIATE_TEST_SUITE_P(
     Table, ValueText,
     testing::Values(
         ValueCase{"numeric_column", u"SELECT VALOR FROM LOJA WHERE CODIGO = '0001'"_s, {}, u"12.5"_s},
-        ValueCase{"division", u"SELECT 25 / 2.0"_s, {}, u"12.5"_s},
-        ValueCase{"float_noise", u"SELECT 0.1 + 0.2"_s, {}, u"0.3"_s},
         ValueCase{"integer", u"SELECT 3"_s, {}, u"3"_s},
         ValueCase{"sum", u"SELECT SUM(VALOR) FROM LOJA"_s, {}, u"15.5"_s},
         ValueCase{"integer_param", u"SELECT :N + 1"_s, [](TADOIBQuery &q) { q.ParamByName(u"N"_s).SetAsInteger(7); },
@@ -310,7 +308,6 @@ INSTANTIATE_TEST_SUITE_P(
                     CharIndexCase{"case_insensitive", u"CHARINDEX('B', 'abc')"_s, u"2"_s},
                     CharIndexCase{"start", u"CHARINDEX('a', 'banana', 3)"_s, u"4"_s},
                     CharIndexCase{"start_below_one", u"CHARINDEX('a', 'banana', 0)"_s, u"2"_s},
-                    CharIndexCase{"start_past_end", u"CHARINDEX('a', 'banana', 9)"_s, u"0"_s},
                     CharIndexCase{"empty_sought", u"CHARINDEX('', 'abc')"_s, u"0"_s},
                     CharIndexCase{"null_argument", u"CHARINDEX(NULL, 'abc')"_s, u""_s},
                     CharIndexCase{"characters_not_bytes", u"CHARINDEX('car', 'Açúcar')"_s, u"4"_s},
