@@ -5,6 +5,7 @@
 #include "eventboundary.h"
 #include "messages.h"
 #include "reportdesigner.h"
+#include "reportengine.h"
 #include "uiservices.h"
 #include "widgets.h"
 
@@ -243,4 +244,5 @@ void TfrmDadosGerRel::runReport(ReportAction action)
     const ReportDefinition definition = chosenDefinition();
     const TParams params = requestParams(definition);
     Q_EMIT reportRequested(action, definition, params);
+    ReportEngine::instance().run(this, action, definition, params);
 }

@@ -1,0 +1,909 @@
+#include "reportdocument.h"
+
+#include "errors.h"
+#include "reportdefinition.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QHash>
+#include <QJsonArray>
+#include <QLocale>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QLocale &ptBR()
+{
+    static const QLocale locale(QLocale::Portuguese, QLocale::Brazil);
+    return locale;
+}
+
+// Layout units are pixels at 300 dpi; sizes in the code are given in points.
+constexpr qreal pt(qreal points)
+{
+    return points * ReportDocument::Dpi / 72.0;
+}
+
+constexpr qreal mm(qreal millimetres)
+{
+    return millimetres * ReportDocument::Dpi / 25.4;
+}
+
+QFont reportFont(qreal points, bool bold = false)
+{
+    QFont font(u"DejaVu Sans"_s);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(qRound(pt(points)));
+    font.setBold(bold);
+    return font;
+}
+
+const QColor kInk(0x20, 0x20, 0x20);
+const QColor kMuted(0x60, 0x60, 0x60);
+const QColor kAccent(0x1F, 0x4E, 0x79);
+const QColor kHeadingFill(0xDC, 0xE6, 0xF1);
+const QColor kGroupFill(0xEE, 0xF2, 0xF7);
+const QColor kStripeFill(0xF7, 0xF7, 0xF7);
+const QColor kTotalFill(0xC9, 0xD7, 0xE8);
+const QColor kBar(0x2E, 0x6D, 0xB4);
+
+const QHash<QString, ReportColumn::Type> &typeNames()
+{
+    static const QHash<QString, ReportColumn::Type> names{
+        {u"text"_s, ReportColumn::Type::Text},         {u"date"_s, ReportColumn::Type::Date},
+        {u"hour"_s, ReportColumn::Type::Hour},         {u"minutes"_s, ReportColumn::Type::Minutes},
+        {u"interval"_s, ReportColumn::Type::Interval}, {u"integer"_s, ReportColumn::Type::Integer},
+        {u"number"_s, ReportColumn::Type::Number},     {u"money"_s, ReportColumn::Type::Money},
+        {u"percent"_s, ReportColumn::Type::Percent}};
+    return names;
+}
+
+double defaultWidth(ReportColumn::Type type)
+{
+    switch (type) {
+    case ReportColumn::Type::Text:
+        return 3;
+    case ReportColumn::Type::Interval:
+        return 1.8;
+    case ReportColumn::Type::Date:
+    case ReportColumn::Type::Money:
+        return 1.4;
+    case ReportColumn::Type::Number:
+        return 1.2;
+    default:
+        return 1;
+    }
+}
+
+QString textOf(const QVariant &value)
+{
+    return value.isNull() ? QString() : value.toString().trimmed();
+}
+
+// "{CDFILIAL} - {NMFILIAL}" with the row's values.
+QString expandTitle(const QString &pattern, const ReportTable &table, int row)
+{
+    static const QRegularExpression field(u"\\{([A-Za-z0-9_]+)\\}"_s);
+    QString result;
+    qsizetype pos = 0;
+    auto it = field.globalMatch(pattern);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        result += QStringView(pattern).mid(pos, m.capturedStart() - pos);
+        result += textOf(table.value(row, table.columnIndex(m.captured(1))));
+        pos = m.capturedEnd();
+    }
+    result += QStringView(pattern).mid(pos);
+    return result;
+}
+
+QStringList titleFields(const QString &pattern)
+{
+    static const QRegularExpression field(u"\\{([A-Za-z0-9_]+)\\}"_s);
+    QStringList fields;
+    auto it = field.globalMatch(pattern);
+    while (it.hasNext())
+        fields << it.next().captured(1);
+    return fields;
+}
+
+// A selection string of the list picker, readable: "0001,0003" -> "0001, 0003".
+QString selectionText(const QString &selection, const QString &none)
+{
+    const QString trimmed = selection.trimmed();
+    if (trimmed.isEmpty())
+        return none;
+    QStringList items = trimmed.split(QRegularExpression(u"[,;\\s]+"_s), Qt::SkipEmptyParts);
+    if (items.size() > 12) {
+        const qsizetype count = items.size();
+        items = items.mid(0, 12);
+        return items.join(u", "_s) + u" e mais %1 (%2 no total)"_s.arg(count - 12).arg(count);
+    }
+    return items.join(u", "_s);
+}
+
+struct Accumulator
+{
+    QList<double> sums;
+    QList<double> ratioOf;
+    QList<double> ratioOver;
+
+    explicit Accumulator(qsizetype columns) : sums(columns, 0.0), ratioOf(columns, 0.0), ratioOver(columns, 0.0) {}
+    void reset()
+    {
+        sums.fill(0.0);
+        ratioOf.fill(0.0);
+        ratioOver.fill(0.0);
+    }
+};
+
+} // namespace
+
+bool ReportColumn::numeric() const
+{
+    switch (type) {
+    case Type::Integer:
+    case Type::Number:
+    case Type::Money:
+    case Type::Percent:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int ReportColumn::decimals() const
+{
+    switch (type) {
+    case Type::Number:
+        return 3;
+    case Type::Money:
+    case Type::Percent:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
+{
+    ReportLayout result;
+    const QJsonValue columns = layout.value(u"columns");
+    if (!columns.isUndefined() && !columns.isArray())
+        throw EHostError(u"\"columns\" deve ser uma lista de colunas."_s);
+    const QJsonArray columnArray = columns.toArray();
+    for (qsizetype i = 0; i < columnArray.size(); ++i) {
+        const QJsonObject c = columnArray.at(i).toObject();
+        ReportColumn column;
+        column.field = c.value(u"field").toString();
+        if (column.field.isEmpty())
+            throw EHostError(u"A coluna %1 do layout não tem \"field\"."_s.arg(i + 1));
+        column.label = c.value(u"label").toString(column.field);
+        const QString type = c.value(u"type").toString(u"text"_s);
+        const auto typeIt = typeNames().constFind(type);
+        if (typeIt == typeNames().constEnd())
+            throw EHostError(u"Tipo '%1' desconhecido na coluna '%2' do layout."_s.arg(type, column.field));
+        column.type = typeIt.value();
+        const QJsonValue total = c.value(u"total");
+        if (total.isBool() ? total.toBool() : total.toString() == u"sum") {
+            column.total = ReportColumn::Total::Sum;
+        } else if (total.isObject()) {
+            const QJsonArray ratio = total.toObject().value(u"ratio").toArray();
+            if (ratio.size() != 2)
+                throw EHostError(u"O total da coluna '%1' deve ser {\"ratio\": [campo, campo]}."_s.arg(column.field));
+            column.total = ReportColumn::Total::Ratio;
+            column.ratioOf = ratio.at(0).toString();
+            column.ratioOver = ratio.at(1).toString();
+            column.ratioScale = total.toObject().value(u"scale").toDouble(1.0);
+        } else if (!total.isUndefined() && !total.isNull() && !(total.isBool() && !total.toBool())) {
+            throw EHostError(u"Total '%1' desconhecido na coluna '%2'."_s.arg(total.toVariant().toString(), column.field));
+        }
+        if (column.total != ReportColumn::Total::None && !column.numeric())
+            throw EHostError(u"A coluna '%1' tem total mas não é numérica."_s.arg(column.field));
+        column.endField = c.value(u"end").toString();
+        if (column.type == ReportColumn::Type::Interval && column.endField.isEmpty())
+            throw EHostError(u"A coluna de intervalo '%1' precisa de \"end\"."_s.arg(column.field));
+        column.width = c.value(u"width").toDouble(defaultWidth(column.type));
+        result.columns << column;
+    }
+
+    const QJsonValue group = layout.value(u"group");
+    if (group.isString()) {
+        result.groupField = group.toString();
+    } else if (group.isObject()) {
+        const QJsonObject g = group.toObject();
+        result.groupField = g.value(u"field").toString();
+        if (result.groupField.isEmpty())
+            throw EHostError(u"O agrupamento do layout não tem \"field\"."_s);
+        result.groupTitle = g.value(u"title").toString();
+        result.groupLabel = g.value(u"label").toString();
+    } else if (!group.isUndefined() && !group.isNull()) {
+        throw EHostError(u"\"group\" deve ser um campo ou um objeto."_s);
+    }
+    if (result.grouped()) {
+        if (result.groupTitle.isEmpty())
+            result.groupTitle = u"{%1}"_s.arg(result.groupField);
+        if (result.groupLabel.isEmpty())
+            result.groupLabel = result.groupField;
+    }
+
+    const QJsonValue chart = layout.value(u"chart");
+    if (chart.isObject()) {
+        const QJsonObject c = chart.toObject();
+        result.chartLabel = c.value(u"label").toString();
+        result.chartValue = c.value(u"value").toString();
+        result.chartTitle = c.value(u"title").toString();
+        if (!result.hasChart())
+            throw EHostError(u"O gráfico do layout precisa de \"label\" e \"value\"."_s);
+    } else if (!chart.isUndefined() && !chart.isNull()) {
+        throw EHostError(u"\"chart\" deve ser um objeto."_s);
+    }
+    result.landscape = layout.value(u"orientation").toString() == u"landscape";
+    result.emptyText = layout.value(u"empty").toString(u"Nenhuma venda encontrada para os filtros informados."_s);
+    return result;
+}
+
+namespace ReportFormat {
+
+QString number(double value, int decimals, bool thousands)
+{
+    // Avoids "-0,00" for tiny negative remainders of sums.
+    if (std::abs(value) < 0.5 * std::pow(10.0, -decimals))
+        value = 0.0;
+    QLocale locale = ptBR();
+    if (!thousands)
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimals);
+}
+
+QDate toDate(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate();
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().date();
+    const QString text = value.toString().trimmed();
+    QDate date = QDate::fromString(text.left(10), u"yyyy-MM-dd"_s);
+    if (!date.isValid())
+        date = QDate::fromString(text.left(10), u"dd/MM/yyyy"_s);
+    return date;
+}
+
+QString minutes(int minutesOfDay)
+{
+    return u"%1:%2"_s.arg(minutesOfDay / 60, 2, 10, QChar(u'0')).arg(minutesOfDay % 60, 2, 10, QChar(u'0'));
+}
+
+QString cell(const ReportColumn &column, const QVariant &value, const QVariant &end, bool thousands)
+{
+    if (value.isNull() || !value.isValid())
+        return {};
+    switch (column.type) {
+    case ReportColumn::Type::Text:
+        return textOf(value);
+    case ReportColumn::Type::Date: {
+        const QDate date = toDate(value);
+        return date.isValid() ? date.toString(u"dd/MM/yyyy"_s) : textOf(value);
+    }
+    case ReportColumn::Type::Hour: {
+        const QString text = textOf(value);
+        return text.size() == 4 ? text.left(2) + u':' + text.mid(2) : text;
+    }
+    case ReportColumn::Type::Minutes:
+        return minutes(value.toInt());
+    case ReportColumn::Type::Interval:
+        if (end.isNull() || !end.isValid())
+            return minutes(value.toInt());
+        return minutes(value.toInt()) + u" às "_s + minutes(end.toInt());
+    case ReportColumn::Type::Integer:
+        return number(std::round(value.toDouble()), 0, thousands);
+    case ReportColumn::Type::Number:
+    case ReportColumn::Type::Money:
+        return number(value.toDouble(), column.decimals(), thousands);
+    case ReportColumn::Type::Percent:
+        return number(value.toDouble(), 2, thousands) + u" %"_s;
+    }
+    return textOf(value);
+}
+
+} // namespace ReportFormat
+
+QList<QPair<QString, QString>> reportFilters(const TParams &params)
+{
+    QList<QPair<QString, QString>> filters;
+    auto text = [&params](const char *name) -> std::optional<QString> {
+        const TParam *p = params.FindParam(QLatin1String(name));
+        if (!p || p->kind() == TParam::Kind::Unassigned)
+            return std::nullopt;
+        return p->IsNull() ? QString() : p->AsString().trimmed();
+    };
+    auto dateText = [&params](const char *name) -> QString {
+        const TParam *p = params.FindParam(QLatin1String(name));
+        if (!p || p->IsNull())
+            return {};
+        try {
+            return p->AsDateTime().date().toString(u"dd/MM/yyyy"_s);
+        } catch (const EHostError &) {
+            return p->AsString();
+        }
+    };
+    auto hhmm = [](const QString &s) { return s.size() == 4 ? s.left(2) + u':' + s.mid(2) : s; };
+
+    if (const auto branch = text("P_CDFILIAL")) {
+        const QString all = text("P_TCDFILIAL").value_or(QString());
+        if (branch->compare(u"T"_s) == 0 || branch->compare(u"TODAS"_s, Qt::CaseInsensitive) == 0 || all == u"T")
+            filters.append({u"Filial"_s, u"Todas"_s});
+        else
+            filters.append({u"Filial"_s, selectionText(*branch, u"Nenhuma selecionada"_s)});
+    }
+    const std::pair<const char *, const char *> lists[] = {{"P_TCDLOJA", "P_CDLOJA"}, {"P_TCDCAIXA", "P_CDCAIXA"}};
+    const QString listLabels[] = {u"Lojas"_s, u"Caixas"_s};
+    for (int i = 0; i < 2; ++i) {
+        const auto all = text(lists[i].first);
+        const auto list = text(lists[i].second);
+        if (!all && !list)
+            continue;
+        filters.append({listLabels[i], all.value_or(QString()) == u"T" ? (i == 0 ? u"Todas"_s : u"Todos"_s)
+                                                                      : selectionText(list.value_or(QString()),
+                                                                                      u"Nenhum selecionado"_s)});
+    }
+    const auto from = text("P_HRINI1");
+    const auto to = text("P_HRFIN1");
+    if (from && to) {
+        filters.append({u"Período"_s, *from + u" a "_s + *to});
+    } else {
+        const QString first = dateText("P_DTVENDAINI");
+        const QString last = dateText("P_DTVENDAFIN");
+        if (!first.isEmpty() || !last.isEmpty())
+            filters.append({u"Período"_s, first + u" a "_s + last});
+    }
+    if (const auto byHour = text("P_IDIMPHR")) {
+        if (*byHour == u"S")
+            filters.append({u"Horário"_s, hhmm(text("P_HRINI").value_or(QString())) + u" às "_s +
+                                              hhmm(text("P_HRFIN").value_or(QString()))});
+        else
+            filters.append({u"Horário"_s, u"Dia inteiro"_s});
+    }
+    const TParam *interval = params.FindParam(u"MINUTOS"_s);
+    if (!interval || interval->kind() != TParam::Kind::Integer)
+        interval = params.FindParam(u"MINUTOS1"_s);
+    if (interval && interval->kind() == TParam::Kind::Integer) {
+        // Same rule as the hour reports' SQL: no interval (or one minute) groups by hour.
+        const qint64 m = interval->AsInteger() > 1 ? interval->AsInteger() : 60;
+        QString shown = m < 60 ? u"%1 minutos"_s.arg(m)
+                               : (m % 60 == 0 ? u"%1 h"_s.arg(m / 60) : u"%1 h %2 min"_s.arg(m / 60).arg(m % 60));
+        filters.append({u"Intervalo"_s, shown});
+    }
+    const auto firstProduct = text("P_PRODINI");
+    auto lastProduct = text("P_PRODFIN");
+    if (firstProduct || lastProduct) {
+        QString last = lastProduct.value_or(QString());
+        while (last.endsWith(u'Z'))
+            last.chop(1); // the screen pads the end of the range with Z
+        const QString first = firstProduct.value_or(QString());
+        QString shown;
+        if (first.isEmpty() && last.isEmpty())
+            shown = u"Todos"_s;
+        else if (first.isEmpty())
+            shown = u"até "_s + last;
+        else if (last.isEmpty())
+            shown = u"a partir de "_s + first;
+        else
+            shown = first + u" a "_s + last;
+        filters.append({u"Produtos"_s, shown});
+    }
+    if (const auto fees = text("P_IDCONSTXSERV"))
+        filters.append({u"Taxas de serviço e entrega"_s, *fees == u"S" ? u"Incluídas"_s : u"Não incluídas"_s});
+    return filters;
+}
+
+ReportModel ReportModel::build(const QString &code, const ReportDefinition &definition, const TParams &params,
+                               const ReportTable &table)
+{
+    ReportModel model;
+    model.code = code;
+    model.title = definition.title;
+    model.filters = reportFilters(params);
+    model.issued = QDateTime::currentDateTime();
+    model.layout = ReportLayout::fromJson(definition.layout);
+    ReportLayout &layout = model.layout;
+    if (layout.columns.isEmpty()) {
+        for (const QString &name : table.columns) {
+            ReportColumn column;
+            column.field = column.label = name;
+            column.width = defaultWidth(column.type);
+            layout.columns << column;
+        }
+    }
+
+    auto require = [&table, &definition](const QString &field, const QString &where) {
+        const int index = table.columnIndex(field);
+        if (index < 0)
+            throw EHostError(u"O relatório '%1' usa o campo '%2' (%3), que a consulta não retorna."_s.arg(
+                definition.title, field, where));
+        return index;
+    };
+    const qsizetype count = layout.columns.size();
+    QList<int> valueAt(count), endAt(count, -1), ofAt(count, -1), overAt(count, -1);
+    for (qsizetype c = 0; c < count; ++c) {
+        const ReportColumn &column = layout.columns.at(c);
+        valueAt[c] = require(column.field, u"coluna"_s);
+        if (!column.endField.isEmpty())
+            endAt[c] = require(column.endField, u"fim do intervalo"_s);
+        if (column.total == ReportColumn::Total::Ratio) {
+            ofAt[c] = require(column.ratioOf, u"total"_s);
+            overAt[c] = require(column.ratioOver, u"total"_s);
+        }
+    }
+    int groupAt = -1;
+    if (layout.grouped()) {
+        groupAt = require(layout.groupField, u"agrupamento"_s);
+        for (const QString &field : titleFields(layout.groupTitle))
+            require(field, u"título do grupo"_s);
+    }
+    int chartLabelAt = -1, chartValueAt = -1;
+    const ReportColumn *chartColumn = nullptr;
+    if (layout.hasChart()) {
+        chartLabelAt = require(layout.chartLabel, u"gráfico"_s);
+        chartValueAt = require(layout.chartValue, u"gráfico"_s);
+        for (const ReportColumn &column : std::as_const(layout.columns)) {
+            if (column.field.compare(layout.chartLabel, Qt::CaseInsensitive) == 0)
+                chartColumn = &column;
+        }
+    }
+
+    Accumulator group(count), grand(count);
+    auto add = [&](Accumulator &acc, int row) {
+        for (qsizetype c = 0; c < count; ++c) {
+            const ReportColumn &column = layout.columns.at(c);
+            if (column.total == ReportColumn::Total::Sum)
+                acc.sums[c] += table.value(row, valueAt[c]).toDouble();
+            else if (column.total == ReportColumn::Total::Ratio) {
+                acc.ratioOf[c] += table.value(row, ofAt[c]).toDouble();
+                acc.ratioOver[c] += table.value(row, overAt[c]).toDouble();
+            }
+        }
+    };
+    auto totals = [&](const Accumulator &acc) {
+        QVariantList values(count);
+        for (qsizetype c = 0; c < count; ++c) {
+            const ReportColumn &column = layout.columns.at(c);
+            if (column.total == ReportColumn::Total::Sum)
+                values[c] = acc.sums[c];
+            else if (column.total == ReportColumn::Total::Ratio && acc.ratioOver[c] != 0)
+                values[c] = acc.ratioOf[c] / acc.ratioOver[c] * column.ratioScale;
+        }
+        return values;
+    };
+
+    QHash<QString, qsizetype> chartIndex;
+    QString currentGroup;
+    QString currentTitle;
+    bool inGroup = false;
+    for (int row = 0; row < table.rows.size(); ++row) {
+        if (groupAt >= 0) {
+            const QString key = textOf(table.value(row, groupAt));
+            if (!inGroup || key != currentGroup) {
+                if (inGroup)
+                    model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}});
+                group.reset();
+                currentGroup = key;
+                currentTitle = expandTitle(layout.groupTitle, table, row);
+                inGroup = true;
+                model.lines.append({ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}});
+            }
+        }
+        ReportLine line;
+        line.kind = ReportLine::Kind::Detail;
+        line.group = currentTitle;
+        line.values.reserve(count);
+        line.ends.reserve(count);
+        for (qsizetype c = 0; c < count; ++c) {
+            line.values << table.value(row, valueAt[c]);
+            line.ends << (endAt[c] >= 0 ? table.value(row, endAt[c]) : QVariant());
+        }
+        model.lines.append(std::move(line));
+        ++model.detailCount;
+        add(group, row);
+        add(grand, row);
+
+        if (chartLabelAt >= 0) {
+            const QVariant label = table.value(row, chartLabelAt);
+            const QString text = chartColumn ? ReportFormat::cell(*chartColumn, label) : textOf(label);
+            const auto it = chartIndex.constFind(text);
+            const double value = table.value(row, chartValueAt).toDouble();
+            if (it == chartIndex.constEnd()) {
+                chartIndex.insert(text, model.chart.size());
+                model.chart.append({text, value});
+            } else {
+                model.chart[it.value()].second += value;
+            }
+        }
+    }
+    if (inGroup)
+        model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}});
+    const bool anyTotal = std::any_of(layout.columns.cbegin(), layout.columns.cend(),
+                                      [](const ReportColumn &c) { return c.total != ReportColumn::Total::None; });
+    if (anyTotal && model.detailCount > 0)
+        model.lines.append({ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}});
+    return model;
+}
+
+const ReportLine *ReportModel::totalLine() const
+{
+    return !lines.isEmpty() && lines.last().kind == ReportLine::Kind::Total ? &lines.last() : nullptr;
+}
+
+QImage renderReportChart(const ReportModel &model, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal unit = height / 100.0; // every measure scales with the image
+
+    QFont titleFont(u"DejaVu Sans"_s);
+    titleFont.setPixelSize(qMax(8, qRound(unit * 5.2)));
+    titleFont.setBold(true);
+    QFont small(u"DejaVu Sans"_s);
+    small.setPixelSize(qMax(6, qRound(unit * 4.0)));
+
+    const QString title = model.layout.chartTitle.isEmpty() ? u"Vendas por intervalo"_s : model.layout.chartTitle;
+    p.setFont(titleFont);
+    p.setPen(kAccent);
+    p.drawText(QRectF(0, 0, width, unit * 9), Qt::AlignLeft | Qt::AlignVCenter, title);
+
+    double maximum = 0;
+    for (const auto &bar : model.chart)
+        maximum = std::max(maximum, bar.second);
+    // A "nice" axis step: 1, 2 or 5 times a power of ten, about five lines.
+    double step = 1;
+    if (maximum > 0) {
+        const double raw = maximum / 5.0;
+        const double power = std::pow(10.0, std::floor(std::log10(raw)));
+        const double scaled = raw / power;
+        step = (scaled <= 1 ? 1 : scaled <= 2 ? 2 : scaled <= 5 ? 5 : 10) * power;
+    }
+    const double top = maximum > 0 ? std::ceil(maximum / step) * step : 1;
+    const int decimals = step < 1 ? 2 : 0;
+
+    p.setFont(small);
+    const QFontMetricsF fm(small);
+    qreal axisWidth = 0;
+    for (double v = 0; v <= top + step / 2; v += step)
+        axisWidth = std::max(axisWidth, fm.horizontalAdvance(ReportFormat::number(v, decimals)));
+    const bool rotate = model.chart.size() > 14;
+    qreal labelHeight = fm.height() * 1.6;
+    if (rotate) {
+        qreal longest = 0;
+        for (const auto &bar : model.chart)
+            longest = std::max(longest, fm.horizontalAdvance(bar.first));
+        labelHeight = longest * 0.75 + fm.height();
+    }
+    const QRectF plot(axisWidth + unit * 3, unit * 12, width - axisWidth - unit * 4,
+                      height - unit * 12 - labelHeight - unit * 2);
+
+    p.setPen(QPen(QColor(0xD0, 0xD0, 0xD0), std::max(1.0, unit * 0.25)));
+    for (double v = 0; v <= top + step / 2; v += step) {
+        const qreal y = plot.bottom() - plot.height() * (v / top);
+        p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+        p.save();
+        p.setPen(kMuted);
+        p.drawText(QRectF(0, y - fm.height() / 2, axisWidth + unit, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   ReportFormat::number(v, decimals));
+        p.restore();
+    }
+    if (model.chart.isEmpty()) {
+        p.setPen(kMuted);
+        p.drawText(plot, Qt::AlignCenter, u"Sem vendas no período"_s);
+        return image;
+    }
+    const qreal slot = plot.width() / model.chart.size();
+    const qreal barWidth = slot * 0.7;
+    const bool valueLabels = model.chart.size() <= 16;
+    for (qsizetype i = 0; i < model.chart.size(); ++i) {
+        const auto &bar = model.chart.at(i);
+        const qreal h = maximum > 0 ? plot.height() * (std::max(0.0, bar.second) / top) : 0;
+        const QRectF rect(plot.left() + slot * i + (slot - barWidth) / 2, plot.bottom() - h, barWidth, h);
+        p.fillRect(rect, kBar);
+        if (valueLabels && bar.second > 0) {
+            p.setPen(kInk);
+            p.drawText(QRectF(rect.center().x() - slot, rect.top() - fm.height() * 1.1, slot * 2, fm.height()),
+                       Qt::AlignHCenter | Qt::AlignBottom, ReportFormat::number(bar.second, 0));
+        }
+        p.setPen(kInk);
+        if (rotate) {
+            p.save();
+            p.translate(rect.center().x() + fm.height() / 3, plot.bottom() + unit);
+            p.rotate(-45);
+            p.drawText(QPointF(-fm.horizontalAdvance(bar.first), 0), bar.first);
+            p.restore();
+        } else {
+            p.drawText(QRectF(plot.left() + slot * i - slot / 2, plot.bottom() + unit, slot * 2, fm.height() * 1.2),
+                       Qt::AlignHCenter | Qt::AlignTop, bar.first);
+        }
+    }
+    p.setPen(QPen(kMuted, std::max(1.0, unit * 0.3)));
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    return image;
+}
+
+ReportDocument::ReportDocument(ReportModel model) : mModel(std::move(model))
+{
+    layOut();
+}
+
+ReportDocument::~ReportDocument() = default;
+
+QPageLayout ReportDocument::pageLayout() const
+{
+    return QPageLayout(QPageSize(QPageSize::A4),
+                       mModel.layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                       QPageLayout::Millimeter);
+}
+
+QRectF ReportDocument::paperRect() const
+{
+    const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
+    const QSizeF size = mModel.layout.landscape ? a4.transposed() : a4;
+    return QRectF(0, 0, mm(size.width()), mm(size.height()));
+}
+
+namespace {
+constexpr qreal kMargin = 12;       // mm around the page
+constexpr qreal kFooter = 9;        // mm for the footer line and page numbers
+constexpr qreal kTitlePoints = 14;
+constexpr qreal kFilterPoints = 7.5;
+constexpr qreal kBodyPoints = 8;
+} // namespace
+
+QRectF ReportDocument::bodyRect() const
+{
+    const QRectF paper = paperRect();
+    const qreal top = mm(kMargin) + mHeaderHeight;
+    return QRectF(mm(kMargin), top, paper.width() - 2 * mm(kMargin), paper.height() - top - mm(kMargin) - mm(kFooter));
+}
+
+void ReportDocument::layOut()
+{
+    // Text is measured at 300 dpi, whatever device later paints it.
+    mLayoutDevice = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
+    mLayoutDevice->setDotsPerMeterX(qRound(Dpi / 0.0254));
+    mLayoutDevice->setDotsPerMeterY(qRound(Dpi / 0.0254));
+
+    // Header height: title line plus the wrapped filter text, the same on every page.
+    const qreal width = paperRect().width() - 2 * mm(kMargin);
+    mFilters = std::make_unique<QTextDocument>();
+    mFilters->documentLayout()->setPaintDevice(mLayoutDevice.get());
+    mFilters->setDefaultFont(reportFont(kFilterPoints));
+    mFilters->setDocumentMargin(0);
+    mFilters->setTextWidth(width);
+    QStringList parts;
+    for (const auto &filter : std::as_const(mModel.filters))
+        parts << u"<b>%1:</b>&nbsp;%2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
+    mFilters->setHtml(parts.join(u"&nbsp;&nbsp;&nbsp; "_s));
+    const qreal titleHeight = QFontMetricsF(reportFont(kTitlePoints, true), mLayoutDevice.get()).height();
+    mHeaderHeight = titleHeight + mm(1.5) + (parts.isEmpty() ? 0 : mFilters->size().height()) + mm(2.5) + mm(3);
+
+    mDoc = std::make_unique<QTextDocument>();
+    mDoc->documentLayout()->setPaintDevice(mLayoutDevice.get());
+    mDoc->setDefaultFont(reportFont(kBodyPoints));
+    mDoc->setDocumentMargin(0);
+    const QRectF body = bodyRect();
+    mDoc->setPageSize(body.size());
+    fillBody();
+}
+
+void ReportDocument::fillBody()
+{
+    const ReportLayout &layout = mModel.layout;
+    const QRectF body = bodyRect();
+    QTextCursor cursor(mDoc.get());
+    // One edit block: the layout runs once at the end instead of after every cell.
+    cursor.beginEditBlock();
+
+    QTextCharFormat plain;
+    plain.setFont(reportFont(kBodyPoints));
+    plain.setForeground(kInk);
+    QTextCharFormat bold = plain;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat heading = bold;
+    heading.setForeground(kAccent);
+
+    if (layout.hasChart() && mModel.detailCount > 0) {
+        const int w = qRound(body.width());
+        const int h = qRound(body.width() * 0.28);
+        mChart = renderReportChart(mModel, w, h);
+        mDoc->addResource(QTextDocument::ImageResource, QUrl(u"report://chart"_s), mChart);
+        QTextImageFormat image;
+        image.setName(u"report://chart"_s);
+        // The layout scales images by the device's dpi over 96; sizes are given before that.
+        const qreal scale = mLayoutDevice->logicalDpiY() / 96.0;
+        image.setWidth(w / scale);
+        image.setHeight(h / scale);
+        QTextBlockFormat centred;
+        centred.setAlignment(Qt::AlignHCenter);
+        centred.setBottomMargin(mm(4));
+        cursor.setBlockFormat(centred);
+        cursor.insertImage(image);
+        cursor.insertBlock(QTextBlockFormat());
+    }
+
+    if (mModel.detailCount == 0) {
+        QTextBlockFormat block;
+        block.setTopMargin(mm(6));
+        block.setAlignment(Qt::AlignHCenter);
+        cursor.setBlockFormat(block);
+        cursor.insertText(layout.emptyText, bold);
+        cursor.endEditBlock();
+        return;
+    }
+
+    const qsizetype columns = layout.columns.size();
+    QTextTableFormat tableFormat;
+    tableFormat.setHeaderRowCount(1); // headings repeat on every page
+    tableFormat.setBorder(0);
+    tableFormat.setBorderCollapse(true);
+    tableFormat.setCellSpacing(0);
+    tableFormat.setCellPadding(pt(2.2));
+    tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    double totalWidth = 0;
+    for (const ReportColumn &column : layout.columns)
+        totalWidth += column.width;
+    QList<QTextLength> widths;
+    for (const ReportColumn &column : layout.columns)
+        widths << QTextLength(QTextLength::PercentageLength, 100.0 * column.width / totalWidth);
+    tableFormat.setColumnWidthConstraints(widths);
+
+    QTextTable *table = cursor.insertTable(int(mModel.lines.size()) + 1, int(columns), tableFormat);
+    QTextBlockFormat left, right;
+    left.setAlignment(Qt::AlignLeft);
+    right.setAlignment(Qt::AlignRight);
+    auto put = [&](int row, int column, const QString &text, const QTextCharFormat &format, bool alignRight,
+                   const QColor &fill, bool ruleAbove = false) {
+        QTextTableCell cell = table->cellAt(row, column);
+        QTextTableCellFormat cellFormat;
+        if (fill.isValid())
+            cellFormat.setBackground(fill);
+        if (ruleAbove) {
+            cellFormat.setTopBorder(pt(0.6));
+            cellFormat.setTopBorderBrush(kAccent);
+            cellFormat.setTopBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        }
+        cell.setFormat(cellFormat);
+        QTextCursor at = cell.firstCursorPosition();
+        at.setBlockFormat(alignRight ? right : left);
+        at.insertText(text, format);
+    };
+
+    for (qsizetype c = 0; c < columns; ++c) {
+        const ReportColumn &column = layout.columns.at(c);
+        put(0, int(c), column.label, heading, column.numeric(), kHeadingFill);
+    }
+    int stripe = 0;
+    for (qsizetype i = 0; i < mModel.lines.size(); ++i) {
+        const ReportLine &line = mModel.lines.at(i);
+        const int row = int(i) + 1;
+        switch (line.kind) {
+        case ReportLine::Kind::GroupHeader:
+            table->mergeCells(row, 0, 1, int(columns));
+            put(row, 0, line.caption, heading, false, kGroupFill);
+            stripe = 0;
+            break;
+        case ReportLine::Kind::Detail: {
+            const QColor fill = (stripe++ % 2) ? kStripeFill : QColor();
+            for (qsizetype c = 0; c < columns; ++c) {
+                const ReportColumn &column = layout.columns.at(c);
+                put(row, int(c), ReportFormat::cell(column, line.values.at(c), line.ends.value(c)), plain,
+                    column.numeric(), fill);
+            }
+            break;
+        }
+        case ReportLine::Kind::Subtotal:
+        case ReportLine::Kind::Total: {
+            const bool total = line.kind == ReportLine::Kind::Total;
+            for (qsizetype c = 0; c < columns; ++c) {
+                const ReportColumn &column = layout.columns.at(c);
+                const QString text = c == 0 && !column.numeric() ? line.caption
+                                                                 : ReportFormat::cell(column, line.values.value(c));
+                put(row, int(c), text, bold, column.numeric(), total ? kTotalFill : QColor(), true);
+            }
+            break;
+        }
+        }
+    }
+    cursor.endEditBlock();
+}
+
+int ReportDocument::pageCount() const
+{
+    return mDoc->pageCount();
+}
+
+void ReportDocument::paintPage(QPainter *painter, int page) const
+{
+    painter->save();
+    const qreal scale = painter->device()->logicalDpiX() / qreal(Dpi);
+    painter->scale(scale, painter->device()->logicalDpiY() / qreal(Dpi));
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::TextAntialiasing);
+
+    const QRectF paper = paperRect();
+    const qreal left = mm(kMargin);
+    const qreal width = paper.width() - 2 * mm(kMargin);
+    qreal y = mm(kMargin);
+
+    // Page header: title and issue time, the filters, a rule.
+    const QFont titleFont = reportFont(kTitlePoints, true);
+    const qreal titleHeight = QFontMetricsF(titleFont, mLayoutDevice.get()).height();
+    painter->setFont(titleFont);
+    painter->setPen(kAccent);
+    painter->drawText(QRectF(left, y, width * 0.75, titleHeight), Qt::AlignLeft | Qt::AlignVCenter, mModel.title);
+    painter->setFont(reportFont(kFilterPoints));
+    painter->setPen(kMuted);
+    painter->drawText(QRectF(left + width * 0.5, y, width * 0.5, titleHeight), Qt::AlignRight | Qt::AlignVCenter,
+                      u"Emitido em "_s + mModel.issued.toString(u"dd/MM/yyyy HH:mm"_s));
+    y += titleHeight + mm(1.5);
+    if (!mModel.filters.isEmpty()) {
+        painter->save();
+        painter->translate(left, y);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette.setColor(QPalette::Text, kInk);
+        mFilters->documentLayout()->draw(painter, context);
+        painter->restore();
+        y += mFilters->size().height();
+    }
+    y += mm(2.5);
+    painter->setPen(QPen(kAccent, pt(1.2)));
+    painter->drawLine(QPointF(left, y), QPointF(left + width, y));
+
+    // Body: this page's slice of the laid-out document.
+    const QRectF body = bodyRect();
+    painter->save();
+    painter->translate(body.left(), body.top() - page * body.height());
+    const QRectF slice(0, page * body.height(), body.width(), body.height());
+    painter->setClipRect(slice);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = slice;
+    context.palette.setColor(QPalette::Text, kInk);
+    mDoc->documentLayout()->draw(painter, context);
+    painter->restore();
+
+    // Footer: rule, report and page number.
+    const qreal footerTop = paper.height() - mm(kMargin) - mm(kFooter) + mm(3);
+    painter->setPen(QPen(QColor(0xB0, 0xB0, 0xB0), pt(0.5)));
+    painter->drawLine(QPointF(left, footerTop), QPointF(left + width, footerTop));
+    painter->setFont(reportFont(kFilterPoints));
+    painter->setPen(kMuted);
+    const QRectF footer(left, footerTop + mm(1), width, mm(kFooter) - mm(4));
+    painter->drawText(footer, Qt::AlignLeft | Qt::AlignVCenter,
+                      mModel.code.isEmpty() ? mModel.title : mModel.code + u" · "_s + mModel.title);
+    painter->drawText(footer, Qt::AlignRight | Qt::AlignVCenter,
+                      u"Página %1 de %2"_s.arg(page + 1).arg(pageCount()));
+    painter->restore();
+}
+
+bool ReportDocument::paint(QPagedPaintDevice *device) const
+{
+    device->setPageLayout(pageLayout());
+    QPainter painter;
+    if (!painter.begin(device))
+        return false;
+    const int pages = pageCount();
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0 && !device->newPage())
+            return false;
+        paintPage(&painter, page);
+    }
+    return painter.end();
+}

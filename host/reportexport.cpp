@@ -1,0 +1,437 @@
+#include "reportexport.h"
+
+#include "errors.h"
+#include "reportdocument.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QUuid>
+#include <filesystem>
+
+#ifdef BO_HAVE_XLSXWRITER
+#include <xlsxwriter.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+[[noreturn]] void failWrite(const QString &path, const QString &reason)
+{
+    throw EHostError(u"Não foi possível gravar o arquivo '%1'.\n%2\nO arquivo anterior, se existia, não foi alterado."_s
+                         .arg(shown(path), reason));
+}
+
+// QSaveFile writes "<name>.XXXXXX" next to the target and renames it over the target on commit.
+void writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        failWrite(path, file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        failWrite(path, reason);
+    }
+    if (!file.commit())
+        failWrite(path, file.errorString());
+}
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
+    QString quoted = text;
+    quoted.replace(u"\""_s, u"\"\""_s);
+    return u'"' + quoted + u'"';
+}
+
+QString htmlCell(const QString &tag, const QString &text, bool right, const QString &cls = {})
+{
+    QString attrs;
+    if (right || !cls.isEmpty()) {
+        QStringList classes;
+        if (right)
+            classes << u"n"_s;
+        if (!cls.isEmpty())
+            classes << cls;
+        attrs = u" class=\"%1\""_s.arg(classes.join(u' '));
+    }
+    return u"<%1%2>%3</%1>"_s.arg(tag, attrs, text.toHtmlEscaped());
+}
+
+} // namespace
+
+namespace ReportExport {
+
+std::optional<Format> formatOf(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"pdf")
+        return Format::Pdf;
+    if (suffix == u"xlsx")
+        return Format::Xlsx;
+    if (suffix == u"csv")
+        return Format::Csv;
+    if (suffix == u"html" || suffix == u"htm")
+        return Format::Html;
+    return std::nullopt;
+}
+
+QString fileFilters()
+{
+    return u"Documento PDF (*.pdf);;Planilha Excel (*.xlsx);;Texto separado por ponto e vírgula (*.csv);;"
+           u"Página HTML (*.html *.htm)"_s;
+}
+
+QByteArray csvBytes(const ReportModel &model)
+{
+    const ReportLayout &layout = model.layout;
+    QStringList lines;
+    QStringList heading;
+    if (layout.grouped())
+        heading << csvField(layout.groupLabel);
+    for (const ReportColumn &column : layout.columns)
+        heading << csvField(column.label);
+    lines << heading.join(u';');
+    for (const ReportLine &line : model.lines) {
+        if (line.kind != ReportLine::Kind::Detail)
+            continue;
+        QStringList fields;
+        if (layout.grouped())
+            fields << csvField(line.group);
+        for (qsizetype c = 0; c < layout.columns.size(); ++c)
+            fields << csvField(ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c), false));
+        lines << fields.join(u';');
+    }
+    QByteArray bytes("\xEF\xBB\xBF"); // Excel reads UTF-8 only with the BOM
+    bytes += lines.join(u"\r\n"_s).toUtf8();
+    bytes += "\r\n";
+    return bytes;
+}
+
+QByteArray htmlBytes(const ReportDocument &document)
+{
+    const ReportModel &model = document.model();
+    const ReportLayout &layout = model.layout;
+    QString html;
+    html += u"<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n<title>"_s +
+            model.title.toHtmlEscaped() + u"</title>\n"_s;
+    html += u"<style>\nbody{font-family:'DejaVu Sans',Arial,sans-serif;font-size:10pt;color:#202020;margin:24px}\n"
+            u"h1{font-size:16pt;color:#1F4E79;margin:0 0 4px}\n.meta{color:#606060;font-size:8.5pt;margin-bottom:10px}\n"
+            u"table{border-collapse:collapse;width:100%}\nth{background:#DCE6F1;color:#1F4E79;text-align:left;padding:3px 6px}\n"
+            u"td{padding:3px 6px}\n.n{text-align:right}\ntr.g td{background:#EEF2F7;color:#1F4E79;font-weight:bold}\n"
+            u"tr.s td{font-weight:bold;border-top:1px solid #1F4E79}\ntr.t td{font-weight:bold;background:#C9D7E8;"
+            u"border-top:1px solid #1F4E79}\ntbody tr.d:nth-child(even) td{background:#F7F7F7}\nimg{max-width:100%}\n"
+            u"</style>\n</head>\n<body>\n"_s;
+    html += u"<h1>"_s + model.title.toHtmlEscaped() + u"</h1>\n<div class=\"meta\">"_s;
+    QStringList filters;
+    for (const auto &filter : model.filters)
+        filters << u"<b>%1:</b> %2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
+    filters << u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s);
+    html += filters.join(u" &nbsp;·&nbsp; "_s) + u"</div>\n"_s;
+    if (!document.chartImage().isNull()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        document.chartImage().save(&buffer, "PNG");
+        html += u"<p><img alt=\"Gráfico\" src=\"data:image/png;base64,"_s + QString::fromLatin1(png.toBase64()) +
+                u"\"></p>\n"_s;
+    }
+    if (model.detailCount == 0) {
+        html += u"<p><b>"_s + layout.emptyText.toHtmlEscaped() + u"</b></p>\n"_s;
+    } else {
+        html += u"<table>\n<thead><tr>"_s;
+        for (const ReportColumn &column : layout.columns)
+            html += htmlCell(u"th"_s, column.label, column.numeric());
+        html += u"</tr></thead>\n<tbody>\n"_s;
+        const int columns = int(layout.columns.size());
+        for (const ReportLine &line : model.lines) {
+            switch (line.kind) {
+            case ReportLine::Kind::GroupHeader:
+                html += u"<tr class=\"g\"><td colspan=\"%1\">%2</td></tr>\n"_s.arg(columns).arg(line.caption.toHtmlEscaped());
+                break;
+            case ReportLine::Kind::Detail:
+                html += u"<tr class=\"d\">"_s;
+                for (int c = 0; c < columns; ++c)
+                    html += htmlCell(u"td"_s, ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c)),
+                                     layout.columns.at(c).numeric());
+                html += u"</tr>\n"_s;
+                break;
+            case ReportLine::Kind::Subtotal:
+            case ReportLine::Kind::Total:
+                html += line.kind == ReportLine::Kind::Total ? u"<tr class=\"t\">"_s : u"<tr class=\"s\">"_s;
+                for (int c = 0; c < columns; ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    html += htmlCell(u"td"_s,
+                                     c == 0 && !column.numeric() ? line.caption : ReportFormat::cell(column, line.values.value(c)),
+                                     column.numeric());
+                }
+                html += u"</tr>\n"_s;
+                break;
+            }
+        }
+        html += u"</tbody>\n</table>\n"_s;
+    }
+    html += u"</body>\n</html>\n"_s;
+    return html.toUtf8();
+}
+
+void writePdf(const ReportDocument &document, const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        failWrite(path, file.errorString());
+    bool painted = false;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(ReportDocument::Dpi);
+        writer.setTitle(document.model().title);
+        writer.setCreator(u"Retaguarda"_s);
+        painted = document.paint(&writer);
+    }
+    if (!painted) {
+        file.cancelWriting();
+        failWrite(path, u"Falha ao gerar o PDF."_s);
+    }
+    if (!file.commit())
+        failWrite(path, file.errorString());
+}
+
+void writeCsv(const ReportModel &model, const QString &path)
+{
+    writeAtomically(path, csvBytes(model));
+}
+
+void writeHtml(const ReportDocument &document, const QString &path)
+{
+    writeAtomically(path, htmlBytes(document));
+}
+
+#ifdef BO_HAVE_XLSXWRITER
+namespace {
+
+// Owns the workbook until it is closed, so that every error path frees it.
+struct Workbook
+{
+    lxw_workbook *book = nullptr;
+    ~Workbook()
+    {
+        if (book)
+            workbook_close(book);
+    }
+    lxw_error close()
+    {
+        lxw_workbook *b = book;
+        book = nullptr;
+        return workbook_close(b);
+    }
+};
+
+std::string utf8(const QString &text)
+{
+    return text.toStdString();
+}
+
+QString columnName(int column)
+{
+    QString name;
+    ++column;
+    while (column > 0) {
+        const int rest = (column - 1) % 26;
+        name.prepend(QChar(u'A' + rest));
+        column = (column - 1) / 26;
+    }
+    return name;
+}
+
+} // namespace
+
+void writeXlsx(const ReportModel &model, const QString &path)
+{
+    const QFileInfo target(path);
+    const QString temporary = target.absoluteDir().filePath(
+        u".%1.%2.xlsx"_s.arg(target.completeBaseName(), QUuid::createUuid().toString(QUuid::Id128).left(8)));
+    const std::string temporaryName = QFile::encodeName(temporary).toStdString();
+    const ReportLayout &layout = model.layout;
+    {
+        Workbook wb;
+        wb.book = workbook_new(temporaryName.c_str());
+        if (!wb.book)
+            failWrite(path, u"Falha ao criar a planilha."_s);
+        lxw_worksheet *sheet = workbook_add_worksheet(wb.book, "Relatório");
+        lxw_format *title = workbook_add_format(wb.book);
+        format_set_bold(title);
+        format_set_font_size(title, 14);
+        format_set_font_color(title, 0x1F4E79);
+        lxw_format *meta = workbook_add_format(wb.book);
+        format_set_font_color(meta, 0x606060);
+        lxw_format *heading = workbook_add_format(wb.book);
+        format_set_bold(heading);
+        format_set_bg_color(heading, 0xDCE6F1);
+        format_set_font_color(heading, 0x1F4E79);
+        format_set_bottom(heading, LXW_BORDER_THIN);
+        lxw_format *headingRight = workbook_add_format(wb.book);
+        format_set_bold(headingRight);
+        format_set_bg_color(headingRight, 0xDCE6F1);
+        format_set_font_color(headingRight, 0x1F4E79);
+        format_set_bottom(headingRight, LXW_BORDER_THIN);
+        format_set_align(headingRight, LXW_ALIGN_RIGHT);
+        lxw_format *dateFormat = workbook_add_format(wb.book);
+        format_set_num_format(dateFormat, "dd/mm/yyyy");
+        auto numberFormat = [&wb](const ReportColumn &column, bool bold) {
+            lxw_format *f = workbook_add_format(wb.book);
+            switch (column.type) {
+            case ReportColumn::Type::Integer:
+                format_set_num_format(f, "#,##0");
+                break;
+            case ReportColumn::Type::Number:
+                format_set_num_format(f, "#,##0.000");
+                break;
+            case ReportColumn::Type::Percent:
+                format_set_num_format(f, "0.00\" %\"");
+                break;
+            default:
+                format_set_num_format(f, "#,##0.00");
+                break;
+            }
+            if (bold) {
+                format_set_bold(f);
+                format_set_bg_color(f, 0xC9D7E8);
+                format_set_top(f, LXW_BORDER_THIN);
+            }
+            return f;
+        };
+        lxw_format *totalText = workbook_add_format(wb.book);
+        format_set_bold(totalText);
+        format_set_bg_color(totalText, 0xC9D7E8);
+        format_set_top(totalText, LXW_BORDER_THIN);
+
+        const int offset = layout.grouped() ? 1 : 0;
+        const int columns = int(layout.columns.size()) + offset;
+        QList<lxw_format *> plainFormats, totalFormats;
+        for (const ReportColumn &column : layout.columns) {
+            plainFormats << (column.numeric() ? numberFormat(column, false) : nullptr);
+            totalFormats << (column.numeric() ? numberFormat(column, true) : totalText);
+        }
+
+        worksheet_write_string(sheet, 0, 0, utf8(model.title).c_str(), title);
+        QStringList filters;
+        for (const auto &filter : model.filters)
+            filters << filter.first + u": "_s + filter.second;
+        worksheet_write_string(sheet, 1, 0, utf8(filters.join(u"   "_s)).c_str(), meta);
+        worksheet_write_string(sheet, 2, 0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(),
+                               meta);
+        const lxw_row_t headingRow = 4;
+        if (layout.grouped()) {
+            worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading);
+            worksheet_set_column(sheet, 0, 0, 34, nullptr);
+        }
+        for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+            const ReportColumn &column = layout.columns.at(c);
+            const lxw_col_t col = lxw_col_t(c + offset);
+            worksheet_write_string(sheet, headingRow, col, utf8(column.label).c_str(),
+                                   column.numeric() ? headingRight : heading);
+            worksheet_set_column(sheet, col, col, std::max(10.0, column.width * 9), nullptr);
+        }
+        worksheet_freeze_panes(sheet, headingRow + 1, 0);
+
+        lxw_row_t row = headingRow + 1;
+        for (const ReportLine &line : model.lines) {
+            if (line.kind != ReportLine::Kind::Detail)
+                continue;
+            if (layout.grouped())
+                worksheet_write_string(sheet, row, 0, utf8(line.group).c_str(), nullptr);
+            for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                const ReportColumn &column = layout.columns.at(c);
+                const lxw_col_t col = lxw_col_t(c + offset);
+                const QVariant value = line.values.value(c);
+                if (value.isNull() || !value.isValid())
+                    continue;
+                if (column.numeric()) {
+                    worksheet_write_number(sheet, row, col, value.toDouble(), plainFormats.at(c));
+                } else if (column.type == ReportColumn::Type::Date && ReportFormat::toDate(value).isValid()) {
+                    const QDate d = ReportFormat::toDate(value);
+                    lxw_datetime dt{d.year(), d.month(), d.day(), 0, 0, 0};
+                    worksheet_write_datetime(sheet, row, col, &dt, dateFormat);
+                } else {
+                    worksheet_write_string(sheet, row, col, utf8(ReportFormat::cell(column, value, line.ends.value(c))).c_str(),
+                                           nullptr);
+                }
+            }
+            ++row;
+        }
+        if (const ReportLine *total = model.totalLine()) {
+            const lxw_row_t first = headingRow + 1;
+            const lxw_row_t last = row - 1;
+            for (int col = 0; col < columns; ++col)
+                worksheet_write_blank(sheet, row, lxw_col_t(col), totalText);
+            worksheet_write_string(sheet, row, 0, "Total geral", totalText);
+            for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                const ReportColumn &column = layout.columns.at(c);
+                const lxw_col_t col = lxw_col_t(c + offset);
+                const QVariant value = total->values.value(c);
+                if (column.total == ReportColumn::Total::Sum) {
+                    // A formula, so the total follows when someone edits a value; the cached
+                    // result is shown by viewers that do not calculate.
+                    const QString letter = columnName(col);
+                    const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(first + 1).arg(last + 1);
+                    worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
+                                                value.toDouble());
+                } else if (column.total == ReportColumn::Total::Ratio && value.isValid() && !value.isNull()) {
+                    worksheet_write_number(sheet, row, col, value.toDouble(), totalFormats.at(c));
+                }
+            }
+        }
+        const lxw_error error = wb.close();
+        if (error != LXW_NO_ERROR) {
+            QFile::remove(temporary);
+            failWrite(path, QString::fromUtf8(lxw_strerror(error)));
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(temporaryName), std::filesystem::path(QFile::encodeName(path).toStdString()),
+                            ec);
+    if (ec) {
+        QFile::remove(temporary);
+        failWrite(path, QString::fromLocal8Bit(ec.message().c_str()));
+    }
+}
+#else
+void writeXlsx(const ReportModel &, const QString &path)
+{
+    failWrite(path, u"Esta instalação não grava planilhas XLSX."_s);
+}
+#endif
+
+void write(const ReportDocument &document, const QString &path)
+{
+    const auto format = formatOf(path);
+    if (!format)
+        throw EHostError(u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(shown(path)));
+    switch (*format) {
+    case Format::Pdf:
+        writePdf(document, path);
+        break;
+    case Format::Xlsx:
+        writeXlsx(document.model(), path);
+        break;
+    case Format::Csv:
+        writeCsv(document.model(), path);
+        break;
+    case Format::Html:
+        writeHtml(document, path);
+        break;
+    }
+}
+
+} // namespace ReportExport

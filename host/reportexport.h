@@ -1,0 +1,37 @@
+#pragma once
+
+#include "host_global.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+class ReportDocument;
+struct ReportModel;
+
+// Writing a report to a file. Every writer builds the whole file under a temporary name in the
+// target's folder and only then puts it in place, so a failure (folder read-only, disk full) leaves
+// an existing file untouched; failures throw EHostError with a message for the user.
+namespace ReportExport {
+
+enum class Format { Pdf, Xlsx, Csv, Html };
+
+// By extension, case-insensitive; nothing for an unknown one.
+HOST_EXPORT std::optional<Format> formatOf(const QString &path);
+// The save dialog's filter list.
+HOST_EXPORT QString fileFilters();
+
+// The CSV bytes: UTF-8 with BOM, ';' separated, decimal comma, RFC 4180 quoting, CRLF line ends.
+// One line per detail row (the group first when the report is grouped); no subtotal lines, so the
+// file sums correctly in a spreadsheet.
+HOST_EXPORT QByteArray csvBytes(const ReportModel &model);
+HOST_EXPORT QByteArray htmlBytes(const ReportDocument &document);
+
+HOST_EXPORT void writePdf(const ReportDocument &document, const QString &path);
+HOST_EXPORT void writeCsv(const ReportModel &model, const QString &path);
+HOST_EXPORT void writeHtml(const ReportDocument &document, const QString &path);
+HOST_EXPORT void writeXlsx(const ReportModel &model, const QString &path);
+// By the path's extension; throws EHostError for an unknown one.
+HOST_EXPORT void write(const ReportDocument &document, const QString &path);
+
+} // namespace ReportExport
