@@ -217,9 +217,17 @@ void DataSetFilterModel::buildCache() const
         mFolded << text.toCaseFolded();
     }
     mCacheValid = true;
-    // A new content (the dataset was reloaded) needs new texts.
-    connect(model, &QAbstractItemModel::modelReset, this, [this] { mCacheValid = false; },
-            Qt::UniqueConnection);
+}
+
+void DataSetFilterModel::setSourceModel(QAbstractItemModel *model)
+{
+    disconnect(mResetConnection);
+    mCacheValid = false;
+    // A new content (the dataset was reloaded) needs new texts before the proxy filters again.
+    if (model)
+        mResetConnection =
+            connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { mCacheValid = false; });
+    QSortFilterProxyModel::setSourceModel(model);
 }
 
 bool DataSetFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const

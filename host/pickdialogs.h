@@ -59,6 +59,7 @@ public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
     void setFilterText(const QString &text);
     QString filterText() const { return mNeedle; }
+    void setSourceModel(QAbstractItemModel *model) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
@@ -69,6 +70,7 @@ private:
     QString mNeedle;
     mutable QStringList mFolded;
     mutable bool mCacheValid = false;
+    QMetaObject::Connection mResetConnection;
 };
 
 // Multi-select list picker: a check box per row, mark/unmark all, OK and Cancelar.

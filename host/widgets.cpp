@@ -255,10 +255,14 @@ void TMaskEdit::SetText(const QString &text)
     } else {
         int next = 0;
         for (const MaskSlot &slot : parsed.slots) {
-            if (slot.literal)
+            if (slot.literal) {
                 shown += slot.ch;
-            else
+                // A partly shown text ("14:3") carries its literals along: skip them.
+                if (next < text.size() && text.at(next) == slot.ch)
+                    ++next;
+            } else {
                 shown += next < text.size() ? text.at(next++) : parsed.blank;
+            }
         }
     }
     // Trailing blanks are left to the mask: Qt refuses a blank in a required position.
