@@ -1,6 +1,7 @@
 #include "consiste.h"
 
 #include "errors.h"
+#include "eventboundary.h"
 #include "uiservices.h"
 
 #include <QApplication>
@@ -74,4 +75,26 @@ QString Format(const QString &pattern, const QStringList &args)
         result += pattern.at(i);
     }
     return result;
+}
+
+void FocusControl(QWidget *control)
+{
+    if (!control)
+        return;
+    ExitGuard quiet;
+    control->setFocus(Qt::OtherFocusReason);
+}
+
+QDateTime StrToDateTime(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    QDateTime value = QDateTime::fromString(trimmed, QStringLiteral("dd/MM/yyyy HH:mm"));
+    if (!value.isValid()) {
+        const QDate date = QDate::fromString(trimmed, QStringLiteral("dd/MM/yyyy"));
+        if (date.isValid())
+            value = QDateTime(date, QTime(0, 0));
+    }
+    if (!value.isValid())
+        throw EConvertError(QStringLiteral("'%1' não é uma data e hora válida.").arg(text));
+    return value;
 }

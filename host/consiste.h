@@ -2,6 +2,7 @@
 
 #include "host_global.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,14 @@ HOST_EXPORT void MensErro(const QString &text, bool abort);
 HOST_EXPORT QString Replicate(const QString &text, int count);
 // Enables or disables every control inside the container; the container itself keeps its state.
 HOST_EXPORT void SetChildEnabled(QWidget *container, bool enabled);
+
+// Moves the focus the way a validator does after a failure: no exit handler runs for the control
+// that loses it (the user is being sent back, not moving on).
+HOST_EXPORT void FocusControl(QWidget *control);
+
+// The runtime's text-to-date-time conversion, pt-BR: "dd/MM/yyyy HH:mm" (or a date alone); throws
+// EConvertError with the text when it is not a valid date and time.
+HOST_EXPORT QDateTime StrToDateTime(const QString &text);
 
 // Replaces each "%s" of the pattern, in order, by the next argument (the host's Format).
 HOST_EXPORT QString Format(const QString &pattern, const QStringList &args);
