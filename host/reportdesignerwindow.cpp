@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "messages.h"
 #include "reportengine.h"
+#include "reportexport.h"
 #include "tfrmdadosgerrel.h"
 #include "uiservices.h"
 
@@ -18,7 +19,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -66,10 +66,13 @@ void appendToCatalog(const QString &folder, const QString &title, const QString 
     QJsonArray reports = index.value(u"reports").toArray();
     reports.append(QJsonObject{{u"title"_s, title}, {u"file"_s, file}});
     index.insert(u"reports"_s, reports);
-    QSaveFile out(path);
-    const QByteArray bytes = QJsonDocument(index).toJson(QJsonDocument::Indented);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
-        throw EHostError(u"Não foi possível gravar o catálogo '%1': %2"_s.arg(QDir::toNativeSeparators(path), out.errorString()));
+    ReportExport::replaceFile(path, QJsonDocument(index).toJson(QJsonDocument::Indented));
+}
+
+void saveDefinition(const ReportDefinition &definition, const QString &path)
+{
+    // Not ReportDefinition::save: its commit does not notice a failed final write (disk full).
+    ReportExport::replaceFile(path, QJsonDocument(definition.toJson()).toJson(QJsonDocument::Indented));
 }
 
 QString newDefinitionFileName(const QString &folder, const QString &title)
@@ -233,7 +236,7 @@ bool ReportDesignerWindow::save()
     try {
         if (mPath.isEmpty())
             throw EHostError(u"Esta definição não tem arquivo; use \"Salvar como novo\"."_s);
-        edited().save(mPath);
+        saveDefinition(edited(), mPath);
         setWindowTitle(u"Editar relatório - "_s + titleEdit->text().trimmed());
         Q_EMIT saved(mPath);
         return true;
@@ -272,7 +275,7 @@ bool ReportDesignerWindow::saveAsNew()
         const QString folder = catalog.folder();
         const QString file = newDefinitionFileName(folder, title);
         const QString path = QDir(folder).filePath(file);
-        definition.save(path);
+        saveDefinition(definition, path);
         try {
             appendToCatalog(folder, title, file);
         } catch (const EHostError &) {

@@ -50,6 +50,8 @@ private:
     QString mPath;
 };
 
+// Writes a definition file through a temporary file; throws EHostError, the old file intact.
+HOST_EXPORT void saveDefinition(const ReportDefinition &definition, const QString &path);
 // Appends an entry to "<folder>/index.json", atomically; throws EHostError.
 HOST_EXPORT void appendToCatalog(const QString &folder, const QString &title, const QString &file);
 // A file name for a new definition in `folder`, from its title ("Vendas/Hora" -> "vendas_hora.json").

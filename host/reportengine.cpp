@@ -169,6 +169,7 @@ void ReportEngine::run(TfrmDadosGerRel *screen, ReportAction action, const Repor
         return;
     const BusyGuard guard(mBusy);
     const QPointer<TfrmDadosGerRel> alive(screen);
+    const bool withScreen = screen != nullptr;
     UiServices &ui = UiServices::current();
     ReportRun run;
     run.action = action;
@@ -197,7 +198,7 @@ void ReportEngine::run(TfrmDadosGerRel *screen, ReportAction action, const Repor
             if (action != ReportAction::SaveAs || !file.isEmpty()) {
                 const QString code = screen ? screen->reportCode() : QString();
                 const std::shared_ptr<ReportDocument> document = build(screen, code, definition, params);
-                if (!document || !alive) {
+                if (!document || (withScreen && !alive)) { // the screen closed meanwhile
                     run.outcome = ReportRun::Outcome::Cancelled;
                 } else {
                     run.rows = document->model().detailCount;
@@ -225,7 +226,7 @@ void ReportEngine::run(TfrmDadosGerRel *screen, ReportAction action, const Repor
     } catch (const EHostError &e) {
         run.outcome = ReportRun::Outcome::Failed;
         run.error = e.message();
-        ui.showError(alive, e.message());
+        ui.showError(withScreen ? alive.data() : nullptr, e.message());
     }
     Q_EMIT finished(run);
 }

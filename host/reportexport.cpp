@@ -31,13 +31,18 @@ QString shown(const QString &path)
                          .arg(shown(path), reason));
 }
 
-// QSaveFile writes "<name>.XXXXXX" next to the target and renames it over the target on commit.
-void writeAtomically(const QString &path, const QByteArray &bytes)
+} // namespace
+
+namespace ReportExport {
+
+void replaceFile(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         failWrite(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
+    // The explicit flush matters: QSaveFile::commit() does not notice a failure of the final
+    // buffered write (disk full), and would put a truncated file in place of the old one.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         failWrite(path, reason);
@@ -45,6 +50,10 @@ void writeAtomically(const QString &path, const QByteArray &bytes)
     if (!file.commit())
         failWrite(path, file.errorString());
 }
+
+} // namespace ReportExport
+
+namespace {
 
 QString csvField(const QString &text)
 {
@@ -199,9 +208,10 @@ void writePdf(const ReportDocument &document, const QString &path)
         writer.setCreator(u"Retaguarda"_s);
         painted = document.paint(&writer);
     }
-    if (!painted) {
+    if (!painted || !file.flush()) {
+        const QString reason = painted ? file.errorString() : u"Falha ao gerar o PDF."_s;
         file.cancelWriting();
-        failWrite(path, u"Falha ao gerar o PDF."_s);
+        failWrite(path, reason);
     }
     if (!file.commit())
         failWrite(path, file.errorString());
@@ -209,12 +219,12 @@ void writePdf(const ReportDocument &document, const QString &path)
 
 void writeCsv(const ReportModel &model, const QString &path)
 {
-    writeAtomically(path, csvBytes(model));
+    replaceFile(path, csvBytes(model));
 }
 
 void writeHtml(const ReportDocument &document, const QString &path)
 {
-    writeAtomically(path, htmlBytes(document));
+    replaceFile(path, htmlBytes(document));
 }
 
 #ifdef BO_HAVE_XLSXWRITER

@@ -31,6 +31,8 @@ HOST_EXPORT void writePdf(const ReportDocument &document, const QString &path);
 HOST_EXPORT void writeCsv(const ReportModel &model, const QString &path);
 HOST_EXPORT void writeHtml(const ReportDocument &document, const QString &path);
 HOST_EXPORT void writeXlsx(const ReportModel &model, const QString &path);
+// Replaces `path` with `bytes` through a temporary file in the same folder; throws EHostError.
+HOST_EXPORT void replaceFile(const QString &path, const QByteArray &bytes);
 // By the path's extension; throws EHostError for an unknown one.
 HOST_EXPORT void write(const ReportDocument &document, const QString &path);
 

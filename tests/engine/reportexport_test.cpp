@@ -1,0 +1,235 @@
+// Report files: CSV read back, PDF pages and text, XLSX cells, and failed writes that keep the
+// previous file.
+
+#include "enginetest.h"
+#include "errors.h"
+#include "reportdocument.h"
+#include "reportexport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+
+using namespace enginetest;
+
+namespace {
+
+// RFC 4180 reader: fields separated by ';', quoted fields with doubled quotes, CRLF records.
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> records;
+    QStringList record;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u';') {
+            record << field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+            record << field;
+            records << record;
+            record.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return records;
+}
+
+ReportModel modelOf(const ReportTable &table, const ReportDefinition &def = dailyDefinition(),
+                    const TParams &params = period(QDate(2025, 6, 1), QDate(2025, 6, 30)))
+{
+    return ReportModel::build(QStringLiteral("Vnd025"), def, params, table);
+}
+
+ReportTable awkwardTable()
+{
+    ReportTable table;
+    table.columns = {QStringLiteral("CDFILIAL"), QStringLiteral("NMFILIAL"), QStringLiteral("DTVENDA"),
+                     QStringLiteral("QTVENDAS"), QStringLiteral("VRTOTAL"), QStringLiteral("VRMEDIO")};
+    table.rows = {
+        {QStringLiteral("0001"), QStringLiteral("Centro; \"Matriz\""), QStringLiteral("2025-06-01"), 2, 1234.5, 617.25},
+        {QStringLiteral("0002"), QStringLiteral("Norte\r\nAnexo"), QStringLiteral("2025-06-02"), 1, 10.0, 10.0},
+    };
+    return table;
+}
+
+// `rows` days over two branches, for documents of several pages.
+ReportTable longTable(int rows)
+{
+    ReportTable table;
+    table.columns = awkwardTable().columns;
+    for (int i = 0; i < rows; ++i) {
+        const QString branch = i < rows / 2 ? QStringLiteral("0001") : QStringLiteral("0002");
+        const double total = 100.0 + i;
+        table.rows << QVariantList{branch, i < rows / 2 ? QStringLiteral("Centro") : QStringLiteral("Norte"),
+                                   QDate(2024, 1, 1).addDays(i).toString(Qt::ISODate), 1 + i % 7, total, total / (1 + i % 7)};
+    }
+    return table;
+}
+
+TEST(ReportExport, CsvReadsBackWithBomQuotingAndDecimalComma)
+{
+    const QByteArray bytes = ReportExport::csvBytes(modelOf(awkwardTable()));
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    const QString text = QString::fromUtf8(bytes.mid(3));
+    // every record ends with CRLF; the LF inside the quoted name is the only bare one
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
+    const QList<QStringList> records = parseCsv(text);
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[0], (QStringList{QStringLiteral("Filial"), QStringLiteral("Data"), QStringLiteral("Vendas"),
+                                       QStringLiteral("Total"), QStringLiteral("Ticket médio")}));
+    EXPECT_EQ(records[1], (QStringList{QStringLiteral("Filial 0001 - Centro; \"Matriz\""), QStringLiteral("01/06/2025"),
+                                       QStringLiteral("2"), QStringLiteral("1234,50"), QStringLiteral("617,25")}));
+    EXPECT_EQ(records[2][0], QStringLiteral("Filial 0002 - Norte\r\nAnexo"));
+    EXPECT_EQ(records[2][3], QStringLiteral("10,00"));
+    // subtotal and total lines stay out of the data
+    EXPECT_FALSE(text.contains(QStringLiteral("Total geral")));
+}
+
+TEST(ReportExport, PdfHasThePagesTheHeaderAndTheTotals)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("vendas.pdf"));
+    QElapsedTimer clock;
+    clock.start();
+    const ReportDocument document(modelOf(longTable(400)));
+    const qint64 layoutMs = clock.elapsed();
+    std::printf("[ measure ] 400 rows laid out in %lld ms, %d pages\n", static_cast<long long>(layoutMs),
+                document.pageCount());
+    ASSERT_GT(document.pageCount(), 3);
+    ReportExport::writePdf(document, file);
+
+    EXPECT_EQ(pdfPages(file), document.pageCount());
+    const QString second = pdfText(file, 2);
+    // column headings and the page header repeat on a later page
+    EXPECT_TRUE(second.contains(QStringLiteral("Ticket médio"))) << second.toStdString();
+    EXPECT_TRUE(second.contains(QStringLiteral("Período: 01/06/2025 a 30/06/2025"))) << second.toStdString();
+    EXPECT_TRUE(second.contains(QStringLiteral("Página 2 de %1").arg(document.pageCount()))) << second.toStdString();
+    const QString last = pdfText(file, document.pageCount());
+    const ReportLine *total = document.model().totalLine();
+    ASSERT_NE(total, nullptr);
+    EXPECT_TRUE(last.contains(QStringLiteral("Total geral")));
+    EXPECT_TRUE(last.contains(ReportFormat::number(total->values.at(2).toDouble(), 2))) << last.toStdString();
+    EXPECT_TRUE(pdfText(file, 1).contains(QStringLiteral("Filial 0001 - Centro")));
+}
+
+TEST(ReportExport, ThousandRowsLayOutQuickly)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const ReportDocument document(modelOf(longTable(1000)));
+    const qint64 ms = clock.elapsed();
+    std::printf("[ measure ] 1000 rows laid out in %lld ms, %d pages\n", static_cast<long long>(ms), document.pageCount());
+    EXPECT_LT(ms, 20000);
+    EXPECT_GT(document.pageCount(), 10);
+}
+
+TEST(ReportExport, XlsxHoldsNumbersAndDatesAsValues)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("vendas.xlsx"));
+    ReportExport::writeXlsx(modelOf(awkwardTable()), file);
+    const QString listing = tool(QStringLiteral("unzip"), {QStringLiteral("-l"), file});
+    ASSERT_TRUE(listing.contains(QStringLiteral("xl/worksheets/sheet1.xml"))) << listing.toStdString();
+    const QString sheet = tool(QStringLiteral("unzip"), {QStringLiteral("-p"), file, QStringLiteral("xl/worksheets/sheet1.xml")});
+    // heading on row 5; first data row 6: B = date serial, C = count, D = money, E = mean
+    auto cell = [&sheet](const char *ref) {
+        const QRegularExpression re(QStringLiteral("<c r=\"%1\"([^>]*)>(.*?)</c>").arg(QLatin1String(ref)));
+        const QRegularExpressionMatch m = re.match(sheet);
+        return m.hasMatch() ? std::pair{m.captured(1), m.captured(2)} : std::pair{QString(), QString()};
+    };
+    struct Case
+    {
+        const char *ref;
+        const char *value;
+    };
+    const Case numeric[] = {{"B6", "45809"}, {"C6", "2"}, {"D6", "1234.5"}, {"E6", "617.25"}, {"D7", "10"}};
+    for (const Case &c : numeric) {
+        const auto [attributes, content] = cell(c.ref);
+        EXPECT_FALSE(attributes.contains(QStringLiteral("t=\"s\""))) << c.ref << " is text";
+        EXPECT_EQ(content, QStringLiteral("<v>%1</v>").arg(QLatin1String(c.value))) << c.ref;
+    }
+    // the total is a live formula with its value cached
+    const auto [totalAttributes, total] = cell("D8");
+    EXPECT_TRUE(total.contains(QStringLiteral("<f>SUM(D6:D7)</f>"))) << total.toStdString();
+    EXPECT_TRUE(total.contains(QStringLiteral("<v>1244.5</v>"))) << total.toStdString();
+    EXPECT_TRUE(cell("A6").first.contains(QStringLiteral("t=\"s\"")));
+}
+
+TEST(ReportExport, HtmlIsAStandaloneTable)
+{
+    ReportDefinition def = dailyDefinition();
+    def.layout.insert(QStringLiteral("chart"), QJsonObject{{QStringLiteral("label"), QStringLiteral("DTVENDA")},
+                                                            {QStringLiteral("value"), QStringLiteral("VRTOTAL")}});
+    const ReportDocument document(modelOf(awkwardTable(), def));
+    const QString html = QString::fromUtf8(ReportExport::htmlBytes(document));
+    EXPECT_TRUE(html.contains(QStringLiteral("<thead><tr><th>Data</th>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Centro; &quot;Matriz&quot;")));
+    EXPECT_TRUE(html.contains(QStringLiteral("src=\"data:image/png;base64,")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td class=\"n\">1.244,50</td>")));
+}
+
+TEST(ReportExport, FailedWritesLeaveThePreviousFileByteIdentical)
+{
+    const ReportDocument document(modelOf(longTable(300)));
+    const char *extensions[] = {"pdf", "xlsx", "csv", "html"};
+    for (const char *extension : extensions) {
+        for (const bool diskFull : {false, true}) {
+            QTemporaryDir dir;
+            const QString folder = dir.filePath(QStringLiteral("saida"));
+            ASSERT_TRUE(QDir().mkpath(folder));
+            QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFileDevice::ExeOther | QFileDevice::ReadOther);
+            const QString target = QDir(folder).filePath(QStringLiteral("relatorio.") + QLatin1String(extension));
+            const QByteArray old("versão anterior do arquivo\n");
+            ASSERT_TRUE(writeAll(target, old));
+            QString message;
+            {
+                std::unique_ptr<ReadOnlyFolder> readOnly;
+                std::unique_ptr<FileSizeLimit> limit;
+                if (diskFull)
+                    limit = std::make_unique<FileSizeLimit>(2048);
+                else
+                    readOnly = std::make_unique<ReadOnlyFolder>(folder);
+                try {
+                    ReportExport::write(document, target);
+                } catch (const EHostError &e) {
+                    message = e.message();
+                }
+            }
+            const char *how = diskFull ? " (disk full)" : " (read-only folder)";
+            EXPECT_TRUE(message.contains(QStringLiteral("Não foi possível gravar"))) << extension << how;
+            EXPECT_EQ(readAll(target), old) << extension << how;
+            EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{target.section(u'/', -1)})
+                << extension << how << ": temporary files left behind";
+        }
+    }
+}
+
+TEST(ReportExport, ReplacingAnExistingFileWorksAndUnknownExtensionsAreRefused)
+{
+    QTemporaryDir dir;
+    const ReportDocument document(modelOf(awkwardTable()));
+    const QString csv = dir.filePath(QStringLiteral("r.csv"));
+    ASSERT_TRUE(writeAll(csv, "antigo"));
+    ReportExport::write(document, csv);
+    EXPECT_EQ(readAll(csv), ReportExport::csvBytes(document.model()));
+    EXPECT_THROW(ReportExport::write(document, dir.filePath(QStringLiteral("r.docx"))), EHostError);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("r.docx"))));
+}
+
+} // namespace

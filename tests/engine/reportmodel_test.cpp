@@ -1,0 +1,276 @@
+// Layout of report rows: groups, subtotals, totals, formats, filters and the chart series.
+
+#include "enginetest.h"
+#include "errors.h"
+#include "reportdocument.h"
+
+#include <QTextDocument>
+
+using namespace enginetest;
+
+namespace {
+
+ReportTable dailyTable()
+{
+    ReportTable table;
+    table.columns = {QStringLiteral("CDFILIAL"), QStringLiteral("NMFILIAL"), QStringLiteral("DTVENDA"),
+                     QStringLiteral("QTVENDAS"), QStringLiteral("VRTOTAL"), QStringLiteral("VRMEDIO")};
+    auto row = [](const char *branch, const char *name, const char *date, int count, double total) {
+        return QVariantList{QString::fromLatin1(branch), QString::fromUtf8(name), QString::fromLatin1(date), count, total,
+                            total / count};
+    };
+    table.rows = {row("0001", "Centro", "2025-06-01", 10, 1500.50), row("0001", "Centro", "2025-06-02", 4, 320.25),
+                  row("0002", "Norte", "2025-06-01", 7, 910.00), row("0002", "Norte", "2025-06-02", 1, 15.75),
+                  row("0002", "Norte", "2025-06-03", 3, 240.00)};
+    return table;
+}
+
+ReportDefinition withLayout(const char *layoutJson)
+{
+    ReportDefinition def;
+    def.title = QStringLiteral("Teste");
+    def.sql.insert(SqlDialect::Default, QStringLiteral("SELECT 1"));
+    def.layout = QJsonDocument::fromJson(QByteArray(layoutJson)).object();
+    return def;
+}
+
+TEST(ReportModel, GroupsGetSubtotalsAndTheReportAGrandTotal)
+{
+    const ReportModel model =
+        ReportModel::build(QStringLiteral("Vnd025"), dailyDefinition(), TParams(), dailyTable());
+
+    using K = ReportLine::Kind;
+    struct Expected
+    {
+        K kind;
+        const char *caption;
+        double count; // QTVENDAS column (Subtotal/Total lines)
+        double total; // VRTOTAL
+        double mean;  // ratio column
+    };
+    const Expected expected[] = {
+        {K::GroupHeader, "Filial 0001 - Centro", 0, 0, 0},
+        {K::Detail, "", 10, 1500.50, 150.05},
+        {K::Detail, "", 4, 320.25, 80.0625},
+        {K::Subtotal, "Subtotal Filial 0001 - Centro", 14, 1820.75, 1820.75 / 14},
+        {K::GroupHeader, "Filial 0002 - Norte", 0, 0, 0},
+        {K::Detail, "", 7, 910.00, 130.0},
+        {K::Detail, "", 1, 15.75, 15.75},
+        {K::Detail, "", 3, 240.00, 80.0},
+        {K::Subtotal, "Subtotal Filial 0002 - Norte", 11, 1165.75, 1165.75 / 11},
+        // the mean of a total is total over count, never the sum of the means
+        {K::Total, "Total geral", 25, 2986.50, 2986.50 / 25},
+    };
+    ASSERT_EQ(model.lines.size(), std::size(expected));
+    EXPECT_EQ(model.detailCount, 5);
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const ReportLine &line = model.lines.at(qsizetype(i));
+        const Expected &e = expected[i];
+        EXPECT_EQ(line.kind, e.kind) << "line " << i;
+        if (e.kind != K::Detail) {
+            EXPECT_EQ(line.caption, QString::fromUtf8(e.caption)) << "line " << i;
+        }
+        if (e.kind != K::GroupHeader) {
+            EXPECT_DOUBLE_EQ(line.values.at(1).toDouble(), e.count) << "line " << i;
+            EXPECT_NEAR(line.values.at(2).toDouble(), e.total, 1e-9) << "line " << i;
+            EXPECT_NEAR(line.values.at(3).toDouble(), e.mean, 1e-9) << "line " << i;
+        }
+    }
+    EXPECT_EQ(model.lines.at(1).group, QStringLiteral("Filial 0001 - Centro"));
+    EXPECT_EQ(model.lines.at(6).group, QStringLiteral("Filial 0002 - Norte"));
+}
+
+TEST(ReportModel, WithoutGroupOrTotalsNoExtraLinesAppear)
+{
+    struct Case
+    {
+        const char *layout;
+        int lines;
+        bool total;
+    };
+    const Case cases[] = {
+        {R"({"columns": [{"field": "DTVENDA", "type": "date"}, {"field": "VRTOTAL", "type": "money", "total": true}]})", 6, true},
+        {R"({"columns": [{"field": "DTVENDA", "type": "date"}, {"field": "VRTOTAL", "type": "money"}]})", 5, false},
+        {R"({})", 5, false}, // every query column, as text
+    };
+    for (const Case &c : cases) {
+        const ReportModel model = ReportModel::build({}, withLayout(c.layout), TParams(), dailyTable());
+        EXPECT_EQ(model.lines.size(), c.lines) << c.layout;
+        EXPECT_EQ(model.totalLine() != nullptr, c.total) << c.layout;
+    }
+    const ReportModel all = ReportModel::build({}, withLayout("{}"), TParams(), dailyTable());
+    EXPECT_EQ(all.layout.columns.size(), 6);
+}
+
+TEST(ReportModel, LayoutMistakesAreNamed)
+{
+    struct Case
+    {
+        const char *layout;
+        const char *mentions;
+    };
+    const Case cases[] = {
+        {R"({"columns": [{"label": "Sem campo"}]})", "field"},
+        {R"({"columns": [{"field": "VRTOTAL", "type": "moeda"}]})", "moeda"},
+        {R"({"columns": [{"field": "NMFILIAL", "total": true}]})", "não é numérica"},
+        {R"({"columns": [{"field": "VRTOTAL", "type": "money", "total": {"ratio": ["VRTOTAL"]}}]})", "ratio"},
+        {R"({"columns": [{"field": "NAOEXISTE"}]})", "NAOEXISTE"},
+        {R"({"columns": [{"field": "VRTOTAL", "type": "money", "total": {"ratio": ["VRTOTAL", "FALTA"]}}]})", "FALTA"},
+        {R"({"group": "CDLOJA"})", "CDLOJA"},
+        {R"({"group": {"field": "CDFILIAL", "title": "{NMLOJA}"}})", "NMLOJA"},
+        {R"({"chart": {"label": "HORA"}})", "gráfico"},
+        {R"({"columns": [{"field": "DTVENDA", "type": "interval"}]})", "end"},
+    };
+    for (const Case &c : cases) {
+        try {
+            ReportModel::build({}, withLayout(c.layout), TParams(), dailyTable());
+            ADD_FAILURE() << "accepted: " << c.layout;
+        } catch (const EHostError &e) {
+            EXPECT_TRUE(e.message().contains(QString::fromUtf8(c.mentions))) << c.layout << " -> " << e.message().toStdString();
+        }
+    }
+}
+
+TEST(ReportFormat, CellsUseBrazilianConventions)
+{
+    struct Case
+    {
+        ReportColumn::Type type;
+        QVariant value;
+        QVariant end;
+        bool thousands;
+        const char *expected;
+    };
+    using T = ReportColumn::Type;
+    const Case cases[] = {
+        {T::Money, 1234567.891, {}, true, "1.234.567,89"},
+        {T::Money, 1234.5, {}, false, "1234,50"},
+        {T::Money, -0.004, {}, true, "0,00"},
+        {T::Money, -12.5, {}, true, "-12,50"},
+        {T::Integer, 12345, {}, true, "12.345"},
+        {T::Number, 2.5, {}, true, "2,500"},
+        {T::Percent, 12.345, {}, true, "12,35 %"},
+        {T::Date, QStringLiteral("2025-06-01"), {}, true, "01/06/2025"},
+        {T::Date, QDate(2024, 2, 29), {}, true, "29/02/2024"},
+        {T::Hour, QStringLiteral("0830"), {}, true, "08:30"},
+        {T::Minutes, 1439, {}, true, "23:59"},
+        {T::Interval, 480, 509, true, "08:00 às 08:29"},
+        {T::Text, QStringLiteral("  Loja 1  "), {}, true, "Loja 1"},
+        {T::Money, QVariant(), {}, true, ""},
+    };
+    for (const Case &c : cases) {
+        ReportColumn column;
+        column.type = c.type;
+        EXPECT_EQ(ReportFormat::cell(column, c.value, c.end, c.thousands), QString::fromUtf8(c.expected))
+            << c.value.toString().toStdString();
+    }
+}
+
+TEST(ReportFilters, ParametersBecomeReadableLabels)
+{
+    struct Case
+    {
+        std::function<void(TParams &)> fill;
+        QList<QPair<QString, QString>> expected;
+    };
+    auto text = [](TParams &p, const char *name, const char *value) {
+        p.CreateParam(QString::fromLatin1(name)).SetAsString(QString::fromUtf8(value));
+    };
+    const Case cases[] = {
+        {[&](TParams &p) {
+             text(p, "P_CDFILIAL", "0001");
+             text(p, "P_TCDLOJA", "T");
+             text(p, "P_CDLOJA", "");
+             text(p, "P_TCDCAIXA", "");
+             text(p, "P_CDCAIXA", "001,003");
+         },
+         {{QStringLiteral("Filial"), QStringLiteral("0001")},
+          {QStringLiteral("Lojas"), QStringLiteral("Todas")},
+          {QStringLiteral("Caixas"), QStringLiteral("001, 003")}}},
+        {[&](TParams &p) {
+             text(p, "P_CDFILIAL", "T");
+             text(p, "P_TCDFILIAL", "T");
+         },
+         {{QStringLiteral("Filial"), QStringLiteral("Todas")}}},
+        {[&](TParams &p) {
+             p.CreateParam(QStringLiteral("P_DTVENDAINI")).SetAsDateTime(QDateTime(QDate(2025, 6, 1), QTime(0, 0)));
+             p.CreateParam(QStringLiteral("P_DTVENDAFIN")).SetAsDateTime(QDateTime(QDate(2025, 6, 30), QTime(0, 0)));
+             text(p, "P_HRINI", "0830");
+             text(p, "P_HRFIN", "1745");
+             text(p, "P_IDIMPHR", "S");
+             p.CreateParam(QStringLiteral("MINUTOS")).SetAsInteger(90);
+         },
+         {{QStringLiteral("Período"), QStringLiteral("01/06/2025 a 30/06/2025")},
+          {QStringLiteral("Horário"), QStringLiteral("08:30 às 17:45")},
+          {QStringLiteral("Intervalo"), QStringLiteral("1 h 30 min")}}},
+        {[&](TParams &p) {
+             text(p, "P_HRINI1", "01/06/2025 00:00");
+             text(p, "P_HRFIN1", "30/06/2025 23:59");
+             text(p, "P_IDIMPHR", "N");
+             p.CreateParam(QStringLiteral("MINUTOS")).SetAsInteger(1); // no interval typed: by hour
+             text(p, "P_IDCONSTXSERV", "N");
+         },
+         {{QStringLiteral("Período"), QStringLiteral("01/06/2025 00:00 a 30/06/2025 23:59")},
+          {QStringLiteral("Horário"), QStringLiteral("Dia inteiro")},
+          {QStringLiteral("Intervalo"), QStringLiteral("1 h")},
+          {QStringLiteral("Taxas de serviço e entrega"), QStringLiteral("Não incluídas")}}},
+        {[&](TParams &p) {
+             text(p, "P_PRODINI", "1.01");
+             text(p, "P_PRODFIN", "1.02ZZZZZZ");
+         },
+         {{QStringLiteral("Produtos"), QStringLiteral("1.01 a 1.02")}}},
+        {[&](TParams &p) {
+             text(p, "P_PRODINI", "");
+             text(p, "P_PRODFIN", "ZZZZZZZZZZ");
+             p.CreateParam(QStringLiteral("MINUTOS")).SetAsInteger(15);
+             text(p, "P_IDCONSTXSERV", "S");
+         },
+         {{QStringLiteral("Intervalo"), QStringLiteral("15 minutos")},
+          {QStringLiteral("Produtos"), QStringLiteral("Todos")},
+          {QStringLiteral("Taxas de serviço e entrega"), QStringLiteral("Incluídas")}}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        TParams params;
+        cases[i].fill(params);
+        EXPECT_EQ(reportFilters(params), cases[i].expected) << "case " << i;
+    }
+}
+
+TEST(ReportModel, ChartSumsEachIntervalOverAllGroups)
+{
+    ReportTable table;
+    table.columns = {QStringLiteral("CDLOJA"), QStringLiteral("HRINICIO"), QStringLiteral("HRFIM"), QStringLiteral("VRTOTAL")};
+    table.rows = {{QStringLiteral("01"), 480, 539, 100.0}, {QStringLiteral("01"), 540, 599, 50.0},
+                  {QStringLiteral("02"), 480, 539, 25.0},  {QStringLiteral("02"), 600, 659, 10.0}};
+    const ReportModel model = ReportModel::build({}, withLayout(R"({
+        "group": "CDLOJA",
+        "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"}, {"field": "VRTOTAL", "type": "money", "total": true}],
+        "chart": {"label": "HRINICIO", "value": "VRTOTAL"}})"),
+                                                 TParams(), table);
+    const QList<QPair<QString, double>> expected{
+        {QStringLiteral("08:00"), 125.0}, {QStringLiteral("09:00"), 50.0}, {QStringLiteral("10:00"), 10.0}};
+    EXPECT_EQ(model.chart, expected);
+
+    // the chart goes into the document as an image with bars in it
+    const ReportDocument document{ReportModel(model)};
+    ASSERT_FALSE(document.chartImage().isNull());
+    EXPECT_TRUE(document.textDocument()->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("report://chart"))).isValid());
+    const QImage image = document.chartImage();
+    int barPixels = 0;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4)
+            barPixels += image.pixelColor(x, y) == QColor(0x2E, 0x6D, 0xB4);
+    EXPECT_GT(barPixels, 100);
+}
+
+TEST(ReportDocument, EmptyResultPrintsOnePageSayingSo)
+{
+    ReportTable empty;
+    empty.columns = dailyTable().columns;
+    const ReportDocument document(ReportModel::build({}, dailyDefinition(), TParams(), empty));
+    EXPECT_EQ(document.pageCount(), 1);
+    EXPECT_TRUE(document.textDocument()->toPlainText().contains(QStringLiteral("Nenhuma venda encontrada")));
+    EXPECT_EQ(document.model().totalLine(), nullptr);
+}
+
+} // namespace
