@@ -4,8 +4,15 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <ostream>
 
 class QWidget;
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace testsupport {
 QString sourcePath(const QString &relative);
