@@ -18,6 +18,7 @@
 #include <QSqlRecord>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -137,7 +138,8 @@ TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
 
 void TEdit::keyPressEvent(QKeyEvent *event)
 {
-    const bool plainModifiers = (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0;
+    const bool plainModifiers =
+        (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier)) == 0;
     QString text = event->text();
     if (event->key() == Qt::Key_Backspace && plainModifiers)
         text = QString(QChar(8));

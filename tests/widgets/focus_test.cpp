@@ -5,6 +5,7 @@
 #include "widgettest.h"
 #include "widgets.h"
 
+#include <QKeyEvent>
 #include <gtest/gtest.h>
 #include <functional>
 #include <stdexcept>
@@ -170,21 +171,37 @@ TEST(KeyPressEvent, EnterMovingTheFocusStillRunsTheExit)
     EXPECT_EQ(returns, 1) << "an unhandled Enter keeps its meaning";
 }
 
-// Screen scripts type into controls that do not have the focus: keyClicks goes to the widget itself.
+// Screen scripts type into controls that do not have the focus: both QTest::keyClicks and plain
+// key events sent to the control type as the user does.
 TEST(KeyPressEvent, TypingWorksWithoutTheFocus)
 {
-    ShownScreen screen;
-    TEdit *focused = screen.add(new TEdit);
-    TEdit *edit = screen.add(new TEdit);
-    auto *masked = screen.add(new TMaskEdit);
-    masked->setEditMask(u"99:99;0; "_s);
-    ASSERT_TRUE(screen.activate());
-    focused->setFocus();
-    QTest::keyClicks(edit, u"12a"_s);
-    QTest::keyClicks(masked, u"1430"_s);
-    EXPECT_EQ(edit->text(), u"12a"_s);
-    EXPECT_EQ(masked->Text(), u"1430"_s);
-    EXPECT_TRUE(focused->hasFocus());
+    const auto sendKeys = [](QWidget *w, const QString &text) {
+        for (QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w, &press);
+            QApplication::sendEvent(w, &release);
+        }
+    };
+    const std::function<void(QWidget *, const QString &)> ways[] = {
+        [](QWidget *w, const QString &text) { QTest::keyClicks(w, text); }, sendKeys};
+    for (const auto &type : ways) {
+        ShownScreen screen;
+        TEdit *focused = screen.add(new TEdit);
+        TEdit *edit = screen.add(new TEdit);
+        auto *masked = screen.add(new TMaskEdit);
+        masked->setEditMask(u"99:99;0; "_s);
+        ASSERT_TRUE(screen.activate());
+        focused->setFocus();
+        QString seen;
+        QObject::connect(edit, &TEdit::KeyPress, edit, [&](QObject *, QChar &key) { seen += key; });
+        type(edit, u"12a"_s);
+        type(masked, u"1430"_s);
+        EXPECT_EQ(edit->text(), u"12a"_s);
+        EXPECT_EQ(seen, u"12a"_s);
+        EXPECT_EQ(masked->Text(), u"1430"_s);
+        EXPECT_TRUE(focused->hasFocus());
+    }
 }
 
 // --- Change -----------------------------------------------------------------------------------
