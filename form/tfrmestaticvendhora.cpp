@@ -1,29 +1,627 @@
 #include "tfrmestaticvendhora.h"
 
+#include "consiste.h"
+#include "corvel.h"
+#include "messages.h"
 #include "modulestate.h"
-#include "netconnection.h"
+#include "reportdesigner.h"
+#include "ui_tfrmestaticvendhora.h"
 
-TfrmEstaticVendHora::TfrmEstaticVendHora(QWidget *parent) : TfrmDadosGerRel(QStringLiteral("Vnd025"), parent)
+#include <QFrame>
+#include <QRegularExpressionValidator>
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+// ---------------------------------------------------------------------------------------------
+// Report classes and the groups each list position opens
+
+namespace ReportClass {
+QString upperAscii(const QString &text)
 {
-    setObjectName(QStringLiteral("frmEstaticVendHora"));
-    setWindowTitle(QStringLiteral(" Vendas por Dia/Hora"));
-    netEstaticVendHora = new TNetConnection(this);
-    netEstaticVendHora->setObjectName(QStringLiteral("netEstaticVendHora"));
-    netEstaticVendHora->ServerName = QStringLiteral("Vnd02500.rdmEstaticVendHora");
-    setFixedSize(402, 356);
+    QString out = text;
+    for (QChar &c : out) {
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - (u'a' - u'A'));
+    }
+    return out;
+}
+
+bool isHoraModalidade(const QString &reportName)
+{
+    return upperAscii(reportName).contains(u"VENDAS POR HORA/MODALIDADE"_s);
+}
+
+bool isConsolidadoExato(const QString &reportName)
+{
+    return reportName.contains(u"Resumo de Vendas - Consolidado"_s);
+}
+
+bool isConsolidadoMaiusculo(const QString &reportName)
+{
+    return upperAscii(reportName).contains(u"RESUMO DE VENDAS - CONSOLIDADO"_s);
+}
+} // namespace ReportClass
+
+namespace {
+// Positions 0..9 of the report list; the interval of the hour/modality report is opened by its
+// name, wherever it stands.
+constexpr std::array<ReportGroups, 10> kGroupsByIndex{{
+    //  intervalo caixa  produto listaCaixa
+    {false, true, false, true}, // 0 Vendas por Dia
+    {false, true, false, true}, // 1 Vendas por Dia/Caixa
+    {true, false, false, false}, // 2 Vendas por Hora
+    {true, true, false, true},  // 3 Vendas por Hora/Caixa
+    {true, true, false, true},  // 4 Vendas por Hora/Loja
+    {true, true, true, true},   // 5 Vendas por Hora/Produto
+    {true, true, true, true},   // 6 Vendas por Produto/Hora
+    {false, false, false, true}, // 7 Resumo de Vendas - Consolidado
+    {false, false, false, true}, // 8 Resumo de Vendas por Dia
+    {true, false, false, true}, // 9 Vendas por Hora/Modalidade
+}};
+
+// The control's own enabled state, whatever its parents say.
+bool ownEnabled(const QWidget *w)
+{
+    return !w->testAttribute(Qt::WA_ForceDisabled);
+}
+
+bool canTakeFocus(const QWidget *w)
+{
+    return w->isEnabled() && w->focusPolicy() != Qt::NoFocus && w->isVisibleTo(w->window());
+}
+
+const QString kTodos = u"T"_s;
+} // namespace
+
+ReportGroups reportGroupsAt(int index)
+{
+    if (index >= 0 && index < int(kGroupsByIndex.size()))
+        return kGroupsByIndex[std::size_t(index)];
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+TfrmEstaticVendHora::TfrmEstaticVendHora(QWidget *parent)
+    : TfrmDadosGerRel(u"Vnd025"_s, parent), mUi(std::make_unique<Ui::TfrmEstaticVendHora>())
+{
+    setObjectName(u"frmEstaticVendHora"_s);
+    setWindowTitle(u" Vendas por Dia/Hora"_s);
+    HelpFile = u"PdvHELP.hlp"_s;
+    HelpContext = 13002500;
+
+    mUi->setupUi(grbDadosRel);
+    bindControls();
+    placeControls();
+    buildComponents();
+    msgPadrao->LoadFromFile(u":/vnd02500/catalogo_vnd02500.txt"_s);
+    wireEvents();
 }
 
 TfrmEstaticVendHora::~TfrmEstaticVendHora() = default;
 
+void TfrmEstaticVendHora::bindControls()
+{
+    Ui::TfrmEstaticVendHora &ui = *mUi;
+    Bevel1 = ui.Bevel1;
+    Bevel2 = ui.Bevel2;
+    nbkFilial = ui.nbkFilial;
+    pagFilialSimples = ui.pagFilialSimples;
+    pagFilialLista = ui.pagFilialLista;
+    lblFilial = ui.lblFilial;
+    edtFilial = ui.edtFilial;
+    btnPesqFilial = ui.btnPesqFilial;
+    edtNmFilial = ui.edtNmFilial;
+    Label1 = ui.Label1;
+    rbtTodosFil = ui.rbtTodosFil;
+    rbtListaFil = ui.rbtListaFil;
+    btnListaFil = ui.btnListaFil;
+    grbLoja = ui.grbLoja;
+    rbtTodasLoja = ui.rbtTodasLoja;
+    rbtListaLoja = ui.rbtListaLoja;
+    btnLoja = ui.btnLoja;
+    grbCaixa = ui.grbCaixa;
+    rbtTodosCaixa = ui.rbtTodosCaixa;
+    rbtListaCaixa = ui.rbtListaCaixa;
+    btnCaixa = ui.btnCaixa;
+    grbHoraVenda = ui.grbHoraVenda;
+    depDtHrIni = ui.depDtHrIni;
+    depDtHrFin = ui.depDtHrFin;
+    medHoraIni = ui.medHoraIni;
+    medHoraFin = ui.medHoraFin;
+    grbIntervalo = ui.grbIntervalo;
+    lblHoras = ui.lblHoras;
+    medHoras = ui.medHoras;
+    grbProduto = ui.grbProduto;
+    lblDe = ui.lblDe;
+    lblAte = ui.lblAte;
+    medDe = ui.medDe;
+    medAte = ui.medAte;
+    btpDe = ui.btpDe;
+    btpAte = ui.btpAte;
+    edtDe = ui.edtDe;
+    edtAte = ui.edtAte;
+    chbConsideraServico = ui.chbConsideraServico;
+}
+
+void TfrmEstaticVendHora::placeControls()
+{
+    constexpr int width = 460;
+    constexpr int dataHeight = 232;
+    panMenu->setGeometry(0, 0, width, 30);
+    lblCodRel->setText(u"Vnd025"_s);
+    lblCodRel->setGeometry(width - 148, 6, 140, 18);
+    grbDadosRel->setGeometry(0, 30, width, dataHeight);
+    panRelat->setGeometry(2, 14, width - 4, 23);
+    cbbReportNames->setGeometry(78, 0, width - 86, 23);
+    bvlSeparator->setGeometry(2, 39, width - 4, 4);
+
+    // The product group belongs to the screen itself, below the report data.
+    const QPoint productAt = grbProduto->pos() + grbDadosRel->pos();
+    grbProduto->setParent(this);
+    grbProduto->move(productAt);
+    grbProduto->show();
+
+    lblCodTela->setText(u"Vnd02500"_s);
+    lblCodTela->setGeometry(190, productAt.y() + grbProduto->height() + 4, 80, 18);
+    lblCodTela->setAlignment(Qt::AlignCenter);
+    setFixedSize(width, lblCodTela->geometry().bottom() + 5);
+
+    // Four characters from the keyboard; code may still write the five of "TODAS", which a
+    // maximum length would cut.
+    edtFilial->setValidator(new QRegularExpressionValidator(QRegularExpression(u"^.{0,4}$"_s), edtFilial));
+}
+
+namespace {
+struct QueryDef
+{
+    TADOIBQuery **query;
+    const char *name;
+    QStringList sql, oracle, mssql, ib;
+    QList<TFieldDef> fields;
+};
+
+void defineDataSet(TDataSet *set, const QList<TFieldDef> &fields)
+{
+    set->FieldDefs() = fields;
+}
+} // namespace
+
+void TfrmEstaticVendHora::buildComponents()
+{
+    const QStringList lojaSql{u"SELECT"_s,
+                              u"  CDFILIAL, CDLOJA, NMLOJA"_s,
+                              u"FROM"_s,
+                              u"  LOJA"_s,
+                              u"WHERE"_s,
+                              u"  ((INSTR(:P_CDFILIAL, CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) "_s};
+    const QStringList caixaSql{u" SELECT"_s,
+                               u"  C.CDFILIAL, C.CDCAIXA,  L.CDLOJA, L.NMLOJA, C.NMCAIXA"_s,
+                               u"FROM"_s,
+                               u"  CAIXA C, LOJA L"_s,
+                               u"WHERE"_s,
+                               u"  ((INSTR(:P_CDFILIAL, C.CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) AND"_s,
+                               u"  ((INSTR(:P_CDLOJA, C.CDLOJA) <> 0) OR (:P_TCDLOJA = 'T')) AND"_s,
+                               u"  (C.CDFILIAL = L.CDFILIAL) AND"_s,
+                               u"  (C.CDLOJA = L.CDLOJA)"_s,
+                               u"ORDER BY"_s,
+                               u"  C.CDFILIAL, L.CDLOJA, C.CDCAIXA"_s};
+    const QueryDef queries[] = {
+        {&qryFilial,
+         "qryFilial",
+         {u"SELECT"_s, u"  CDFILIAL, NMFILIAL"_s, u"FROM"_s, u"  FILIAL"_s, u"WHERE"_s,
+          u"  ((CDFILIAL = :P_CDFILIAL) OR (:P_TCDFILIAL = 'T'))"_s, u"ORDER BY"_s, u"  CDFILIAL"_s},
+         {},
+         {},
+         {},
+         {{u"CDFILIAL"_s, u"Código"_s, 4, true, {}, {}}, {u"NMFILIAL"_s, u"Nome"_s, 30, true, {}, {}}}},
+        {&qryLoja,
+         "qryLoja",
+         lojaSql,
+         lojaSql,
+         {u"SELECT"_s, u"  CDFILIAL, CDLOJA, NMLOJA"_s, u"FROM"_s, u"  LOJA"_s, u"WHERE"_s,
+          u"  ((CHARINDEX(CDFILIAL, :P_CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) "_s},
+         {u"SELECT"_s, u"  CDFILIAL, CDLOJA, NMLOJA"_s, u"FROM"_s, u"  LOJA, PARAM(:P_CDFILIAL)P_CDFILIAL"_s,
+          u"WHERE"_s, u"  ((INSTR(P_CDFILIAL.PARAM, CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T'))"_s},
+         {{u"CDFILIAL"_s, u"Filial"_s, 4, false, {}, {}},
+          {u"CDLOJA"_s, u"Código"_s, 10, true, {}, {}},
+          {u"NMLOJA"_s, u"Nome"_s, 35, true, {}, {}}}},
+        {&qryCaixa,
+         "qryCaixa",
+         caixaSql,
+         caixaSql,
+         {u" SELECT"_s,
+          u"  C.CDFILIAL, C.CDCAIXA,  L.CDLOJA, L.NMLOJA, C.NMCAIXA"_s,
+          u"FROM"_s,
+          u"  CAIXA C, LOJA L"_s,
+          u"WHERE"_s,
+          u"  ((CHARINDEX(C.CDFILIAL, :P_CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) AND"_s,
+          u"  ((CHARINDEX(C.CDLOJA, :P_CDLOJA) <> 0) OR (:P_TCDLOJA = 'T')) AND"_s,
+          u"  (C.CDFILIAL = L.CDFILIAL) AND"_s,
+          u"  (C.CDLOJA = L.CDLOJA)"_s,
+          u"ORDER BY"_s,
+          u"  C.CDFILIAL, L.CDLOJA, C.CDCAIXA"_s},
+         {u" SELECT"_s,
+          u"  C.CDFILIAL, C.CDCAIXA,  L.CDLOJA, L.NMLOJA, C.NMCAIXA"_s,
+          u"FROM"_s,
+          u"  CAIXA C, LOJA L, PARAM(:P_CDFILIAL)P_CDFILIAL, PARAM(:P_CDLOJA)P_CDLOJA"_s,
+          u"WHERE"_s,
+          u"  ((INSTR(P_CDFILIAL.PARAM, C.CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) AND"_s,
+          u"  ((INSTR(P_CDLOJA.PARAM, C.CDLOJA) <> 0) OR (:P_TCDLOJA = 'T')) AND"_s,
+          u"  (C.CDFILIAL = L.CDFILIAL) AND"_s,
+          u"  (C.CDLOJA = L.CDLOJA)"_s,
+          u"ORDER BY"_s,
+          u"  C.CDFILIAL, L.CDLOJA, C.CDCAIXA"_s,
+          u" "_s},
+         {{u"CDFILIAL"_s, u"Filial"_s, 4, false, {}, {}},
+          {u"CDCAIXA"_s, u"Código"_s, 3, true, u"CAIXA.CDCAIXA"_s, {}},
+          {u"NMCAIXA"_s, u"Nome"_s, 30, true, u"CAIXA.NMCAIXA"_s, {}},
+          {u"CDLOJA"_s, {}, 10, false, {}, {}},
+          {u"NMLOJA"_s, {}, 50, false, {}, {}}}},
+        {&qryProduto,
+         "qryProduto",
+         {u"SELECT"_s, u"  CDARVPROD, CDPRODUTO, NMPRODUTO, SGUNIDADE, CDNVPRODUTO"_s, u"FROM"_s, u"  PRODUTO"_s,
+          u"WHERE ((CDARVPROD = :P_CDARVPROD) OR (:P_TCDARVPROD = 'T'))"_s, u"ORDER BY"_s, u"  CDARVPROD"_s},
+         {},
+         {},
+         {},
+         {{u"CDARVPROD"_s, u"Código"_s, 20, true, {}, {}},
+          {u"CDPRODUTO"_s, {}, 10, false, {}, {}},
+          {u"NMPRODUTO"_s, u"Nome"_s, 50, true, {}, {}},
+          {u"SGUNIDADE"_s, {}, 10, false, {}, {}},
+          {u"CDNVPRODUTO"_s, {}, 1, false, {}, {}}}},
+    };
+    for (const QueryDef &def : queries) {
+        auto *query = new TADOIBQuery(this);
+        query->setObjectName(QString::fromLatin1(def.name));
+        query->setSQL(def.sql);
+        if (!def.oracle.isEmpty())
+            query->setSQL_ORACLE(def.oracle);
+        if (!def.mssql.isEmpty())
+            query->setSQL_MSSQL(def.mssql);
+        if (!def.ib.isEmpty())
+            query->setSQL_IB(def.ib);
+        defineDataSet(query->Query(), def.fields);
+        *def.query = query;
+    }
+
+    cdsPesqProduto = new TClientDataSet(this);
+    cdsPesqProduto->setObjectName(u"cdsPesqProduto"_s);
+    defineDataSet(cdsPesqProduto, {{u"CDPRODUTO"_s, u"Código"_s, 10, false, u"PRODUTO.CDPRODUTO"_s, {}},
+                                   {u"CDARVPROD"_s, u"Código"_s, 20, true, {}, {}},
+                                   {u"NMPRODUTO"_s, u"Nome"_s, 50, true, u"PRODUTO.NMPRODUTO"_s, {}}});
+    cdsProdValid = new TClientDataSet(this);
+    cdsProdValid->setObjectName(u"cdsProdValid"_s);
+    defineDataSet(cdsProdValid, {{u"CDPRODUTO"_s, {}, 10, true, {}, {}},
+                                 {u"CDPRODINTE"_s, {}, 20, true, {}, {}},
+                                 {u"NMPRODUTO"_s, {}, 50, true, {}, {}},
+                                 {u"SGUNIDADE"_s, {}, 10, true, {}, {}},
+                                 {u"CDARVPROD"_s, {}, 20, true, {}, {}}});
+
+    struct SourceDef
+    {
+        TDataSource **source;
+        const char *name;
+        TDataSet *set;
+    };
+    const SourceDef sources[] = {
+        {&dtsFilial, "dtsFilial", qryFilial->Query()},   {&dtsLoja, "dtsLoja", qryLoja->Query()},
+        {&dtsCaixa, "dtsCaixa", qryCaixa->Query()},      {&dtsProduto, "dtsProduto", qryProduto->Query()},
+        {&dtsPesqProduto, "dtsPesqProduto", cdsPesqProduto},
+    };
+    for (const SourceDef &def : sources) {
+        auto *source = new TDataSource(this);
+        source->setObjectName(QString::fromLatin1(def.name));
+        source->setDataSet(def.set);
+        *def.source = source;
+    }
+
+    // Title, code field and empty-result text come with the screen definition; the associate
+    // control and the data source are objects of this screen.
+    btnLoja->setAssociate(rbtListaLoja);
+    btnLoja->setDataSource(dtsLoja);
+    btnCaixa->setAssociate(rbtListaCaixa);
+    btnCaixa->setDataSource(dtsCaixa);
+    btnPesqFilial->setAssociate(edtFilial);
+    btnPesqFilial->setDataSource(dtsFilial);
+    btnListaFil->setAssociate(rbtListaFil);
+    btnListaFil->setDataSource(dtsLoja);
+    btpDe->setAssociate(medDe);
+    btpDe->setDataSource(dtsPesqProduto);
+    btpAte->setAssociate(medAte);
+    btpAte->setDataSource(dtsPesqProduto);
+
+    netEstaticVendHora = new TNetConnection(this);
+    netEstaticVendHora->setObjectName(u"netEstaticVendHora"_s);
+    netEstaticVendHora->ServerName = u"Vnd02500.rdmEstaticVendHora"_s;
+}
+
+void TfrmEstaticVendHora::wireEvents()
+{
+    using F = TfrmEstaticVendHora;
+    // The report list's change and drawing, and the four report actions, reach the overrides
+    // through the base screen's own wiring.
+    connect(edtFilial, &TEdit::Change, this, &F::edtFilialChange);
+    connect(edtFilial, &TEdit::Exit, this, &F::edtFilialExit);
+    connect(edtFilial, &TEdit::KeyPress, this, &F::edtFilialKeyPress);
+    connect(btnPesqFilial, &TBtnPesquisa::BeforePesq, this, &F::btnPesqFilialBeforePesq);
+    connect(btnPesqFilial, &TBtnPesquisa::AfterPesq, this, &F::btnPesqFilialAfterPesq);
+    connect(rbtTodosFil, &TRadioButton::Click, this, &F::rbtTodosFilClick);
+    connect(rbtListaFil, &TRadioButton::Click, this, &F::rbtListaFilClick);
+    connect(btnListaFil, &TBtnPesquisa::Click, this, &F::btnListaFilClick);
+
+    connect(rbtTodasLoja, &TRadioButton::Click, this, &F::rbtTodasLojaClick);
+    connect(rbtListaLoja, &TRadioButton::Click, this, &F::rbtListaLojaClick);
+    connect(btnLoja, &TBtnPesquisa::Click, this, &F::btnLojaClick);
+    connect(rbtTodosCaixa, &TRadioButton::Click, this, &F::rbtTodosCaixaClick);
+    connect(rbtListaCaixa, &TRadioButton::Click, this, &F::rbtListaCaixaClick);
+    connect(btnCaixa, &TBtnPesquisa::Click, this, &F::btnCaixaClick);
+
+    connect(depDtHrIni, &TDateEditPlus::Exit, this, &F::depDtHrIniExit);
+    connect(depDtHrFin, &TDateEditPlus::Exit, this, &F::depDtHrFinExit);
+    connect(medHoraIni, &TMaskEdit::Exit, this, &F::medHoraIniExit);
+    connect(medHoraFin, &TMaskEdit::Exit, this, &F::medHoraFinExit);
+    // Leaving the interval re-checks the start hour, as the screen always did; the interval itself
+    // is checked by every report action.
+    connect(medHoras, &TMaskEdit::Exit, this, &F::medHoraIniExit);
+
+    connect(medDe, &TMaskEdit::Change, this, &F::medDeChange);
+    connect(medDe, &TMaskEdit::Exit, this, &F::medDeExit);
+    connect(medAte, &TMaskEdit::Change, this, &F::medAteChange);
+    connect(medAte, &TMaskEdit::Exit, this, &F::medAteExit);
+    connect(btpDe, &TBtnPesquisa::BeforePesq, this, &F::btpDeBeforePesq);
+    connect(btpDe, &TBtnPesquisa::AfterPesq, this, &F::btpDeAfterPesq);
+    connect(btpAte, &TBtnPesquisa::BeforePesq, this, &F::btpAteBeforePesq);
+    connect(btpAte, &TBtnPesquisa::AfterPesq, this, &F::btpAteAfterPesq);
+
+    connect(rpddPadrao, &TReportDesignerDialog::BeforeGetQueryParams, this, &F::rpddPadraoBeforeGetQueryParams);
+    connect(netEstaticVendHora, &TNetConnection::BeforeConnect, this, &F::netEstaticVendHoraBeforeConnect);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lifecycle
+
+bool TfrmEstaticVendHora::relHoraModalidade() const
+{
+    return ReportClass::isHoraModalidade(cbbReportNames->currentText());
+}
+
+bool TfrmEstaticVendHora::relConsolidadoExato() const
+{
+    return ReportClass::isConsolidadoExato(cbbReportNames->currentText());
+}
+
+bool TfrmEstaticVendHora::relConsolidadoMaiusculo() const
+{
+    return ReportClass::isConsolidadoMaiusculo(cbbReportNames->currentText());
+}
+
+void TfrmEstaticVendHora::setTextIfChanged(QLineEdit *edit, const QString &text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
 void TfrmEstaticVendHora::FormCreate(QObject *sender)
 {
     TfrmDadosGerRel::FormCreate(sender);
+    // Code first: its change handling empties the name.
+    edtFilial->setText(Corvel::FiliProc());
+    edtNmFilial->setText(Corvel::NomeFiliProc());
+    stCaixa = kTodos;
+    stLoja = kTodos;
+    medAte->setEditMask(Corvel::DBPict(0));
+    medDe->setEditMask(Corvel::DBPict(0));
+    if (TFieldDef *field = cdsPesqProduto->findFieldDef(u"CDARVPROD"_s))
+        field->editMask = Corvel::DBPict(0);
+    Cli_Vnd02500::firstActivation() = true;
+    if (Corvel::ModuFili()) {
+        // Checking the radio runs its click, which empties stFilial; the user's branch goes in after.
+        rbtListaFil->setChecked(true);
+        stFilial = Corvel::FiliProc();
+        rbtTodosFil->setEnabled(false);
+        rbtListaFil->setEnabled(false);
+        btnListaFil->setEnabled(false);
+    } else {
+        stFilial = kTodos;
+    }
+}
+
+void TfrmEstaticVendHora::FormActivate(QObject *sender)
+{
+    TfrmDadosGerRel::FormActivate(sender);
+    repaint();
+    edtFilial->setEnabled(!Corvel::ModuFili());
+    btnPesqFilial->setEnabled(ownEnabled(edtFilial));
+    if (!relHoraModalidade()) {
+        QWidget *target = edtFilial->isEnabled() ? static_cast<QWidget *>(edtFilial) : rbtTodasLoja;
+        // A target inside a disabled group cannot take the focus; it then stays where it is.
+        if (canTakeFocus(target))
+            target->setFocus(Qt::OtherFocusReason);
+    }
+    cbbReportNamesChange(cbbReportNames);
+    chbConsideraServico->setEnabled(relConsolidadoMaiusculo());
+    if (Cli_Vnd02500::firstActivation()) {
+        edtFilial->setText(Corvel::FiliProc());
+        edtNmFilial->setText(Corvel::NomeFiliProc());
+        Cli_Vnd02500::firstActivation() = false;
+    }
 }
 
 void TfrmEstaticVendHora::FormClose(QObject *sender, TCloseAction &action)
 {
     TfrmDadosGerRel::FormClose(sender, action);
     boIdCriado = false;
+    // Tested before each attempt: a connection that never connected is left alone.
     while (netEstaticVendHora->Connected())
         netEstaticVendHora->SetConnected(false);
+}
+
+void TfrmEstaticVendHora::cbbReportNamesChange(QObject *)
+{
+    const int index = cbbReportNames->currentIndex();
+    const ReportGroups groups = reportGroupsAt(index);
+    SetChildEnabled(grbIntervalo, groups.intervalo || relHoraModalidade());
+    SetChildEnabled(grbCaixa, groups.caixa);
+    SetChildEnabled(grbProduto, groups.produto);
+    btnCaixa->setEnabled(rbtListaCaixa->isChecked() && groups.listaCaixa);
+    applyNameRules();
+}
+
+void TfrmEstaticVendHora::cbbReportNamesDrawItem(QWidget *control, int index, const QRect &rect,
+                                                 TOwnerDrawStates state)
+{
+    TfrmDadosGerRel::cbbReportNamesDrawItem(control, index, rect, state);
+    applyNameRules();
+}
+
+void TfrmEstaticVendHora::applyNameRules()
+{
+    // The rules run from inside the list's painting; a paint they might set off must not run
+    // them again half-way.
+    if (mApplyingNameRules)
+        return;
+    mApplyingNameRules = true;
+    struct Reset
+    {
+        bool &flag;
+        ~Reset() { flag = false; }
+    } reset{mApplyingNameRules};
+
+    const bool consolidadoExato = relConsolidadoExato();
+    const bool vinculado = Corvel::ModuFili();
+
+    chbConsideraServico->setEnabled(relConsolidadoMaiusculo());
+    edtFilial->setEnabled(!consolidadoExato);
+    btnPesqFilial->setEnabled(!consolidadoExato);
+    edtFilial->setEnabled(!vinculado);
+    btnPesqFilial->setEnabled(ownEnabled(edtFilial));
+    grbLoja->setEnabled(!consolidadoExato);
+    if (vinculado) {
+        for (QWidget *locked : consolidationLocked())
+            locked->setEnabled(!consolidadoExato);
+        edtFilial->setEnabled(false);
+        btnPesqFilial->setEnabled(ownEnabled(edtFilial));
+    } else if (consolidadoExato) {
+        setTextIfChanged(edtFilial, u"TODAS"_s);
+        setTextIfChanged(edtNmFilial, u"RELATORIO CONSOLIDADO"_s);
+    } else if (edtFilial->text() == u"TODAS"_s) {
+        setTextIfChanged(edtFilial, lastFilialCode);
+        setTextIfChanged(edtNmFilial, lastFilialName);
+    }
+    nbkFilial->SetPageIndex(relHoraModalidade() ? 1 : 0);
+}
+
+void TfrmEstaticVendHora::netEstaticVendHoraBeforeConnect(QObject *)
+{
+    netEstaticVendHora->Host = Corvel::WebURL();
+    netEstaticVendHora->Port = Corvel::WebPort();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Small event handlers: radio pairs, change handlers, key filter and exits that hand over to a
+// validator.
+
+void TfrmEstaticVendHora::edtFilialChange(QObject *)
+{
+    edtNmFilial->setText(QString());
+}
+
+void TfrmEstaticVendHora::edtFilialExit(QObject *)
+{
+    Vd_Filial(true);
+}
+
+void TfrmEstaticVendHora::edtFilialKeyPress(QObject *, QChar &key)
+{
+    // Branch codes hold digits, upper-case letters and Ç; anything else is dropped, not converted.
+    const char16_t c = key.unicode();
+    const bool accepted = c == 8 || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || c == u'\u00C7';
+    if (!accepted)
+        key = QChar(0);
+}
+
+void TfrmEstaticVendHora::rbtTodosFilClick(QObject *)
+{
+    stFilial = kTodos;
+    btnListaFil->setEnabled(rbtListaFil->isChecked());
+}
+
+void TfrmEstaticVendHora::rbtListaFilClick(QObject *)
+{
+    stFilial = QString();
+    btnListaFil->setEnabled(rbtListaFil->isChecked());
+}
+
+void TfrmEstaticVendHora::rbtTodasLojaClick(QObject *)
+{
+    stLoja = kTodos;
+    btnLoja->setEnabled(rbtListaLoja->isChecked());
+}
+
+void TfrmEstaticVendHora::rbtListaLojaClick(QObject *)
+{
+    stLoja = QString();
+    btnLoja->setEnabled(rbtListaLoja->isChecked());
+}
+
+void TfrmEstaticVendHora::rbtTodosCaixaClick(QObject *)
+{
+    stCaixa = kTodos;
+    btnCaixa->setEnabled(rbtListaCaixa->isChecked());
+}
+
+void TfrmEstaticVendHora::rbtListaCaixaClick(QObject *)
+{
+    stCaixa = QString();
+    btnCaixa->setEnabled(rbtListaCaixa->isChecked());
+}
+
+void TfrmEstaticVendHora::depDtHrIniExit(QObject *)
+{
+    Vd_DataIni(false);
+}
+
+void TfrmEstaticVendHora::depDtHrFinExit(QObject *)
+{
+    Vd_DataFim(false);
+}
+
+void TfrmEstaticVendHora::medHoraIniExit(QObject *)
+{
+    if (!EmptyString(medHoraIni->Text()))
+        Vd_HoraIni();
+}
+
+void TfrmEstaticVendHora::medHoraFinExit(QObject *)
+{
+    if (!EmptyString(medHoraFin->Text()))
+        Vd_HoraFin();
+}
+
+void TfrmEstaticVendHora::medHorasExit(QObject *)
+{
+    Vd_Hora();
+}
+
+void TfrmEstaticVendHora::medDeChange(QObject *)
+{
+    edtDe->setText(QString());
+}
+
+void TfrmEstaticVendHora::medAteChange(QObject *)
+{
+    edtAte->setText(QString());
+}
+
+void TfrmEstaticVendHora::medDeExit(QObject *)
+{
+    Vd_ProdIni(false);
+}
+
+void TfrmEstaticVendHora::medAteExit(QObject *)
+{
+    Vd_ProdFin(false);
 }

@@ -1,19 +1,195 @@
 #pragma once
 
+#include "adoibquery.h"
+#include "dataset.h"
+#include "netconnection.h"
+#include "params.h"
 #include "tfrmdadosgerrel.h"
+#include "vnd02500_global.h"
+#include "widgets.h"
 
-class TNetConnection;
+#include <QLabel>
+#include <QString>
+#include <memory>
+
+namespace Ui {
+class TfrmEstaticVendHora;
+}
+
+// Classes of report, told by the name of the chosen report. Upper-casing touches a to z only, so
+// accented letters keep their case on both sides of the test.
+namespace ReportClass {
+VND_EXPORT QString upperAscii(const QString &text);
+// Hour/modality report: upper-cased name holds "VENDAS POR HORA/MODALIDADE".
+VND_EXPORT bool isHoraModalidade(const QString &reportName);
+// Consolidated summary, tested on the name as it is written.
+VND_EXPORT bool isConsolidadoExato(const QString &reportName);
+// Consolidated summary, tested on the upper-cased name.
+VND_EXPORT bool isConsolidadoMaiusculo(const QString &reportName);
+} // namespace ReportClass
+
+// Which filter groups a report takes by its position in the report list.
+struct ReportGroups
+{
+    bool intervalo = false; // hour interval open (also for the hour/modality report, whatever its position)
+    bool caixa = false;     // register group open
+    bool produto = false;   // product range open
+    bool listaCaixa = true; // register list button may follow the "Lista" radio
+};
+VND_EXPORT ReportGroups reportGroupsAt(int index);
 
 // " Vendas por Dia/Hora": the sales-by-day/hour report filter screen.
-class TfrmEstaticVendHora : public TfrmDadosGerRel
+class VND_EXPORT TfrmEstaticVendHora : public TfrmDadosGerRel
 {
     Q_OBJECT
 public:
     explicit TfrmEstaticVendHora(QWidget *parent = nullptr);
     ~TfrmEstaticVendHora() override;
 
+    // Lifecycle and report-dependent enabling.
     void FormCreate(QObject *sender) override;
+    void FormActivate(QObject *sender) override;
     void FormClose(QObject *sender, TCloseAction &action) override;
+    void cbbReportNamesChange(QObject *sender) override;
+    void cbbReportNamesDrawItem(QWidget *control, int index, const QRect &rect, TOwnerDrawStates state) override;
+    void netEstaticVendHoraBeforeConnect(QObject *sender);
 
+    // Branch.
+    void edtFilialChange(QObject *sender);
+    void edtFilialExit(QObject *sender);
+    void edtFilialKeyPress(QObject *sender, QChar &key);
+    void btnPesqFilialBeforePesq(QObject *sender, bool &proceed);
+    void btnPesqFilialAfterPesq(QObject *sender);
+    void rbtTodosFilClick(QObject *sender);
+    void rbtListaFilClick(QObject *sender);
+    void btnListaFilClick(QObject *sender);
+
+    // Stores and registers.
+    void rbtTodasLojaClick(QObject *sender);
+    void rbtListaLojaClick(QObject *sender);
+    void rbtTodosCaixaClick(QObject *sender);
+    void rbtListaCaixaClick(QObject *sender);
+    void btnLojaClick(QObject *sender);
+    void btnCaixaClick(QObject *sender);
+
+    // Period, hours and interval.
+    void depDtHrIniExit(QObject *sender);
+    void depDtHrFinExit(QObject *sender);
+    void medHoraIniExit(QObject *sender);
+    void medHoraFinExit(QObject *sender);
+    void medHorasExit(QObject *sender);
+
+    // Product range.
+    void medDeChange(QObject *sender);
+    void medAteChange(QObject *sender);
+    void medDeExit(QObject *sender);
+    void medAteExit(QObject *sender);
+    void btpDeBeforePesq(QObject *sender, bool &proceed);
+    void btpAteBeforePesq(QObject *sender, bool &proceed);
+    void btpDeAfterPesq(QObject *sender);
+    void btpAteAfterPesq(QObject *sender);
+
+    // Report actions and their parameters.
+    void sbtPreviewClick(QObject *sender) override;
+    void sbtPrintClick(QObject *sender) override;
+    void sbtSalvarComoClick(QObject *sender) override;
+    void sbtReportEditClick(QObject *sender) override;
+    void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
+
+    // Validators: each returns or raises a validation failure. A flag of true makes an empty
+    // field a failure.
+    void Vd_Filial(bool flag);
+    void Vd_Loja();
+    void Vd_Caixa();
+    void Vd_DataIni(bool flag);
+    void Vd_DataFim(bool flag);
+    void Vd_Data();
+    void Vd_HoraIni();
+    void Vd_HoraFin();
+    void Vd_Hora();
+    void Vd_Intervalo();
+    void Vd_ProdIni(bool flag);
+    void Vd_ProdFin(bool flag);
+    void Vd_ProdIniFim();
+
+    // The chosen report's class (name of the report shown in cbbReportNames).
+    bool relHoraModalidade() const;
+    bool relConsolidadoExato() const;
+    bool relConsolidadoMaiusculo() const;
+
+    // Controls.
+    QFrame *Bevel1 = nullptr;
+    QFrame *Bevel2 = nullptr;
+    TNotebook *nbkFilial = nullptr;
+    QWidget *pagFilialSimples = nullptr;
+    QWidget *pagFilialLista = nullptr;
+    QLabel *lblFilial = nullptr;
+    TEdit *edtFilial = nullptr;
+    TBtnPesquisa *btnPesqFilial = nullptr;
+    TEdit *edtNmFilial = nullptr;
+    QLabel *Label1 = nullptr;
+    TRadioButton *rbtTodosFil = nullptr;
+    TRadioButton *rbtListaFil = nullptr;
+    TBtnPesquisa *btnListaFil = nullptr;
+    TGroupBox *grbLoja = nullptr;
+    TRadioButton *rbtTodasLoja = nullptr;
+    TRadioButton *rbtListaLoja = nullptr;
+    TBtnPesquisa *btnLoja = nullptr;
+    TGroupBox *grbCaixa = nullptr;
+    TRadioButton *rbtTodosCaixa = nullptr;
+    TRadioButton *rbtListaCaixa = nullptr;
+    TBtnPesquisa *btnCaixa = nullptr;
+    TGroupBox *grbHoraVenda = nullptr;
+    TDateEditPlus *depDtHrIni = nullptr;
+    TDateEditPlus *depDtHrFin = nullptr;
+    TMaskEdit *medHoraIni = nullptr;
+    TMaskEdit *medHoraFin = nullptr;
+    TGroupBox *grbIntervalo = nullptr;
+    QLabel *lblHoras = nullptr;
+    TMaskEdit *medHoras = nullptr;
+    TGroupBox *grbProduto = nullptr;
+    QLabel *lblDe = nullptr;
+    QLabel *lblAte = nullptr;
+    TMaskEdit *medDe = nullptr;
+    TMaskEdit *medAte = nullptr;
+    TBtnPesquisa *btpDe = nullptr;
+    TBtnPesquisa *btpAte = nullptr;
+    TEdit *edtDe = nullptr;
+    TEdit *edtAte = nullptr;
+    TCheckBox *chbConsideraServico = nullptr;
+
+    // Non-visual components.
+    TADOIBQuery *qryFilial = nullptr;
+    TADOIBQuery *qryLoja = nullptr;
+    TADOIBQuery *qryCaixa = nullptr;
+    TADOIBQuery *qryProduto = nullptr;
+    TDataSource *dtsFilial = nullptr;
+    TDataSource *dtsLoja = nullptr;
+    TDataSource *dtsCaixa = nullptr;
+    TDataSource *dtsProduto = nullptr;
+    TDataSource *dtsPesqProduto = nullptr;
+    TClientDataSet *cdsPesqProduto = nullptr;
+    TClientDataSet *cdsProdValid = nullptr;
     TNetConnection *netEstaticVendHora = nullptr;
+
+private:
+    friend class TfrmEstaticVendHoraProbe; // tests seed the remembered branch
+
+    // The validators in front of every report action; preview skips registers while they are closed.
+    void runActionGate(bool preview);
+    void bindControls();
+    void buildComponents();
+    void wireEvents();
+    void placeControls();
+    // Rules 5 to 11 of the report-dependent enabling: run on every report change and item drawing.
+    void applyNameRules();
+    // Writes a text only when it differs, so that re-applying the rules from a paint changes nothing.
+    static void setTextIfChanged(QLineEdit *edit, const QString &text);
+
+    std::unique_ptr<Ui::TfrmEstaticVendHora> mUi;
+    bool mApplyingNameRules = false;
+
+    // Last branch that passed validation, restored when the consolidated summary is left.
+    QString lastFilialCode;
+    QString lastFilialName;
 };
