@@ -1,0 +1,60 @@
+// The gate in front of the four report actions: every validator in a fixed order, the first
+// failure stops the action; then the base screen's action runs the chosen report.
+#include "cli_vnd02500.h"
+
+#include <array>
+#include <functional>
+
+void TfrmEstaticVendHora::runActionGate(bool preview)
+{
+    using F = TfrmEstaticVendHora;
+    struct Step
+    {
+        std::function<void(F &)> check;
+        bool previewNeedsRegisterGroup; // preview skips it while rbtTodosCaixa is disabled
+    };
+    static const std::array<Step, 13> steps{{
+        {[](F &f) { f.Vd_Filial(true); }, false},
+        {[](F &f) { f.Vd_Loja(); }, false},
+        {[](F &f) { f.Vd_Caixa(); }, true},
+        {[](F &f) { f.Vd_DataIni(true); }, false},
+        {[](F &f) { f.Vd_DataFim(true); }, false},
+        {[](F &f) { f.Vd_Data(); }, false},
+        {[](F &f) { f.Vd_HoraIni(); }, false},
+        {[](F &f) { f.Vd_HoraFin(); }, false},
+        {[](F &f) { f.Vd_Hora(); }, false},
+        {[](F &f) { f.Vd_Intervalo(); }, false},
+        {[](F &f) { f.Vd_ProdIni(true); }, false},
+        {[](F &f) { f.Vd_ProdFin(true); }, false},
+        {[](F &f) { f.Vd_ProdIniFim(); }, false},
+    }};
+    for (const Step &step : steps) {
+        if (preview && step.previewNeedsRegisterGroup && !rbtTodosCaixa->isEnabled())
+            continue;
+        step.check(*this);
+    }
+}
+
+void TfrmEstaticVendHora::sbtPreviewClick(QObject *sender)
+{
+    runActionGate(true);
+    TfrmDadosGerRel::sbtPreviewClick(sender);
+}
+
+void TfrmEstaticVendHora::sbtPrintClick(QObject *sender)
+{
+    runActionGate(false);
+    TfrmDadosGerRel::sbtPrintClick(sender);
+}
+
+void TfrmEstaticVendHora::sbtSalvarComoClick(QObject *sender)
+{
+    runActionGate(false);
+    TfrmDadosGerRel::sbtSalvarComoClick(sender);
+}
+
+void TfrmEstaticVendHora::sbtReportEditClick(QObject *sender)
+{
+    runActionGate(false);
+    TfrmDadosGerRel::sbtReportEditClick(sender);
+}

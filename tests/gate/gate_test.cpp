@@ -1,0 +1,210 @@
+#include "application.h"
+#include "cli_vnd02500.h"
+#include "consiste.h"
+#include "datamodule.h"
+#include "errors.h"
+#include "recordingui.h"
+#include "reportdefinition.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+// A screen on a small database holding branch 0001 with one store and register, and two products.
+class ActionGate : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // A file: the report runs on its own connection to the same database.
+        TdtmDBGeral::open(DatabaseConfig{QStringLiteral("QSQLITE"), mReports.filePath(QStringLiteral("gate.sqlite"))});
+        QSqlQuery q(TdtmDBGeral::adcGeral());
+        for (const char *sql : {
+                 "CREATE TABLE FILIAL (CDFILIAL CHAR(4) PRIMARY KEY, NMFILIAL VARCHAR(30))",
+                 "INSERT INTO FILIAL VALUES ('0001', 'Matriz')",
+                 "CREATE TABLE LOJA (CDFILIAL CHAR(4), CDLOJA CHAR(10), NMLOJA VARCHAR(50))",
+                 "INSERT INTO LOJA VALUES ('0001', '0000000001', 'Loja Centro')",
+                 "CREATE TABLE CAIXA (CDFILIAL CHAR(4), CDLOJA CHAR(10), CDCAIXA CHAR(3), NMCAIXA VARCHAR(30))",
+                 "INSERT INTO CAIXA VALUES ('0001', '0000000001', '001', 'Caixa 1')",
+                 "CREATE TABLE PRODUTO (CDPRODUTO CHAR(10), CDARVPROD VARCHAR(20), NMPRODUTO VARCHAR(50),"
+                 " SGUNIDADE VARCHAR(10), CDNVPRODUTO CHAR(1))",
+                 "INSERT INTO PRODUTO VALUES ('0000000001', '0101001', 'Café', 'UN', '3')",
+                 "INSERT INTO PRODUTO VALUES ('0000000002', '0101002', 'Pão', 'UN', '3')",
+             })
+            ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << sql;
+        // The gate is under test, not the reports: every report lists the branches.
+        ASSERT_TRUE(mReports.isValid());
+        const ReportCatalog real = ReportCatalog::load(reportsDirectory(), QStringLiteral("Vnd025"));
+        QDir().mkpath(mReports.filePath(QStringLiteral("Vnd025")));
+        QJsonArray index;
+        for (int i = 0; i < real.entries().size(); ++i) {
+            ReportDefinition def = ReportDefinition::load(real.pathOf(i));
+            def.sql = {{SqlDialect::Default, QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL")}};
+            def.layout = {};
+            const QString file = QStringLiteral("r%1.json").arg(i);
+            def.save(mReports.filePath(QStringLiteral("Vnd025/") + file));
+            index.append(QJsonObject{{QStringLiteral("title"), def.title}, {QStringLiteral("file"), file}});
+        }
+        QFile indexFile(mReports.filePath(QStringLiteral("Vnd025/index.json")));
+        ASSERT_TRUE(indexFile.open(QIODevice::WriteOnly));
+        indexFile.write(QJsonDocument(QJsonObject{{QStringLiteral("reports"), index}}).toJson());
+        indexFile.close();
+        mPreviousReports = reportsDirectory();
+        setReportsDirectory(mReports.path());
+
+        Application()->CreateForm(f);
+        ASSERT_FALSE(f.isNull());
+        f->Show();
+        testsupport::activate(f);
+        QObject::connect(f.data(), &TfrmDadosGerRel::paramsFilled, f.data(), [this] { ++baseRuns; });
+        ui.clear();
+    }
+    void TearDown() override
+    {
+        if (f)
+            f->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        TdtmDBGeral::close();
+        setReportsDirectory(mPreviousReports);
+    }
+
+    // Every filter valid for report `index`.
+    void fillValid(int index)
+    {
+        f->cbbReportNames->setCurrentIndex(index);
+        f->edtFilial->setText(QStringLiteral("0001"));
+        f->depDtHrIni->SetText(QStringLiteral("01/12/2026"));
+        f->depDtHrFin->SetText(QStringLiteral("07/12/2026"));
+        f->medHoraIni->SetText(QString());
+        f->medHoraFin->SetText(QString());
+        f->medHoras->SetText(QString());
+        f->medDe->SetText(QStringLiteral("0101001"));
+        f->medAte->SetText(QStringLiteral("0101002"));
+        ui.clear();
+    }
+
+    enum class Action { Preview, Print, SaveAs, Edit };
+    void click(Action action)
+    {
+        TSpeedButton *buttons[] = {f->sbtPreview, f->sbtPrint, f->sbtSalvarComo, f->sbtReportEdit};
+        buttons[int(action)]->click();
+    }
+
+    QString focusName() const
+    {
+        QWidget *w = QApplication::focusWidget();
+        return w ? w->objectName() : QString();
+    }
+
+    RecordingUi ui;
+    ScopedUi scope{ui};
+    QPointer<TfrmEstaticVendHora> f;
+    int baseRuns = 0;
+    QTemporaryDir mReports;
+    QString mPreviousReports;
+};
+
+TEST_F(ActionGate, FirstFaultWinsAndLaterValidatorsDoNotRun)
+{
+    fillValid(0);
+    HoraIni = QStringLiteral("07");
+    f->depDtHrIni->SetText(QString());
+    f->medHoraIni->SetText(QStringLiteral("2575"));
+    f->medHoraFin->SetText(QStringLiteral("1000"));
+    for (Action action : {Action::Preview, Action::Print, Action::SaveAs, Action::Edit}) {
+        ui.clear();
+        click(action);
+        EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Data inicial do período deve ser informada.")});
+        EXPECT_EQ(focusName(), QStringLiteral("depDtHrIni"));
+        EXPECT_EQ(HoraIni, QStringLiteral("07")); // the hour validators never ran
+        EXPECT_EQ(baseRuns, 0);
+    }
+}
+
+TEST_F(ActionGate, PreviewSkipsRegistersWhileTheirGroupIsClosed)
+{
+    fillValid(2); // "Vendas por Hora": the register group is closed
+    ASSERT_FALSE(f->rbtTodosCaixa->isEnabled());
+    f->rbtListaCaixa->setChecked(true); // "Lista" with nothing picked
+    ASSERT_TRUE(stCaixa.isEmpty());
+    f->medDe->SetText(QString());
+    f->medAte->SetText(QString());
+    click(Action::Preview);
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join(u'|').toStdString();
+    EXPECT_EQ(baseRuns, 1);
+    for (Action action : {Action::Print, Action::SaveAs, Action::Edit}) {
+        ui.clear();
+        click(action);
+        EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Caixa deve ser informado.")});
+        EXPECT_EQ(baseRuns, 1);
+    }
+}
+
+TEST_F(ActionGate, ProductFieldsAreMandatoryOnlyWhileOpen)
+{
+    struct Case
+    {
+        int report;
+        const char *de, *ate, *message;
+    };
+    const Case cases[] = {
+        {5, "", "0101002", "Produto inicial deve ser informado."},
+        {5, "0101001", "", "Produto final deve ser informado."},
+        {5, "0101002", "0101001", "Produto inicial deve ser menor que o produto final."},
+        {5, "9999999", "0101002", "Produto não cadastrado."},
+        {5, "0101001", "0101001", nullptr},
+        {0, "", "", nullptr},          // product group closed: nothing is checked
+        {0, "zzz", "aaa", nullptr},
+    };
+    for (const Case &c : cases) {
+        fillValid(c.report);
+        f->medDe->SetText(QString::fromLatin1(c.de));
+        f->medAte->SetText(QString::fromLatin1(c.ate));
+        const int before = baseRuns;
+        click(Action::Print);
+        if (c.message) {
+            EXPECT_EQ(ui.messages, QStringList{QString::fromUtf8(c.message)}) << c.report << c.de << c.ate;
+            EXPECT_EQ(baseRuns, before);
+        } else {
+            EXPECT_TRUE(ui.messages.isEmpty()) << c.report << c.de << ui.messages.join(u'|').toStdString();
+            EXPECT_EQ(baseRuns, before + 1);
+        }
+    }
+}
+
+TEST_F(ActionGate, ValidFiltersRunTheBaseActionOnceAndRefreshTheHourParts)
+{
+    fillValid(3);
+    f->medHoraIni->SetText(QStringLiteral("0830"));
+    f->medHoraFin->SetText(QStringLiteral("1745"));
+    HoraIni = QStringLiteral("xx");
+    click(Action::Preview);
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join(u'|').toStdString();
+    EXPECT_EQ(baseRuns, 1);
+    EXPECT_EQ(HoraIni + MinIni + HoraFin + MinFin, QStringLiteral("08301745"));
+    EXPECT_EQ(f->edtNmFilial->text(), QStringLiteral("Matriz")); // the branch lookup ran
+}
+
+TEST_F(ActionGate, BranchAndStoreFaultsComeFirst)
+{
+    fillValid(0);
+    f->edtFilial->setText(QString());
+    click(Action::Print);
+    EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Filial deve ser informada.")});
+    EXPECT_EQ(focusName(), QStringLiteral("edtFilial"));
+    fillValid(0);
+    f->rbtListaLoja->setChecked(true);
+    click(Action::SaveAs);
+    EXPECT_EQ(ui.messages, QStringList{QStringLiteral("Loja deve ser informada.")});
+    EXPECT_EQ(focusName(), QStringLiteral("rbtListaLoja"));
+    EXPECT_EQ(baseRuns, 0);
+}
+} // namespace
