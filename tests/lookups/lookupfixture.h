@@ -1,0 +1,85 @@
+#pragma once
+
+// Shared set-up of the lookup tests: one small database per engine with the edge cases the
+// lookups must tell apart, and the real screen on the host's shared connection.
+
+#include "datamodule.h"
+#include "recordingui.h"
+#include "testsupport.h" // also prints texts readably in failures
+#include "tfrmestaticvendhora.h"
+#include "uiservices.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <memory>
+#include <ostream>
+
+// Reads the remembered branch, which the screen keeps to itself.
+class TfrmEstaticVendHoraProbe
+{
+public:
+    static QString lastCode(const TfrmEstaticVendHora &f) { return f.lastFilialCode; }
+    static QString lastName(const TfrmEstaticVendHora &f) { return f.lastFilialName; }
+};
+
+namespace lookups {
+
+// Records also the text a picker shows for an empty list.
+class LookupUi : public RecordingUi
+{
+public:
+    std::optional<QStringList> pickList(QWidget *parent, const QString &title, const QString &emptyText,
+                                        TDataSet &data, const QString &keyField) override
+    {
+        emptyTexts << emptyText;
+        return RecordingUi::pickList(parent, title, emptyText, data, keyField);
+    }
+    QStringList emptyTexts;
+};
+
+enum class Engine { Sqlite, Firebird };
+
+std::string engineName(const testing::TestParamInfo<Engine> &info);
+
+// Opens the engine's test database as the shared connection, building it on first use. Answers an
+// empty text on success, else why the engine is unavailable.
+QString openDatabase(Engine engine);
+
+// Report positions in the list of Vnd025.
+inline constexpr int kVendasPorDia = 0;
+inline constexpr int kHoraProduto = 5;
+inline constexpr int kConsolidado = 7;
+inline constexpr int kHoraModalidade = 9;
+
+// Runs a statement on the shared connection (fixture data changes inside a test).
+void exec(const QString &sql);
+
+// The real screen, created through the host's form factory with a recording user interface.
+class ScreenTest : public testing::TestWithParam<Engine>
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Chooses a report by its position, as the user does in the list.
+    void choose(int index);
+    // Types into a control as key presses (the key handler sees each character).
+    void typeKeys(QWidget *widget, const QString &text);
+    // Shows and activates the screen, so that focus moves are real.
+    void activate();
+    QString focusName() const;
+
+    // The last list picker or search that opened, and how many opened.
+    const RecordingUi::Opened &lastOpened() const { return ui.opened.last(); }
+    // Every message and unhandled error shown so far, in order.
+    QStringList shown() const { return ui.messages + ui.errors; }
+
+    LookupUi ui;
+    std::unique_ptr<ScopedUi> scope;
+    QPointer<TfrmEstaticVendHora> f;
+};
+
+} // namespace lookups
