@@ -1,0 +1,170 @@
+#include "firebird.h"
+
+#include "errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <ibase.h>
+#include <mutex>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Where Debian (and the upstream tarball) keep firebird.conf when FIREBIRD is not set.
+const char *const DefaultRoots[] = {"/usr/lib/x86_64-linux-gnu/firebird/3.0", "/etc/firebird/3.0",
+                                    "/opt/firebird"};
+
+QString firebirdRoot()
+{
+    const QString fromEnv = qEnvironmentVariable("FIREBIRD");
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    for (const char *root : DefaultRoots) {
+        const QString candidate = QString::fromLatin1(root);
+        if (QFileInfo::exists(candidate + u"/firebird.conf"_s))
+            return candidate;
+    }
+    return {};
+}
+
+// The "Providers" value in force in a firebird.conf text; empty when the file keeps the default
+// (Remote, Engine12, Loopback). The last uncommented line wins, as in the engine.
+QString providersIn(const QString &conf)
+{
+    static const QRegularExpression line(u"^\\s*Providers\\s*=\\s*([^#\\r\\n]*)"_s,
+                                         QRegularExpression::MultilineOption |
+                                             QRegularExpression::CaseInsensitiveOption);
+    QString value;
+    for (auto it = line.globalMatch(conf); it.hasNext();)
+        value = it.next().captured(1).trimmed();
+    return value;
+}
+
+bool hasEngine(const QString &providers)
+{
+    if (providers.isEmpty())
+        return true;
+    const QStringList names = providers.split(u',', Qt::SkipEmptyParts);
+    for (const QString &name : names)
+        if (name.trimmed().compare(u"Engine12"_s, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+QString privateFolder(const QString &suffix)
+{
+    const QString dir = QDir::tempPath() + u"/bo-firebird-"_s + QString::number(getuid()) + suffix;
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return dir;
+}
+
+// A copy of the configuration folder whose provider list also holds the embedded engine; only
+// firebird.conf changes, the other files are copied as they are.
+void addEngineProvider(const QString &root, const QString &conf, const QString &providers)
+{
+    const QString copy = privateFolder(u"-conf"_s);
+    const QDir source(root);
+    const QStringList files = source.entryList({u"*.conf"_s, u"firebird.msg"_s}, QDir::Files);
+    for (const QString &name : files) {
+        if (name == u"firebird.conf"_s)
+            continue;
+        QFile::remove(copy + u'/' + name);
+        QFile::copy(source.filePath(name), copy + u'/' + name);
+    }
+    QString text = conf;
+    static const QRegularExpression line(u"^\\s*Providers\\s*=.*$"_s, QRegularExpression::MultilineOption |
+                                                                           QRegularExpression::CaseInsensitiveOption);
+    text.replace(line, QString());
+    // Loopback answers a plain file name with a network error that ends the search, so the engine
+    // has to come before it, as in the default "Remote, Engine12, Loopback".
+    QStringList names;
+    bool added = false;
+    for (const QString &name : providers.split(u',', Qt::SkipEmptyParts)) {
+        if (!added && name.trimmed().compare(u"Loopback"_s, Qt::CaseInsensitive) == 0) {
+            names << u"Engine12"_s;
+            added = true;
+        }
+        names << name.trimmed();
+    }
+    if (!added)
+        names << u"Engine12"_s;
+    text += u"\nProviders = "_s + names.join(u", "_s) + u'\n';
+    QFile out(copy + u"/firebird.conf"_s);
+    if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        out.write(text.toUtf8());
+    qputenv("FIREBIRD", QFile::encodeName(copy));
+}
+
+QString statusText(const ISC_STATUS *status)
+{
+    QStringList parts;
+    const ISC_STATUS *vector = status;
+    char buffer[1024];
+    while (fb_interpret(buffer, sizeof buffer, &vector) > 0)
+        parts << QString::fromUtf8(buffer);
+    return parts.join(u"\n"_s);
+}
+
+QByteArray quoted(const QString &text)
+{
+    QString copy = text;
+    copy.replace(u'\'', u"''"_s);
+    return '\'' + copy.toUtf8() + '\'';
+}
+
+} // namespace
+
+void prepareFirebirdEmbedded()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // The engine's lock files would otherwise land in /tmp/firebird owned by whoever opened the
+        // database first; as root that leaves files a later server run as "firebird" cannot use.
+        if (qEnvironmentVariableIsEmpty("FIREBIRD_LOCK"))
+            qputenv("FIREBIRD_LOCK", QFile::encodeName(privateFolder(u"-lock"_s)));
+
+        // A plain file name only works in-process when the provider list keeps Engine12; a server
+        // installation may have cut it down to Remote.
+        const QString root = firebirdRoot();
+        if (root.isEmpty())
+            return;
+        QFile file(root + u"/firebird.conf"_s);
+        if (!file.open(QIODevice::ReadOnly))
+            return;
+        const QString conf = QString::fromUtf8(file.readAll());
+        const QString providers = providersIn(conf);
+        if (!hasEngine(providers))
+            addEngineProvider(root, conf, providers);
+    });
+}
+
+void createFirebirdDatabase(const QString &database, const QString &user, const QString &password)
+{
+    prepareFirebirdEmbedded();
+    const QByteArray sql = "CREATE DATABASE " + quoted(database) + " USER " + quoted(user) + " PASSWORD " +
+                           quoted(password) + " PAGE_SIZE 16384 DEFAULT CHARACTER SET UTF8";
+    ISC_STATUS_ARRAY status = {};
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), SQL_DIALECT_V6, nullptr)) {
+        // The message names the database but never the password.
+        throw EDatabaseError(u"Could not create the database %1:\n%2"_s.arg(database, statusText(status)));
+    }
+    // pt-BR ordering for names ("ORDER BY NMLOJA COLLATE UNICODE_PT_BR"); an engine built without
+    // that ICU locale still gives a usable database, so a refusal here is not an error.
+    static const char collation[] =
+        "CREATE COLLATION UNICODE_PT_BR FOR UTF8 FROM UNICODE CASE INSENSITIVE 'LOCALE=pt_BR'";
+    if (!isc_start_transaction(status, &tr, 1, &db, 0, nullptr)) {
+        if (isc_dsql_execute_immediate(status, &db, &tr, 0, collation, SQL_DIALECT_V6, nullptr))
+            isc_rollback_transaction(status, &tr);
+        else
+            isc_commit_transaction(status, &tr);
+    }
+    isc_detach_database(status, &db);
+}
