@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QStringList>
+#include <vector>
+
+// The demo sales database, described once; the SQLite and Firebird DDL both come from here.
+
+enum class DemoType
+{
+    Code,      // fixed-width zero-padded code: CHAR(n)
+    Text,      // VARCHAR(n)
+    Indicator, // 'S' / 'N': CHAR(1)
+    Integer,
+    Money,    // NUMERIC(15,2)
+    Quantity, // NUMERIC(15,3)
+    Date,
+};
+
+enum class DemoDialect { SQLite, Firebird };
+
+struct DemoColumn
+{
+    const char *name;
+    DemoType type;
+    int size = 0; // characters, for Code and Text
+    bool notNull = true;
+};
+
+struct DemoIndex
+{
+    const char *name;
+    std::vector<const char *> columns;
+    bool unique = false;
+};
+
+struct DemoTable
+{
+    const char *name;
+    std::vector<DemoColumn> columns;
+    std::vector<const char *> primaryKey;
+    std::vector<DemoIndex> indexes; // built after the bulk load
+
+    int columnIndex(const char *column) const; // -1 when absent
+};
+
+const std::vector<DemoTable> &demoSchema();
+const DemoTable &demoTable(const char *name);
+
+QString demoColumnType(const DemoColumn &column, DemoDialect dialect);
+// CREATE TABLE statements, primary keys included.
+QStringList demoTableDdl(DemoDialect dialect);
+// Secondary indexes; run after the rows are in.
+QStringList demoIndexDdl(DemoDialect dialect);
+// PARAM and INSTR for Firebird's copies of the InterBase query texts.
+QStringList demoFirebirdRoutinesDdl();
+// "INSERT INTO T (A, B) VALUES (?, ?)" in the schema's column order.
+QString demoInsertSql(const DemoTable &table);
