@@ -363,9 +363,9 @@ void TfrmEstaticVendHora::wireEvents()
     connect(depDtHrFin, &TDateEditPlus::Exit, this, &F::depDtHrFinExit);
     connect(medHoraIni, &TMaskEdit::Exit, this, &F::medHoraIniExit);
     connect(medHoraFin, &TMaskEdit::Exit, this, &F::medHoraFinExit);
-    // Leaving the interval re-checks the start hour, as the screen always did; the interval itself
-    // is checked by every report action.
-    connect(medHoras, &TMaskEdit::Exit, this, &F::medHoraIniExit);
+    // Leaving the interval checks the interval itself, the field the user just left (the start
+    // hour has its own exit); every report action checks it again.
+    connect(medHoras, &TMaskEdit::Exit, this, &F::medHorasIntervaloExit);
 
     connect(medDe, &TMaskEdit::Change, this, &F::medDeChange);
     connect(medDe, &TMaskEdit::Exit, this, &F::medDeExit);
@@ -599,6 +599,11 @@ void TfrmEstaticVendHora::medHoraFinExit(QObject *)
 {
     if (!EmptyString(medHoraFin->Text()))
         Vd_HoraFin();
+}
+
+void TfrmEstaticVendHora::medHorasIntervaloExit(QObject *)
+{
+    Vd_Intervalo();
 }
 
 void TfrmEstaticVendHora::medHorasExit(QObject *)

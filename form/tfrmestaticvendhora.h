@@ -78,6 +78,8 @@ public:
     void medHoraIniExit(QObject *sender);
     void medHoraFinExit(QObject *sender);
     void medHorasExit(QObject *sender);
+    // What leaving the interval field runs.
+    void medHorasIntervaloExit(QObject *sender);
 
     // Product range.
     void medDeChange(QObject *sender);

@@ -240,3 +240,21 @@ TEST_F(PeriodScreen, ParametersReadTheScreen)
     EXPECT_TRUE(flag);
 }
 } // namespace
+
+namespace {
+TEST_F(PeriodScreen, LeavingTheIntervalChecksTheInterval)
+{
+    f->cbbReportNames->setCurrentIndex(2);
+    f->medHoraIni->SetText(QStringLiteral("2575")); // the start hour is not what is left
+    f->medHoras->SetText(QStringLiteral("0199"));
+    FocusControl(f->medHoras);
+    f->depDtHrIni->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(ui.messages, QStringList{QStringLiteral("'0199' não é uma hora válida.")});
+    EXPECT_EQ(focusName(), QStringLiteral("medHoras"));
+    ui.clear();
+    f->medHoras->SetText(QStringLiteral("0045"));
+    f->depDtHrIni->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(ui.messages.isEmpty());
+    EXPECT_EQ(focusName(), QStringLiteral("depDtHrIni"));
+}
+} // namespace
