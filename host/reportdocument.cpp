@@ -88,17 +88,35 @@ QString textOf(const QVariant &value)
     return value.isNull() ? QString() : value.toString().trimmed();
 }
 
-// "{CDFILIAL} - {NMFILIAL}" with the row's values.
-QString expandTitle(const QString &pattern, const ReportTable &table, int row)
+// "{CDFILIAL} - {NMFILIAL}" with the row's values, each read as the group or the column of that
+// field reads (an interval as "08:00 às 08:59"), other fields as plain text.
+QString expandTitle(const ReportLayout &layout, const ReportTable &table, int row)
 {
     static const QRegularExpression field(u"\\{([A-Za-z0-9_]+)\\}"_s);
+    auto formatted = [&](const QString &name) {
+        const QVariant value = table.value(row, table.columnIndex(name));
+        const ReportColumn *format = nullptr;
+        if (name.compare(layout.groupField, Qt::CaseInsensitive) == 0) {
+            format = &layout.groupFormat;
+        } else {
+            for (const ReportColumn &column : layout.columns) {
+                if (column.field.compare(name, Qt::CaseInsensitive) == 0)
+                    format = &column;
+            }
+        }
+        if (!format)
+            return textOf(value);
+        const QVariant end = format->endField.isEmpty() ? QVariant() : table.value(row, table.columnIndex(format->endField));
+        return ReportFormat::cell(*format, value, end);
+    };
+    const QString &pattern = layout.groupTitle;
     QString result;
     qsizetype pos = 0;
     auto it = field.globalMatch(pattern);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
         result += QStringView(pattern).mid(pos, m.capturedStart() - pos);
-        result += textOf(table.value(row, table.columnIndex(m.captured(1))));
+        result += formatted(m.captured(1));
         pos = m.capturedEnd();
     }
     result += QStringView(pattern).mid(pos);
@@ -225,6 +243,12 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
             throw EHostError(u"O agrupamento do layout não tem \"field\"."_s);
         result.groupTitle = g.value(u"title").toString();
         result.groupLabel = g.value(u"label").toString();
+        const QString type = g.value(u"type").toString(u"text"_s);
+        const auto typeIt = typeNames().constFind(type);
+        if (typeIt == typeNames().constEnd())
+            throw EHostError(u"Tipo '%1' desconhecido no agrupamento."_s.arg(type));
+        result.groupFormat.type = typeIt.value();
+        result.groupFormat.endField = g.value(u"end").toString();
     } else if (!group.isUndefined() && !group.isNull()) {
         throw EHostError(u"\"group\" deve ser um campo ou um objeto."_s);
     }
@@ -450,6 +474,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         groupAt = require(layout.groupField, u"agrupamento"_s);
         for (const QString &field : titleFields(layout.groupTitle))
             require(field, u"título do grupo"_s);
+        if (!layout.groupFormat.endField.isEmpty())
+            require(layout.groupFormat.endField, u"agrupamento"_s);
     }
     int chartLabelAt = -1, chartValueAt = -1;
     const ReportColumn *chartColumn = nullptr;
@@ -498,7 +524,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                     model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}});
                 group.reset();
                 currentGroup = key;
-                currentTitle = expandTitle(layout.groupTitle, table, row);
+                currentTitle = expandTitle(layout, table, row);
                 inGroup = true;
                 model.lines.append({ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}});
             }

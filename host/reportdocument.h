@@ -44,6 +44,7 @@ struct HOST_EXPORT ReportLayout
     QString groupField;          // rows come ordered by it; each change starts a group
     QString groupTitle;          // "{CDFILIAL} - {NMFILIAL}": fields in braces
     QString groupLabel;          // the group's column heading in CSV/XLSX
+    ReportColumn groupFormat;    // how the group field reads in the title ("type", "end")
     QString chartLabel, chartValue, chartTitle;
     bool landscape = false;
     QString emptyText;

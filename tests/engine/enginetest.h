@@ -7,6 +7,7 @@
 #include "reportdefinition.h"
 #include "reportengine.h"
 #include "reportrunner.h"
+#include "testsupport.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -24,12 +25,6 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace enginetest {
 

@@ -1,0 +1,304 @@
+// Each Vnd025 report run by the engine on a small demo database; its totals against SQL written by
+// hand over the same rows (plain IN lists and text comparisons, not the report's own SQL).
+
+#ifdef BO_ENGINE_DEMO
+
+#include "demodb.h"
+#include "enginetest.h"
+#include "errors.h"
+#include "reportdocument.h"
+
+#include <QDir>
+#include <QSet>
+#include <map>
+
+using namespace enginetest;
+
+namespace {
+
+const char *kConnection = "engine_reports_demo";
+
+class ReportsTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        sDir = new QTemporaryDir;
+        DatabaseConfig config;
+        config.driver = QStringLiteral("QSQLITE");
+        config.name = sDir->filePath(QStringLiteral("demo.sqlite"));
+        createDemoDatabase(config, DemoSize::tiny(2500), 11);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kConnection));
+        db.setDatabaseName(config.name);
+        ASSERT_TRUE(db.open());
+    }
+    static void TearDownTestSuite()
+    {
+        QSqlDatabase::database(QLatin1String(kConnection), false).close();
+        QSqlDatabase::removeDatabase(QLatin1String(kConnection));
+        delete sDir;
+        sDir = nullptr;
+    }
+    void SetUp() override
+    {
+        ReportEngine::instance().setSourceConnection(QLatin1String(kConnection));
+        mScope = std::make_unique<ScopedUi>(ui);
+    }
+    void TearDown() override
+    {
+        mScope.reset();
+        ReportEngine::instance().setSourceConnection({});
+    }
+
+    static double scalar(const QString &sql)
+    {
+        QSqlQuery q(QSqlDatabase::database(QLatin1String(kConnection), false));
+        if (!q.exec(sql) || !q.next()) {
+            ADD_FAILURE() << sql.toStdString() << ": " << q.lastError().text().toStdString();
+            return -1;
+        }
+        return q.value(0).toDouble();
+    }
+
+    RecordingUi ui;
+
+private:
+    static QTemporaryDir *sDir;
+    std::unique_ptr<ScopedUi> mScope;
+};
+
+QTemporaryDir *ReportsTest::sDir = nullptr;
+
+using Values = std::map<std::string, QVariant>;
+
+// Parameters as the screen fills them: only the names the report declares.
+TParams paramsFor(const ReportDefinition &def, const Values &values)
+{
+    TParams params = def.makeParams();
+    for (const auto &[name, value] : values) {
+        TParam *p = params.FindParam(QString::fromStdString(name));
+        if (!p)
+            continue;
+        if (value.typeId() == QMetaType::QDate)
+            p->SetAsDateTime(QDateTime(value.toDate(), QTime(0, 0)));
+        else if (value.typeId() == QMetaType::Int)
+            p->SetAsInteger(value.toInt());
+        else
+            p->SetAsString(value.toString());
+    }
+    return params;
+}
+
+Values baseFilters()
+{
+    return {{"P_CDFILIAL", QStringLiteral("0001")},
+            {"P_TCDLOJA", QStringLiteral("T")},
+            {"P_CDLOJA", QString()},
+            {"P_TCDCAIXA", QStringLiteral("T")},
+            {"P_CDCAIXA", QString()},
+            {"P_DTVENDAINI", QDate(2025, 6, 17)},
+            {"P_DTVENDAFIN", QDate(2025, 6, 30)},
+            {"P_HRINI", QStringLiteral("0000")},
+            {"P_HRFIN", QStringLiteral("2359")},
+            {"P_IDIMPHR", QStringLiteral("N")},
+            {"P_HRINI1", QStringLiteral("17/06/2025 00:00")},
+            {"P_HRFIN1", QStringLiteral("30/06/2025 23:59")},
+            {"MINUTOS", 1},
+            {"MINUTOS1", 0},
+            {"P_PRODINI", QString()},
+            {"P_PRODFIN", QStringLiteral("ZZZZZZZZZZ")},
+            {"P_IDCONSTXSERV", QStringLiteral("N")}};
+}
+
+Values with(Values values, const Values &changes)
+{
+    for (const auto &[k, v] : changes)
+        values[k] = v;
+    return values;
+}
+
+struct Check
+{
+    const char *field; // a column of the total line
+    const char *sql;   // hand-written expectation
+};
+
+struct ReportCase
+{
+    const char *file;
+    Values params;
+    std::vector<Check> totals;
+    const char *detailRows; // SQL counting the expected detail lines ("" = not checked)
+};
+
+// Sales that count, as the hand-written checks select them.
+#define SALES "FROM VENDA WHERE IDCANCELADA = 'N' AND DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' "
+#define BRANCH1 "AND CDFILIAL = '0001' "
+
+TEST_F(ReportsTest, TotalsMatchHandWrittenSql)
+{
+    const Values base = baseFilters();
+    const ReportCase cases[] = {
+        {"vendas_por_dia.json",
+         with(base, {{"P_TCDCAIXA", QString()}, {"P_CDCAIXA", QStringLiteral("001,002")}, {"P_IDIMPHR", QStringLiteral("S")},
+                     {"P_HRINI", QStringLiteral("0800")}, {"P_HRFIN", QStringLiteral("1800")}}),
+         {{"QTVENDAS", "SELECT COUNT(*) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"},
+          {"QTITENS", "SELECT SUM(QTITENS) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"},
+          {"VRDESCONTO", "SELECT SUM(VRDESCONTO) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"},
+          {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"},
+          {"VRMEDIO", "SELECT AVG(VRTOTVENDA) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"}},
+         "SELECT COUNT(DISTINCT DTVENDA) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA BETWEEN '0800' AND '1800'"},
+        // every register, the one whose store is gone included
+        {"vendas_por_dia_caixa.json", base,
+         {{"QTVENDAS", "SELECT COUNT(*) " SALES BRANCH1},
+          {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1}},
+         "SELECT COUNT(*) FROM (SELECT DISTINCT CDCAIXA, DTVENDA " SALES BRANCH1 ")"},
+        {"vendas_por_hora.json", with(base, {{"P_TCDLOJA", QString()}, {"P_CDLOJA", QStringLiteral("0000000002")}}),
+         {{"QTVENDAS", "SELECT COUNT(*) " SALES BRANCH1 "AND CDLOJA = '0000000002'"},
+          {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1 "AND CDLOJA = '0000000002'"},
+          {"PCTOTAL", "SELECT 100"}},
+         // no interval: one line per hour
+         "SELECT COUNT(DISTINCT SUBSTR(HRVENDA, 1, 2)) " SALES BRANCH1 "AND CDLOJA = '0000000002'"},
+        {"vendas_por_hora_caixa.json", with(base, {{"MINUTOS", 30}}),
+         {{"QTVENDAS", "SELECT COUNT(*) " SALES BRANCH1}, {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1}},
+         "SELECT COUNT(*) FROM (SELECT DISTINCT CDCAIXA, (SUBSTR(HRVENDA,1,2) * 60 + SUBSTR(HRVENDA,3,2)) / 30 " SALES BRANCH1 ")"},
+        {"vendas_por_hora_loja.json",
+         with(base, {{"MINUTOS", 90}, {"P_IDIMPHR", QStringLiteral("S")}, {"P_HRINI", QStringLiteral("1100")},
+                     {"P_HRFIN", QStringLiteral("1459")}}),
+         {{"QTITENS", "SELECT SUM(QTITENS) " SALES BRANCH1 "AND HRVENDA >= '1100' AND HRVENDA <= '1459'"},
+          {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1 "AND HRVENDA >= '1100' AND HRVENDA <= '1459'"}},
+         "SELECT COUNT(*) FROM (SELECT DISTINCT CDLOJA, (SUBSTR(HRVENDA,1,2) * 60 + SUBSTR(HRVENDA,3,2)) / 90 " SALES BRANCH1
+         "AND HRVENDA BETWEEN '1100' AND '1459')"},
+        {"vendas_por_hora_produto.json",
+         with(base, {{"MINUTOS", 60}, {"P_PRODINI", QStringLiteral("01")}, {"P_PRODFIN", QStringLiteral("01ZZZZZZZZ")}}),
+         {{"QTPRODUTO", "SELECT SUM(I.QTPRODUTO) FROM ITVENDA I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
+                        "JOIN VENDA V ON V.CDFILIAL = I.CDFILIAL AND V.CDCAIXA = I.CDCAIXA AND V.NRVENDA = I.NRVENDA "
+                        "WHERE V.IDCANCELADA = 'N' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001' "
+                        "AND P.CDARVPROD LIKE '01%'"},
+          {"VRTOTAL", "SELECT SUM(I.VRTOTITEM) FROM ITVENDA I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO "
+                      "JOIN VENDA V ON V.CDFILIAL = I.CDFILIAL AND V.CDCAIXA = I.CDCAIXA AND V.NRVENDA = I.NRVENDA "
+                      "WHERE V.IDCANCELADA = 'N' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001' "
+                      "AND P.CDARVPROD LIKE '01%'"}},
+         ""},
+        {"vendas_por_produto_hora.json",
+         with(base, {{"MINUTOS", 120}, {"P_TCDCAIXA", QString()}, {"P_CDCAIXA", QStringLiteral("002")}}),
+         {{"VRTOTAL", "SELECT SUM(I.VRTOTITEM) FROM ITVENDA I JOIN VENDA V ON V.CDFILIAL = I.CDFILIAL AND "
+                      "V.CDCAIXA = I.CDCAIXA AND V.NRVENDA = I.NRVENDA WHERE V.IDCANCELADA = 'N' AND V.DTVENDA "
+                      "BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001' AND V.CDCAIXA = '002'"}},
+         "SELECT COUNT(*) FROM (SELECT DISTINCT I.CDPRODUTO, (SUBSTR(V.HRVENDA,1,2) * 60 + SUBSTR(V.HRVENDA,3,2)) / 120 "
+         "FROM ITVENDA I JOIN VENDA V ON V.CDFILIAL = I.CDFILIAL AND V.CDCAIXA = I.CDCAIXA AND V.NRVENDA = I.NRVENDA "
+         "WHERE V.IDCANCELADA = 'N' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001' "
+         "AND V.CDCAIXA = '002')"},
+        // a period with hours at both ends, fees counted
+        {"resumo_vendas_consolidado.json",
+         with(base, {{"P_DTVENDAINI", QDate(2025, 6, 20)}, {"P_DTVENDAFIN", QDate(2025, 6, 25)},
+                     {"P_HRINI1", QStringLiteral("20/06/2025 10:00")}, {"P_HRFIN1", QStringLiteral("25/06/2025 15:30")},
+                     {"P_IDCONSTXSERV", QStringLiteral("S")}}),
+         {{"QTVENDAS", "SELECT COUNT(*) FROM VENDA WHERE IDCANCELADA = 'N' AND DTVENDA || HRVENDA BETWEEN '2025-06-201000' AND '2025-06-251530'"},
+          {"VRTAXAS", "SELECT SUM(VRTXSERV + VRTXENTR) FROM VENDA WHERE IDCANCELADA = 'N' AND DTVENDA || HRVENDA BETWEEN '2025-06-201000' AND '2025-06-251530'"},
+          {"VRTOTAL", "SELECT SUM(VRTOTVENDA + VRTXSERV + VRTXENTR) FROM VENDA WHERE IDCANCELADA = 'N' AND DTVENDA || HRVENDA BETWEEN '2025-06-201000' AND '2025-06-251530'"},
+          {"PCTOTAL", "SELECT 100"}},
+         "SELECT COUNT(DISTINCT CDFILIAL) FROM VENDA WHERE IDCANCELADA = 'N' AND DTVENDA || HRVENDA BETWEEN '2025-06-201000' AND '2025-06-251530'"},
+        // the same without fees: the total is the goods only
+        {"resumo_vendas_consolidado.json", with(base, {{"P_IDCONSTXSERV", QStringLiteral("N")}}),
+         {{"VRTAXAS", "SELECT 0"}, {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES}},
+         ""},
+        {"resumo_vendas_por_dia.json",
+         with(base, {{"P_TCDLOJA", QString()}, {"P_CDLOJA", QStringLiteral("0000000001,0000000002")},
+                     {"P_HRINI1", QStringLiteral("17/06/2025 12:00")}, {"P_HRFIN1", QStringLiteral("30/06/2025 12:00")}}),
+         {{"VRTXSERV", "SELECT SUM(VRTXSERV) FROM VENDA WHERE IDCANCELADA = 'N' AND CDFILIAL = '0001' AND CDLOJA IN ('0000000001','0000000002') AND DTVENDA || HRVENDA BETWEEN '2025-06-171200' AND '2025-06-301200'"},
+          {"VRTXENTR", "SELECT SUM(VRTXENTR) FROM VENDA WHERE IDCANCELADA = 'N' AND CDFILIAL = '0001' AND CDLOJA IN ('0000000001','0000000002') AND DTVENDA || HRVENDA BETWEEN '2025-06-171200' AND '2025-06-301200'"},
+          {"VRTOTAL", "SELECT SUM(VRTOTVENDA + VRTXSERV + VRTXENTR) FROM VENDA WHERE IDCANCELADA = 'N' AND CDFILIAL = '0001' AND CDLOJA IN ('0000000001','0000000002') AND DTVENDA || HRVENDA BETWEEN '2025-06-171200' AND '2025-06-301200'"}},
+         ""},
+        // branch list in both branch parameters
+        {"vendas_por_hora_modalidade.json",
+         with(base, {{"P_CDFILIAL", QStringLiteral("0001,0003")}, {"P_TCDFILIAL", QStringLiteral("0001,0003")}, {"MINUTOS", 60}}),
+         {{"QTPAGAMENTOS", "SELECT COUNT(*) FROM PAGVENDA G JOIN VENDA V ON V.CDFILIAL = G.CDFILIAL AND V.CDCAIXA = G.CDCAIXA "
+                           "AND V.NRVENDA = G.NRVENDA WHERE V.IDCANCELADA = 'N' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' "
+                           "AND V.CDFILIAL IN ('0001','0003')"},
+          {"VRTOTAL", "SELECT SUM(G.VRPAGAMENTO) FROM PAGVENDA G JOIN VENDA V ON V.CDFILIAL = G.CDFILIAL AND V.CDCAIXA = G.CDCAIXA "
+                      "AND V.NRVENDA = G.NRVENDA WHERE V.IDCANCELADA = 'N' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' "
+                      "AND V.CDFILIAL IN ('0001','0003')"}},
+         ""},
+        // all branches
+        {"vendas_por_hora_modalidade.json",
+         with(base, {{"P_CDFILIAL", QStringLiteral("T")}, {"P_TCDFILIAL", QStringLiteral("T")}, {"MINUTOS", 60}}),
+         {{"VRTOTAL", "SELECT SUM(G.VRPAGAMENTO) FROM PAGVENDA G JOIN VENDA V ON V.CDFILIAL = G.CDFILIAL AND V.CDCAIXA = G.CDCAIXA "
+                      "AND V.NRVENDA = G.NRVENDA WHERE V.IDCANCELADA = 'N' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30'"}},
+         ""},
+        {"ticket_medio_por_dia.json", base,
+         {{"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1}, {"VRMEDIO", "SELECT AVG(VRTOTVENDA) " SALES BRANCH1},
+          {"QTMEDIA", "SELECT AVG(QTITENS * 1.0) " SALES BRANCH1}},
+         "SELECT COUNT(*) FROM (SELECT DISTINCT CDLOJA, DTVENDA " SALES BRANCH1 ")"},
+    };
+
+    const QString folder = testsupport::sourcePath(QStringLiteral("reports/Vnd025"));
+    for (const ReportCase &c : cases) {
+        SCOPED_TRACE(c.file);
+        ui.clear();
+        const ReportDefinition def = ReportDefinition::load(QDir(folder).filePath(QLatin1String(c.file)));
+        std::shared_ptr<ReportDocument> document;
+        try {
+            document = ReportEngine::instance().build(nullptr, QStringLiteral("Vnd025"), def, paramsFor(def, c.params));
+        } catch (const EHostError &e) {
+            ADD_FAILURE() << e.message().toStdString();
+            continue;
+        }
+        ASSERT_NE(document, nullptr);
+        const ReportModel &model = document->model();
+        ASSERT_GT(model.detailCount, 0) << "no rows: the check would prove nothing";
+        const ReportLine *total = model.totalLine();
+        ASSERT_NE(total, nullptr);
+        for (const Check &check : c.totals) {
+            qsizetype column = -1;
+            for (qsizetype i = 0; i < model.layout.columns.size(); ++i) {
+                if (model.layout.columns.at(i).field == QLatin1String(check.field))
+                    column = i;
+            }
+            ASSERT_GE(column, 0) << check.field;
+            EXPECT_NEAR(total->values.at(column).toDouble(), scalar(QLatin1String(check.sql)), 0.005) << check.field;
+        }
+        if (*c.detailRows) {
+            EXPECT_EQ(model.detailCount, int(scalar(QLatin1String(c.detailRows))));
+        }
+        // subtotals of a grouped report add up to its total
+        if (model.layout.grouped()) {
+            for (qsizetype col = 0; col < model.layout.columns.size(); ++col) {
+                if (model.layout.columns.at(col).total != ReportColumn::Total::Sum)
+                    continue;
+                double sum = 0;
+                for (const ReportLine &line : model.lines) {
+                    if (line.kind == ReportLine::Kind::Subtotal)
+                        sum += line.values.at(col).toDouble();
+                }
+                EXPECT_NEAR(sum, total->values.at(col).toDouble(), 0.005) << model.layout.columns.at(col).field.toStdString();
+            }
+        }
+        EXPECT_GE(document->pageCount(), 1);
+        EXPECT_EQ(model.layout.hasChart(), !document->chartImage().isNull());
+    }
+}
+
+TEST_F(ReportsTest, EveryDefinitionDeclaresWhatItsSqlUses)
+{
+    const ReportCatalog catalog =
+        ReportCatalog::load(testsupport::sourcePath(QStringLiteral("reports")), QStringLiteral("Vnd025"));
+    ASSERT_EQ(catalog.entries().size(), 11);
+    QSet<QString> used;
+    for (int i = 0; i < catalog.entries().size(); ++i) {
+        const ReportDefinition def = ReportDefinition::load(catalog.pathOf(i));
+        EXPECT_EQ(def.title, catalog.entries()[i].title);
+        EXPECT_EQ(ReportEngine::validate(def), QString()) << def.title.toStdString();
+        for (SqlDialect dialect : {SqlDialect::Default, SqlDialect::Oracle, SqlDialect::MSSQL, SqlDialect::InterBase}) {
+            EXPECT_TRUE(def.sql.contains(dialect)) << def.title.toStdString();
+            for (const QString &name : ReportSql::toPositional(def.sqlFor(dialect)).names)
+                used.insert(name);
+        }
+    }
+    // between them the reports use every filter the screen fills
+    EXPECT_EQ(used.size(), 18) << QStringList(used.begin(), used.end()).join(u' ').toStdString();
+}
+
+} // namespace
+
+#endif
