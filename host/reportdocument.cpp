@@ -37,6 +37,13 @@ constexpr qreal mm(qreal millimetres)
     return millimetres * ReportDocument::Dpi / 25.4;
 }
 
+// Margins, paddings and borders inside the document: the text layout scales them from 96 dpi to
+// its device's dpi itself (fonts, given in pixels, it does not).
+constexpr qreal docPt(qreal points)
+{
+    return points * 96.0 / 72.0;
+}
+
 QFont reportFont(qreal points, bool bold = false)
 {
     QFont font(u"DejaVu Sans"_s);
@@ -759,7 +766,7 @@ void ReportDocument::fillBody()
         image.setHeight(h / scale);
         QTextBlockFormat centred;
         centred.setAlignment(Qt::AlignHCenter);
-        centred.setBottomMargin(mm(4));
+        centred.setBottomMargin(docPt(10));
         cursor.setBlockFormat(centred);
         cursor.insertImage(image);
         cursor.insertBlock(QTextBlockFormat());
@@ -767,7 +774,7 @@ void ReportDocument::fillBody()
 
     if (mModel.detailCount == 0) {
         QTextBlockFormat block;
-        block.setTopMargin(mm(6));
+        block.setTopMargin(docPt(16));
         block.setAlignment(Qt::AlignHCenter);
         cursor.setBlockFormat(block);
         cursor.insertText(layout.emptyText, bold);
@@ -781,7 +788,7 @@ void ReportDocument::fillBody()
     tableFormat.setBorder(0);
     tableFormat.setBorderCollapse(true);
     tableFormat.setCellSpacing(0);
-    tableFormat.setCellPadding(pt(2.2));
+    tableFormat.setCellPadding(docPt(2));
     tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 100));
     double totalWidth = 0;
     for (const ReportColumn &column : layout.columns)
@@ -802,7 +809,7 @@ void ReportDocument::fillBody()
         if (fill.isValid())
             cellFormat.setBackground(fill);
         if (ruleAbove) {
-            cellFormat.setTopBorder(pt(0.6));
+            cellFormat.setTopBorder(docPt(0.8));
             cellFormat.setTopBorderBrush(kAccent);
             cellFormat.setTopBorderStyle(QTextFrameFormat::BorderStyle_Solid);
         }
@@ -840,8 +847,9 @@ void ReportDocument::fillBody()
             const bool total = line.kind == ReportLine::Kind::Total;
             for (qsizetype c = 0; c < columns; ++c) {
                 const ReportColumn &column = layout.columns.at(c);
-                const QString text = c == 0 && !column.numeric() ? line.caption
-                                                                 : ReportFormat::cell(column, line.values.value(c));
+                // "Subtotal Loja": the group's own title is the heading just above
+                const QString caption = total || !layout.grouped() ? line.caption : u"Subtotal "_s + layout.groupLabel;
+                const QString text = c == 0 && !column.numeric() ? caption : ReportFormat::cell(column, line.values.value(c));
                 put(row, int(c), text, bold, column.numeric(), total ? kTotalFill : QColor(), true);
             }
             break;

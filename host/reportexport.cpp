@@ -182,7 +182,9 @@ QByteArray htmlBytes(const ReportDocument &document)
                 for (int c = 0; c < columns; ++c) {
                     const ReportColumn &column = layout.columns.at(c);
                     html += htmlCell(u"td"_s,
-                                     c == 0 && !column.numeric() ? line.caption : ReportFormat::cell(column, line.values.value(c)),
+                                     c == 0 && !column.numeric()
+                                         ? (line.kind == ReportLine::Kind::Total ? line.caption : u"Subtotal "_s + layout.groupLabel)
+                                         : ReportFormat::cell(column, line.values.value(c)),
                                      column.numeric());
                 }
                 html += u"</tr>\n"_s;
