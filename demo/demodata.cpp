@@ -38,7 +38,7 @@ const std::vector<const char *> &demoStorePlaces()
 const std::vector<const char *> &demoProductSuffixes()
 {
     static const std::vector<const char *> suffixes = {
-        "Tradicional", "Premium", "Light", "Família", "Kids", "Especial", "da Casa", "Artesanal", "Gourmet",
+        "Tradicional", "Premium", "Light", "Família", "Kids", "Supremo", "da Casa", "Artesanal", "Gourmet",
         "Orgânico",
     };
     return suffixes;
