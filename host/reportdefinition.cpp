@@ -144,7 +144,8 @@ void ReportDefinition::save(const QString &path) const
     if (!file.open(QIODevice::WriteOnly))
         throw EHostError(QStringLiteral("Não foi possível gravar '%1': %2").arg(path, file.errorString()));
     const QByteArray bytes = QJsonDocument(toJson()).toJson(QJsonDocument::Indented);
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    // flush() first: commit() alone misses a failed last write (disk full) and would rename.
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         throw EHostError(QStringLiteral("Não foi possível gravar '%1': %2").arg(path, file.errorString()));
 }
 

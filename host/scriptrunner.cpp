@@ -84,6 +84,14 @@ ScriptRunner::ScriptRunner(HostSession &session, RecordingUi &ui, Output output)
     };
 }
 
+ScriptRunner::~ScriptRunner()
+{
+    for (const QMetaObject::Connection &c : std::as_const(mConnections))
+        QObject::disconnect(c);
+    mUi.onMessage = nullptr;
+    mUi.onOpened = nullptr;
+}
+
 void ScriptRunner::emitLine(QJsonObject line)
 {
     if (mOutput)
@@ -119,11 +127,11 @@ QWidget *ScriptRunner::control(const QString &name) const
 void ScriptRunner::connectScreen(TForm *screen)
 {
     auto *reportScreen = qobject_cast<TfrmDadosGerRel *>(screen);
+    mConnected.removeAll(nullptr);
     if (!reportScreen || mConnected.contains(screen))
         return;
     mConnected << screen;
-    QObject::connect(screen, &QObject::destroyed, screen, [this, screen] { mConnected.removeAll(screen); });
-    QObject::connect(reportScreen, &TfrmDadosGerRel::paramsFilled, reportScreen, [this](const TParams &params) {
+    mConnections << QObject::connect(reportScreen, &TfrmDadosGerRel::paramsFilled, reportScreen, [this](const TParams &params) {
         QJsonObject values;
         for (const TParam &p : params)
             values.insert(p.Name(), paramValue(p));

@@ -3,6 +3,9 @@
 #include "host_global.h"
 
 #include <QJsonObject>
+#include <QList>
+#include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <cstdio>
 #include <functional>
@@ -25,6 +28,9 @@ public:
     static int runFile(const QString &scriptPath, const QString &configPath, FILE *out, FILE *err);
 
     ScriptRunner(HostSession &session, RecordingUi &ui, Output output);
+    ~ScriptRunner();
+    ScriptRunner(const ScriptRunner &) = delete;
+    ScriptRunner &operator=(const ScriptRunner &) = delete;
 
     // Runs the steps; throws EHostError for an unknown verb or control, or a malformed step.
     void run(const QJsonArray &steps);
@@ -46,5 +52,7 @@ private:
     RecordingUi &mUi;
     Output mOutput;
     int mStep = 0;
-    QList<TForm *> mConnected;
+    // Screens outlive the runner: every connection is dropped when it goes.
+    QList<QPointer<TForm>> mConnected;
+    QList<QMetaObject::Connection> mConnections;
 };
