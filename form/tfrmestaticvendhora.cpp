@@ -459,30 +459,76 @@ void TfrmEstaticVendHora::FormClose(QObject *sender, TCloseAction &action)
         netEstaticVendHora->SetConnected(false);
 }
 
+// Enabled states decided by the rules, each written once after all of them have run. A control
+// that a later rule overrides never passes through the earlier state, so a focused edit is not
+// disabled for a moment and robbed of the focus.
+class TfrmEstaticVendHora::EnablePlan
+{
+public:
+    void set(QWidget *w, bool enabled)
+    {
+        for (auto &item : mItems) {
+            if (item.first == w) {
+                item.second = enabled;
+                return;
+            }
+        }
+        mItems.append({w, enabled});
+    }
+    // Every control inside the container, as SetChildEnabled does; the container keeps its state.
+    void setChildren(QWidget *container, bool enabled)
+    {
+        const auto children = container->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        for (QWidget *child : children)
+            set(child, enabled);
+    }
+    bool enabled(const QWidget *w) const
+    {
+        for (const auto &item : mItems) {
+            if (item.first == w)
+                return item.second;
+        }
+        return ownEnabled(w);
+    }
+    // In the order the controls were first reached.
+    void apply() const
+    {
+        for (const auto &[w, enabled] : mItems)
+            w->setEnabled(enabled);
+    }
+
+private:
+    QList<std::pair<QWidget *, bool>> mItems;
+};
+
 void TfrmEstaticVendHora::cbbReportNamesChange(QObject *)
 {
     const int index = cbbReportNames->currentIndex();
     const ReportGroups groups = reportGroupsAt(index);
-    SetChildEnabled(grbIntervalo, groups.intervalo || relHoraModalidade());
-    SetChildEnabled(grbCaixa, groups.caixa);
-    SetChildEnabled(grbProduto, groups.produto);
-    btnCaixa->setEnabled(rbtListaCaixa->isChecked() && groups.listaCaixa);
-    applyNameRules();
+    EnablePlan plan;
+    plan.setChildren(grbIntervalo, groups.intervalo || relHoraModalidade());
+    plan.setChildren(grbCaixa, groups.caixa);
+    plan.setChildren(grbProduto, groups.produto);
+    plan.set(btnCaixa, rbtListaCaixa->isChecked() && groups.listaCaixa);
+    applyNameRules(plan);
 }
 
 void TfrmEstaticVendHora::cbbReportNamesDrawItem(QWidget *control, int index, const QRect &rect,
                                                  TOwnerDrawStates state)
 {
     TfrmDadosGerRel::cbbReportNamesDrawItem(control, index, rect, state);
-    applyNameRules();
+    EnablePlan plan;
+    applyNameRules(plan);
 }
 
-void TfrmEstaticVendHora::applyNameRules()
+void TfrmEstaticVendHora::applyNameRules(EnablePlan &plan)
 {
     // The rules run from inside the list's painting; a paint they might set off must not run
     // them again half-way.
-    if (mApplyingNameRules)
+    if (mApplyingNameRules) {
+        plan.apply();
         return;
+    }
     mApplyingNameRules = true;
     struct Reset
     {
@@ -493,23 +539,28 @@ void TfrmEstaticVendHora::applyNameRules()
     const bool consolidadoExato = relConsolidadoExato();
     const bool vinculado = Corvel::ModuFili();
 
-    chbConsideraServico->setEnabled(relConsolidadoMaiusculo());
-    edtFilial->setEnabled(!consolidadoExato);
-    btnPesqFilial->setEnabled(!consolidadoExato);
-    edtFilial->setEnabled(!vinculado);
-    btnPesqFilial->setEnabled(ownEnabled(edtFilial));
-    grbLoja->setEnabled(!consolidadoExato);
+    plan.set(chbConsideraServico, relConsolidadoMaiusculo());
+    plan.set(edtFilial, !consolidadoExato);
+    plan.set(btnPesqFilial, !consolidadoExato);
+    plan.set(edtFilial, !vinculado);
+    plan.set(btnPesqFilial, plan.enabled(edtFilial));
+    plan.set(grbLoja, !consolidadoExato);
     if (vinculado) {
         for (QWidget *locked : consolidationLocked())
-            locked->setEnabled(!consolidadoExato);
-        edtFilial->setEnabled(false);
-        btnPesqFilial->setEnabled(ownEnabled(edtFilial));
-    } else if (consolidadoExato) {
-        setTextIfChanged(edtFilial, u"TODAS"_s);
-        setTextIfChanged(edtNmFilial, u"RELATORIO CONSOLIDADO"_s);
-    } else if (edtFilial->text() == u"TODAS"_s) {
-        setTextIfChanged(edtFilial, lastFilialCode);
-        setTextIfChanged(edtNmFilial, lastFilialName);
+            plan.set(locked, !consolidadoExato);
+        plan.set(edtFilial, false);
+        plan.set(btnPesqFilial, plan.enabled(edtFilial));
+    }
+    plan.apply();
+
+    if (!vinculado) {
+        if (consolidadoExato) {
+            setTextIfChanged(edtFilial, u"TODAS"_s);
+            setTextIfChanged(edtNmFilial, u"RELATORIO CONSOLIDADO"_s);
+        } else if (edtFilial->text() == u"TODAS"_s) {
+            setTextIfChanged(edtFilial, lastFilialCode);
+            setTextIfChanged(edtNmFilial, lastFilialName);
+        }
     }
     nbkFilial->SetPageIndex(relHoraModalidade() ? 1 : 0);
 }

@@ -183,8 +183,9 @@ private:
     void buildComponents();
     void wireEvents();
     void placeControls();
-    // Rules 5 to 11 of the report-dependent enabling: run on every report change and item drawing.
-    void applyNameRules();
+    class EnablePlan;
+    // The rules that follow the chosen report's name: run on every report change and item drawing.
+    void applyNameRules(EnablePlan &plan);
     // Writes a text only when it differs, so that re-applying the rules from a paint changes nothing.
     static void setTextIfChanged(QLineEdit *edit, const QString &text);
 
