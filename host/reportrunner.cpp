@@ -306,7 +306,8 @@ void ReportQuery::work()
                 for (int i = 0; i < record.count(); ++i)
                     table.columns << record.fieldName(i);
                 const int count = record.count();
-                while (!mCancelled && query.next()) {
+                // Fetching from a statement without columns (EXECUTE BLOCK) crashes the QIBASE driver.
+                while (!mCancelled && count > 0 && query.next()) {
                     QVariantList row;
                     row.reserve(count);
                     for (int i = 0; i < count; ++i) {
