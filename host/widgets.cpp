@@ -19,6 +19,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -33,10 +34,11 @@ void runExit(F &&emitter)
     EventBoundary::run(std::forward<F>(emitter));
 }
 
-// Characters that go through the key handler, as a typed character would.
+// Characters that go through the key handler, as a typed character would. Each half of a
+// character beyond 16 bits (an emoji) is one, so that a key filter sees and can drop it.
 bool isHandledKey(QChar c)
 {
-    return c.isPrint() || c == QChar(8) || c == QChar(13) || c == QChar(27);
+    return c.isPrint() || c.isSurrogate() || c == QChar(8) || c == QChar(13) || c == QChar(27);
 }
 
 // One position of a host mask.
@@ -149,11 +151,22 @@ void TEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
 
+    QString high; // the first half of a pair, kept until its second half has been through too
     for (const QChar original : std::as_const(text)) {
         QChar key = original;
         EventBoundary::run([&] { Q_EMIT KeyPress(this, key); });
+        if (key.isHighSurrogate()) {
+            high = QString(key);
+            continue;
+        }
+        const QString first = std::exchange(high, QString());
         if (key.isNull())
             continue;
+        if (key.isLowSurrogate()) {
+            if (!first.isEmpty())
+                insert(first + key); // both halves kept
+            continue;
+        }
         if (key == QChar(8)) {
             backspace();
         } else if (key == QChar(13) || key == QChar(27)) {
