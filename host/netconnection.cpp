@@ -20,6 +20,11 @@ void TNetConnection::SetConnected(bool connected)
             return;
         Q_EMIT BeforeConnect(this);
         mSocket->abort();
+        // A port outside 1..65535 would wrap around to another port, and another server.
+        if (Port < 1 || Port > 65535) {
+            mLastError = QStringLiteral("Porta inválida: %1").arg(Port);
+            return;
+        }
         mSocket->connectToHost(Host, quint16(Port));
         if (!mSocket->waitForConnected(connectTimeoutMs)) {
             mLastError = mSocket->errorString();
