@@ -223,7 +223,10 @@ ReportDefinition TfrmDadosGerRel::chosenDefinition() const
 {
     const QString path = mCatalog.pathOf(cbbReportNames->currentIndex());
     if (path.isEmpty() || !QFileInfo::exists(path)) {
-        const QString folder = path.isEmpty() ? mCatalog.folder() : QFileInfo(path).absolutePath();
+        // A catalogue that could not be read has no folder of its own: name where it was looked for.
+        const QString catalogFolder =
+            mCatalog.folder().isEmpty() ? QDir(reportsDirectory()).filePath(mReportCode) : mCatalog.folder();
+        const QString folder = path.isEmpty() ? catalogFolder : QFileInfo(path).absolutePath();
         MensErro(Format(msgPadrao->Msg(QStringLiteral("Arq_Rel_Err")),
                         {mReportCode, QDir::toNativeSeparators(folder)}),
                  true);
