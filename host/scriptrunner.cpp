@@ -82,6 +82,12 @@ ScriptRunner::ScriptRunner(HostSession &session, RecordingUi &ui, Output output)
                    QJsonObject{{QStringLiteral("title"), opened.title},
                                {QStringLiteral("keys"), QJsonArray::fromStringList(opened.keys)}}}});
     };
+    // What the host said while starting (a database it could not open) was shown before any
+    // runner listened: it comes out with the first step instead of being lost.
+    for (const QString &text : std::as_const(mUi.messages))
+        emitLine({{QStringLiteral("step"), mStep}, {QStringLiteral("message"), text}});
+    for (const QString &text : std::as_const(mUi.errors))
+        emitLine({{QStringLiteral("step"), mStep}, {QStringLiteral("error"), text}});
 }
 
 ScriptRunner::~ScriptRunner()
