@@ -1,0 +1,231 @@
+// Report definitions can only read: a definition whose SQL writes, drops or attaches is refused
+// before it runs, on SQLite and on embedded Firebird; and what slips past the text check still
+// cannot change the database (SQLite: read-only file; Firebird: a transaction never committed).
+
+#include "errors.h"
+#include "firebird.h"
+#include "reliability.h"
+#include "reportengine.h"
+#include "reportrunner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Engine { Sqlite, Firebird };
+
+std::string engineName(const testing::TestParamInfo<Engine> &info)
+{
+    return info.param == Engine::Sqlite ? "SQLite" : "Firebird";
+}
+
+class ReadOnlyReports : public reliability::ScreenTest, public testing::WithParamInterface<Engine>
+{
+protected:
+    void SetUp() override
+    {
+        ScreenTest::SetUp();
+        if (HasFatalFailure() || GetParam() == Engine::Sqlite)
+            return;
+        destroyScreen();
+        TdtmDBGeral::close();
+        mFirebird = scratch(u"loja.fdb"_s);
+        try {
+            createFirebirdDatabase(mFirebird);
+            TdtmDBGeral::open(reliability::databaseConfig(u"QIBASE"_s, mFirebird));
+        } catch (const EHostError &e) {
+            GTEST_FAIL() << "embedded Firebird unavailable: " << e.message().toStdString();
+        }
+        QSqlQuery q(TdtmDBGeral::adcGeral());
+        for (const char *sql : {
+                 "CREATE TABLE FILIAL (CDFILIAL CHAR(4) NOT NULL PRIMARY KEY, NMFILIAL VARCHAR(30))",
+                 "CREATE TABLE LOJA (CDFILIAL CHAR(4), CDLOJA CHAR(10), NMLOJA VARCHAR(35))",
+                 "CREATE TABLE CAIXA (CDFILIAL CHAR(4), CDLOJA CHAR(10), CDCAIXA CHAR(3), NMCAIXA VARCHAR(30))",
+                 "CREATE TABLE PRODUTO (CDPRODUTO CHAR(10), CDARVPROD VARCHAR(20), NMPRODUTO VARCHAR(50),"
+                 " SGUNIDADE VARCHAR(10), CDNVPRODUTO CHAR(1))",
+                 "CREATE OR ALTER PROCEDURE PARAM (P VARCHAR(4000)) RETURNS (PARAM VARCHAR(4000)) AS BEGIN"
+                 " PARAM = P; SUSPEND; END",
+                 "CREATE OR ALTER FUNCTION INSTR (S VARCHAR(8191), SUB VARCHAR(8191)) RETURNS INTEGER AS BEGIN"
+                 " RETURN POSITION(SUB IN S); END",
+                 // A selectable procedure that writes: its SELECT passes the text check.
+                 "CREATE PROCEDURE APAGA_FILIAIS RETURNS (N INTEGER) AS BEGIN DELETE FROM FILIAL; N = ROW_COUNT;"
+                 " SUSPEND; END",
+                 "INSERT INTO FILIAL VALUES ('0001', 'Matriz')",
+                 "INSERT INTO FILIAL VALUES ('0002', 'Centro')",
+                 "INSERT INTO FILIAL VALUES ('0003', 'Norte')",
+             })
+            ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << sql << ": " << q.lastError().text().toStdString();
+        createScreen();
+    }
+
+    bool sqlite() const { return GetParam() == Engine::Sqlite; }
+
+    // Branch rows and names as the engine's shared connection sees them.
+    QString branches()
+    {
+        QSqlQuery q(TdtmDBGeral::adcGeral());
+        if (!q.exec(u"SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL"_s))
+            return u"error: "_s + q.lastError().text();
+        QStringList rows;
+        while (q.next())
+            rows << q.value(0).toString().trimmed() + u'=' + q.value(1).toString();
+        return rows.join(u',');
+    }
+
+    ReportRun saveAs(const QString &target)
+    {
+        ReportRun last;
+        const QMetaObject::Connection c =
+            QObject::connect(&ReportEngine::instance(), &ReportEngine::finished, [&last](const ReportRun &run) { last = run; });
+        fillValid(0);
+        ui.answerFile(target);
+        click(Action::SaveAs);
+        QObject::disconnect(c);
+        return last;
+    }
+
+    QString mFirebird;
+};
+
+struct WritingSql
+{
+    const char *label;
+    const char *sql;
+    bool sqliteOnly;
+    bool firebirdOnly;
+};
+
+TEST_P(ReadOnlyReports, WritingDefinitionsAreRefusedThroughTheScreen)
+{
+    const QString before = branches();
+    ASSERT_FALSE(before.startsWith(u"error"_s)) << before.toStdString();
+    const QString attached = scratch(u"anexado.sqlite"_s);
+    const QString vacuumed = scratch(u"copia.sqlite"_s);
+    const WritingSql cases[] = {
+        {"delete", "DELETE FROM FILIAL", false, false},
+        {"update", "UPDATE FILIAL SET NMFILIAL = 'Alterado'", false, false},
+        {"insert", "INSERT INTO FILIAL VALUES ('0009', 'Nova')", false, false},
+        {"drop", "DROP TABLE FILIAL", false, false},
+        {"create", "CREATE TABLE INTRUSA (A INTEGER)", false, false},
+        {"alter", "ALTER TABLE FILIAL ADD EXTRA INTEGER", false, false},
+        {"lower case after a comment", "/* relatório */ delete from filial", false, false},
+        {"select, then drop", "SELECT CDFILIAL, NMFILIAL FROM FILIAL; DROP TABLE FILIAL", false, false},
+        {"select, then a commented-out line and a delete", "SELECT CDFILIAL, NMFILIAL FROM FILIAL -- x\n; DELETE FROM FILIAL", false, false},
+        {"with, then delete", "WITH X AS (SELECT 1 AS A FROM FILIAL) DELETE FROM FILIAL", false, false},
+        {"select into", "SELECT CDFILIAL INTO :P_CDFILIAL FROM FILIAL", false, false},
+        {"attach", "ATTACH DATABASE '%ATTACH%' AS INTRUSA", true, false},
+        {"detach", "DETACH DATABASE main", true, false},
+        {"pragma", "PRAGMA writable_schema = 1", true, false},
+        {"vacuum into a copy", "VACUUM INTO '%VACUUM%'", true, false},
+        {"execute block", "EXECUTE BLOCK AS BEGIN DELETE FROM FILIAL; END", false, true},
+        {"recreate", "RECREATE TABLE FILIAL (A INTEGER)", false, true},
+        {"commit", "COMMIT", false, false},
+    };
+    int checked = 0;
+    for (const WritingSql &c : cases) {
+        if ((c.sqliteOnly && !sqlite()) || (c.firebirdOnly && sqlite()))
+            continue;
+        QString sql = QString::fromUtf8(c.sql);
+        sql.replace(u"%ATTACH%"_s, attached).replace(u"%VACUUM%"_s, vacuumed);
+        setReportSql(0, sql);
+        for (const char *extension : {"csv", "pdf"}) {
+            const std::string row = std::string(c.label) + " / " + extension;
+            const QString target = scratch(u"relatorio."_s + QLatin1String(extension));
+            const ReportRun run = saveAs(target);
+            EXPECT_EQ(run.outcome, ReportRun::Outcome::Failed) << row;
+            ASSERT_EQ(shown().size(), 1) << row << ": " << shown().join(u'|').toStdString();
+            EXPECT_TRUE(shown().constFirst().contains(u"recusado"_s)) << row << ": " << shown().constFirst().toStdString();
+            EXPECT_FALSE(QFileInfo::exists(target)) << row;
+            EXPECT_EQ(branches(), before) << row;
+            ++checked;
+        }
+        // Edit (no designer window without a person at the screen) checks the definition the same way.
+        fillValid(0);
+        click(Action::Edit);
+        ASSERT_EQ(shown().size(), 1) << c.label;
+        EXPECT_TRUE(shown().constFirst().contains(u"recusado"_s)) << c.label << ": " << shown().constFirst().toStdString();
+        ++checked;
+    }
+    EXPECT_EQ(checked, sqlite() ? 3 * 16 : 3 * 14);
+    EXPECT_FALSE(QFileInfo::exists(attached));
+    EXPECT_FALSE(QFileInfo::exists(vacuumed));
+    EXPECT_EQ(branches(), before);
+    // A reading definition still runs.
+    setReportSql(0, u"SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL"_s);
+    const ReportRun ok = saveAs(scratch(u"bom.csv"_s));
+    EXPECT_EQ(ok.outcome, ReportRun::Outcome::Saved) << shown().join(u'|').toStdString();
+    EXPECT_EQ(ok.rows, 3);
+}
+
+// Past the text check: the report's own connection cannot keep a change.
+TEST_P(ReadOnlyReports, TheReportConnectionKeepsNoChangeWhenTheTextCheckIsBypassed)
+{
+    const QString before = branches();
+    const QString attached = scratch(u"anexado_direto.sqlite"_s);
+    struct Case
+    {
+        const char *label;
+        QString sql;
+        bool sqliteOnly;
+        bool firebirdOnly;
+    };
+    const Case cases[] = {
+        {"delete", u"DELETE FROM FILIAL"_s, false, false},
+        {"update", u"UPDATE FILIAL SET NMFILIAL = 'Alterado'"_s, false, false},
+        {"insert", u"INSERT INTO FILIAL VALUES ('0009', 'Nova')"_s, false, false},
+        {"drop", u"DROP TABLE FILIAL"_s, false, false},
+        {"create", u"CREATE TABLE INTRUSA (A INTEGER)"_s, false, false},
+        {"attach a new file", u"ATTACH DATABASE '%1' AS INTRUSA"_s.arg(attached), true, false},
+        {"selectable procedure that deletes", u"SELECT N FROM APAGA_FILIAIS"_s, false, true},
+        {"execute block that deletes", u"EXECUTE BLOCK AS BEGIN DELETE FROM FILIAL; END"_s, false, true},
+    };
+    int checked = 0;
+    for (const Case &c : cases) {
+        if ((c.sqliteOnly && !sqlite()) || (c.firebirdOnly && sqlite()))
+            continue;
+        ReportQuery query(QString::fromLatin1(TdtmDBGeral::ConnectionName), c.sql, {});
+        QEventLoop loop;
+        QObject::connect(&query, &ReportQuery::finished, &loop, &QEventLoop::quit);
+        query.start();
+        loop.exec();
+        if (sqlite()) {
+            // The file is opened read-only: the statement itself fails.
+            EXPECT_EQ(query.outcome(), ReportQuery::Outcome::Failed) << c.label;
+            EXPECT_FALSE(query.errorText().isEmpty()) << c.label;
+        } else {
+            // Firebird runs it inside a transaction that is rolled back.
+            EXPECT_NE(query.outcome(), ReportQuery::Outcome::Running) << c.label;
+        }
+        EXPECT_EQ(branches(), before) << c.label << ": " << query.errorText().toStdString();
+        ++checked;
+    }
+    EXPECT_EQ(checked, sqlite() ? 6 : 7);
+    EXPECT_FALSE(QFileInfo::exists(attached));
+    // No table was created either.
+    QSqlQuery q(TdtmDBGeral::adcGeral());
+    EXPECT_FALSE(q.exec(u"SELECT COUNT(*) FROM INTRUSA"_s));
+}
+
+// The selectable procedure passes the text check, so it runs through the screen; the deletion it
+// does is rolled back with the report's transaction.
+TEST_P(ReadOnlyReports, AWritingProcedureCalledFromAReportChangesNothing)
+{
+    if (sqlite())
+        GTEST_SKIP() << "SQLite has no stored procedures";
+    const QString before = branches();
+    setReportSql(0, u"SELECT N FROM APAGA_FILIAIS"_s);
+    const ReportRun run = saveAs(scratch(u"procedimento.csv"_s));
+    EXPECT_NE(run.outcome, ReportRun::Outcome::Cancelled) << shown().join(u'|').toStdString();
+    EXPECT_EQ(branches(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ReadOnlyReports, testing::Values(Engine::Sqlite, Engine::Firebird), engineName);
+
+} // namespace
