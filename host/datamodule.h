@@ -15,6 +15,14 @@ struct HOST_EXPORT DatabaseConfig
     QString user;
     QString password;
     QString options;
+
+    // An SQLite database file (or ":memory:").
+    static DatabaseConfig sqlite(const QString &file)
+    {
+        DatabaseConfig config;
+        config.name = file;
+        return config;
+    }
 };
 
 // The shared data module: the one connection the whole host uses.

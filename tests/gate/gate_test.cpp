@@ -25,7 +25,7 @@ protected:
     void SetUp() override
     {
         // A file: the report runs on its own connection to the same database.
-        TdtmDBGeral::open(DatabaseConfig{QStringLiteral("QSQLITE"), mReports.filePath(QStringLiteral("gate.sqlite"))});
+        TdtmDBGeral::open(DatabaseConfig::sqlite(mReports.filePath(QStringLiteral("gate.sqlite"))));
         QSqlQuery q(TdtmDBGeral::adcGeral());
         for (const char *sql : {
                  "CREATE TABLE FILIAL (CDFILIAL CHAR(4) PRIMARY KEY, NMFILIAL VARCHAR(30))",

@@ -24,7 +24,7 @@ class ModuleLifecycle : public ::testing::Test
 protected:
     void SetUp() override
     {
-        TdtmDBGeral::open(DatabaseConfig{QStringLiteral("QSQLITE"), QStringLiteral(":memory:")});
+        TdtmDBGeral::open(DatabaseConfig::sqlite(QStringLiteral(":memory:")));
         mLoader.load(QStringLiteral("Pkg_Vnd02500"));
     }
     void TearDown() override

@@ -170,10 +170,12 @@ TEST(ReportParams, HourModalityBranchParameters)
         const TParam *tcd = p.FindParam(QStringLiteral("P_TCDFILIAL"));
         EXPECT_EQ(cd != nullptr, c.cd != nullptr);
         EXPECT_EQ(tcd != nullptr, c.tcd != nullptr);
-        if (c.cd)
+        if (c.cd) {
             EXPECT_EQ(cd->AsString(), QString::fromLatin1(c.cd));
-        if (c.tcd)
+        }
+        if (c.tcd) {
             EXPECT_EQ(tcd->AsString(), QString::fromLatin1(c.tcd));
+        }
     }
 }
 

@@ -17,7 +17,7 @@ class PeriodScreen : public ::testing::Test
 protected:
     void SetUp() override
     {
-        TdtmDBGeral::open(DatabaseConfig{QStringLiteral("QSQLITE"), QStringLiteral(":memory:")});
+        TdtmDBGeral::open(DatabaseConfig::sqlite(QStringLiteral(":memory:")));
         Application()->CreateForm(f);
         ASSERT_FALSE(f.isNull());
         f->Show();
