@@ -1,5 +1,7 @@
 #include "tfrmestaticvendhora.h"
 
+#include "lookupstatements.h"
+
 #include "consiste.h"
 #include "corvel.h"
 #include "messages.h"
@@ -175,14 +177,6 @@ void TfrmEstaticVendHora::placeControls()
 }
 
 namespace {
-struct QueryDef
-{
-    TADOIBQuery **query;
-    const char *name;
-    QStringList sql, oracle, mssql, ib;
-    QList<TFieldDef> fields;
-};
-
 void defineDataSet(TDataSet *set, const QList<TFieldDef> &fields)
 {
     set->FieldDefs() = fields;
@@ -191,100 +185,22 @@ void defineDataSet(TDataSet *set, const QList<TFieldDef> &fields)
 
 void TfrmEstaticVendHora::buildComponents()
 {
-    const QStringList lojaSql{u"SELECT"_s,
-                              u"  CDFILIAL, CDLOJA, NMLOJA"_s,
-                              u"FROM"_s,
-                              u"  LOJA"_s,
-                              u"WHERE"_s,
-                              u"  ((INSTR(:P_CDFILIAL, CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) "_s};
-    const QStringList caixaSql{u" SELECT"_s,
-                               u"  C.CDFILIAL, C.CDCAIXA,  L.CDLOJA, L.NMLOJA, C.NMCAIXA"_s,
-                               u"FROM"_s,
-                               u"  CAIXA C, LOJA L"_s,
-                               u"WHERE"_s,
-                               u"  ((INSTR(:P_CDFILIAL, C.CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) AND"_s,
-                               u"  ((INSTR(:P_CDLOJA, C.CDLOJA) <> 0) OR (:P_TCDLOJA = 'T')) AND"_s,
-                               u"  (C.CDFILIAL = L.CDFILIAL) AND"_s,
-                               u"  (C.CDLOJA = L.CDLOJA)"_s,
-                               u"ORDER BY"_s,
-                               u"  C.CDFILIAL, L.CDLOJA, C.CDCAIXA"_s};
-    const QueryDef queries[] = {
-        {&qryFilial,
-         "qryFilial",
-         {u"SELECT"_s, u"  CDFILIAL, NMFILIAL"_s, u"FROM"_s, u"  FILIAL"_s, u"WHERE"_s,
-          u"  ((CDFILIAL = :P_CDFILIAL) OR (:P_TCDFILIAL = 'T'))"_s, u"ORDER BY"_s, u"  CDFILIAL"_s},
-         {},
-         {},
-         {},
-         {{u"CDFILIAL"_s, u"Código"_s, 4, true, {}, {}}, {u"NMFILIAL"_s, u"Nome"_s, 30, true, {}, {}}}},
-        {&qryLoja,
-         "qryLoja",
-         lojaSql,
-         lojaSql,
-         {u"SELECT"_s, u"  CDFILIAL, CDLOJA, NMLOJA"_s, u"FROM"_s, u"  LOJA"_s, u"WHERE"_s,
-          u"  ((CHARINDEX(CDFILIAL, :P_CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) "_s},
-         {u"SELECT"_s, u"  CDFILIAL, CDLOJA, NMLOJA"_s, u"FROM"_s, u"  LOJA, PARAM(:P_CDFILIAL)P_CDFILIAL"_s,
-          u"WHERE"_s, u"  ((INSTR(P_CDFILIAL.PARAM, CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T'))"_s},
-         {{u"CDFILIAL"_s, u"Filial"_s, 4, false, {}, {}},
-          {u"CDLOJA"_s, u"Código"_s, 10, true, {}, {}},
-          {u"NMLOJA"_s, u"Nome"_s, 35, true, {}, {}}}},
-        {&qryCaixa,
-         "qryCaixa",
-         caixaSql,
-         caixaSql,
-         {u" SELECT"_s,
-          u"  C.CDFILIAL, C.CDCAIXA,  L.CDLOJA, L.NMLOJA, C.NMCAIXA"_s,
-          u"FROM"_s,
-          u"  CAIXA C, LOJA L"_s,
-          u"WHERE"_s,
-          u"  ((CHARINDEX(C.CDFILIAL, :P_CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) AND"_s,
-          u"  ((CHARINDEX(C.CDLOJA, :P_CDLOJA) <> 0) OR (:P_TCDLOJA = 'T')) AND"_s,
-          u"  (C.CDFILIAL = L.CDFILIAL) AND"_s,
-          u"  (C.CDLOJA = L.CDLOJA)"_s,
-          u"ORDER BY"_s,
-          u"  C.CDFILIAL, L.CDLOJA, C.CDCAIXA"_s},
-         {u" SELECT"_s,
-          u"  C.CDFILIAL, C.CDCAIXA,  L.CDLOJA, L.NMLOJA, C.NMCAIXA"_s,
-          u"FROM"_s,
-          u"  CAIXA C, LOJA L, PARAM(:P_CDFILIAL)P_CDFILIAL, PARAM(:P_CDLOJA)P_CDLOJA"_s,
-          u"WHERE"_s,
-          u"  ((INSTR(P_CDFILIAL.PARAM, C.CDFILIAL) <> 0) OR (:P_TCDFILIAL = 'T')) AND"_s,
-          u"  ((INSTR(P_CDLOJA.PARAM, C.CDLOJA) <> 0) OR (:P_TCDLOJA = 'T')) AND"_s,
-          u"  (C.CDFILIAL = L.CDFILIAL) AND"_s,
-          u"  (C.CDLOJA = L.CDLOJA)"_s,
-          u"ORDER BY"_s,
-          u"  C.CDFILIAL, L.CDLOJA, C.CDCAIXA"_s,
-          u" "_s},
-         {{u"CDFILIAL"_s, u"Filial"_s, 4, false, {}, {}},
-          {u"CDCAIXA"_s, u"Código"_s, 3, true, u"CAIXA.CDCAIXA"_s, {}},
-          {u"NMCAIXA"_s, u"Nome"_s, 30, true, u"CAIXA.NMCAIXA"_s, {}},
-          {u"CDLOJA"_s, {}, 10, false, {}, {}},
-          {u"NMLOJA"_s, {}, 50, false, {}, {}}}},
-        {&qryProduto,
-         "qryProduto",
-         {u"SELECT"_s, u"  CDARVPROD, CDPRODUTO, NMPRODUTO, SGUNIDADE, CDNVPRODUTO"_s, u"FROM"_s, u"  PRODUTO"_s,
-          u"WHERE ((CDARVPROD = :P_CDARVPROD) OR (:P_TCDARVPROD = 'T'))"_s, u"ORDER BY"_s, u"  CDARVPROD"_s},
-         {},
-         {},
-         {},
-         {{u"CDARVPROD"_s, u"Código"_s, 20, true, {}, {}},
-          {u"CDPRODUTO"_s, {}, 10, false, {}, {}},
-          {u"NMPRODUTO"_s, u"Nome"_s, 50, true, {}, {}},
-          {u"SGUNIDADE"_s, {}, 10, false, {}, {}},
-          {u"CDNVPRODUTO"_s, {}, 1, false, {}, {}}}},
-    };
-    for (const QueryDef &def : queries) {
+    TADOIBQuery **targets[] = {&qryFilial, &qryLoja, &qryCaixa, &qryProduto};
+    const char *names[] = {"qryFilial", "qryLoja", "qryCaixa", "qryProduto"};
+    for (int i = 0; i < 4; ++i) {
+        const LookupStatement *def = findLookupStatement(QLatin1String(names[i]));
+        Q_ASSERT(def);
         auto *query = new TADOIBQuery(this);
-        query->setObjectName(QString::fromLatin1(def.name));
-        query->setSQL(def.sql);
-        if (!def.oracle.isEmpty())
-            query->setSQL_ORACLE(def.oracle);
-        if (!def.mssql.isEmpty())
-            query->setSQL_MSSQL(def.mssql);
-        if (!def.ib.isEmpty())
-            query->setSQL_IB(def.ib);
-        defineDataSet(query->Query(), def.fields);
-        *def.query = query;
+        query->setObjectName(QLatin1String(def->name));
+        query->setSQL(def->sql);
+        if (!def->oracle.isEmpty())
+            query->setSQL_ORACLE(def->oracle);
+        if (!def->mssql.isEmpty())
+            query->setSQL_MSSQL(def->mssql);
+        if (!def->ib.isEmpty())
+            query->setSQL_IB(def->ib);
+        defineDataSet(query->Query(), def->fields);
+        *targets[i] = query;
     }
 
     cdsPesqProduto = new TClientDataSet(this);
