@@ -92,7 +92,7 @@ QDateTime StrToDateTime(const QString &text)
     if (!value.isValid()) {
         const QDate date = QDate::fromString(trimmed, QStringLiteral("dd/MM/yyyy"));
         if (date.isValid())
-            value = QDateTime(date, QTime(0, 0));
+            value = date.startOfDay(); // midnight may not exist where daylight saving starts then
     }
     if (!value.isValid())
         throw EConvertError(QStringLiteral("'%1' não é uma data e hora válida.").arg(text));

@@ -1,3 +1,4 @@
+#include <QFileInfo>
 #include "datamodule.h"
 #include "errors.h"
 #include "firebird.h"
@@ -73,6 +74,12 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
 
     if (!QSqlDatabase::isDriverAvailable(driver))
         throw EDatabaseError(u"Driver de banco de dados '%1' não disponível."_s.arg(config.driver));
+
+    // The host opens an existing database; silently creating an empty one would only move the
+    // failure to the first lookup ("no such table").
+    if (driver == u"QSQLITE"_s && !config.createIfMissing && config.name != u":memory:"_s &&
+        !QFileInfo::exists(config.name))
+        throw EDatabaseError(u"Não foi possível conectar ao banco de dados '%1': o arquivo não existe."_s.arg(shownName));
 
     bool opened = false;
     QString failure;

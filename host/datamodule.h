@@ -15,12 +15,15 @@ struct HOST_EXPORT DatabaseConfig
     QString user;
     QString password;
     QString options;
+    // SQLite: make the file when it does not exist (tests and generators); the host never does.
+    bool createIfMissing = false;
 
-    // An SQLite database file (or ":memory:").
+    // An SQLite database file (or ":memory:"), made when missing.
     static DatabaseConfig sqlite(const QString &file)
     {
         DatabaseConfig config;
         config.name = file;
+        config.createIfMissing = true;
         return config;
     }
 };

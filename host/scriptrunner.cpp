@@ -271,7 +271,8 @@ void ScriptRunner::runStep(int step, const QJsonObject &object)
         typeInto(widget, text);
     } else if (verb == u"set") {
         auto [widget, text] = pair("texto");
-        EventBoundary::run([&] {
+        // Structured bindings are captured by name: older compilers cannot capture them directly.
+        EventBoundary::run([&, widget = widget, text = text] {
             if (auto *mask = qobject_cast<TMaskEdit *>(widget))
                 mask->SetText(text);
             else if (auto *edit = qobject_cast<QLineEdit *>(widget))

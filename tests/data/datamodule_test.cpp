@@ -23,6 +23,7 @@ TEST_F(SharedConnection, OpensSqliteUnderSharedNameAndClosesCleanly)
     DatabaseConfig config;
     config.driver = u"QSQLITE"_s;
     config.name = u":memory:"_s;
+    config.createIfMissing = true;
     TdtmDBGeral::open(config);
     ASSERT_TRUE(TdtmDBGeral::isOpen());
     EXPECT_EQ(TdtmDBGeral::adcGeral().connectionName(), u"adcGeral"_s);
@@ -49,12 +50,14 @@ TEST_F(SharedConnection, ReopenReplacesTheConnection)
     WarningCatcher catcher;
     DatabaseConfig first;
     first.name = dir.filePath(u"a.sqlite"_s);
+    first.createIfMissing = true;
     TdtmDBGeral::open(first);
     TADOIBQuery q;
     q.setSQL({u"CREATE TABLE T (X INTEGER)"_s});
     q.Open();
     DatabaseConfig second;
     second.name = dir.filePath(u"b.sqlite"_s);
+    second.createIfMissing = true;
     TdtmDBGeral::open(second);
     EXPECT_EQ(TdtmDBGeral::adcGeral().databaseName(), second.name);
     q.setSQL({u"SELECT COUNT(*) AS N FROM sqlite_master WHERE name = 'T'"_s});
@@ -68,6 +71,7 @@ TEST_F(SharedConnection, UnknownDriverThrowsAndLeavesNoConnection)
     DatabaseConfig config;
     config.driver = u"QNOSUCH"_s;
     config.name = u"x"_s;
+    config.createIfMissing = true;
     EXPECT_THROW(TdtmDBGeral::open(config), EDatabaseError);
     EXPECT_FALSE(QSqlDatabase::contains(u"adcGeral"_s));
 }
@@ -96,6 +100,7 @@ TEST_P(FailedOpen, MessageNeverCarriesThePassword)
     DatabaseConfig config;
     config.driver = c.driver;
     config.name = c.name;
+    config.createIfMissing = true;
     config.user = u"gerente"_s;
     config.password = c.password;
     try {

@@ -29,7 +29,8 @@ protected:
             createFirebirdDatabase(path);
             DatabaseConfig config;
             config.driver = u"QIBASE"_s;
-            config.name = path; // user and password left empty: SYSDBA/masterkey
+            config.name = path;
+            config.createIfMissing = true; // user and password left empty: SYSDBA/masterkey
             TdtmDBGeral::open(config);
         } catch (const EHostError &e) {
             sFailure = e.message();

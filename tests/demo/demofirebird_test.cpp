@@ -17,6 +17,7 @@ DatabaseConfig config(const QString &driver, const QString &path)
     DatabaseConfig c;
     c.driver = driver;
     c.name = path;
+    c.createIfMissing = true;
     return c;
 }
 

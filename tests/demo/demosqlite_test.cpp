@@ -16,6 +16,7 @@ DatabaseConfig sqliteAt(const QString &path)
     DatabaseConfig config;
     config.driver = u"QSQLITE"_s;
     config.name = path;
+    config.createIfMissing = true;
     return config;
 }
 
@@ -306,6 +307,7 @@ TEST(DemoSize, UnknownDriverIsRefused)
     DatabaseConfig config;
     config.driver = u"QODBC"_s;
     config.name = u"x"_s;
+    config.createIfMissing = true;
     EXPECT_THROW(createDemoDatabase(config, DemoSize::tiny(), 1), EDatabaseError);
 }
 

@@ -27,6 +27,7 @@ protected:
         DatabaseConfig config;
         config.driver = QStringLiteral("QSQLITE");
         config.name = sDir->filePath(QStringLiteral("demo.sqlite"));
+        config.createIfMissing = true;
         createDemoDatabase(config, DemoSize::tiny(2500), 11);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(kConnection));
         db.setDatabaseName(config.name);

@@ -4,6 +4,7 @@
 #include "recordingui.h"
 
 #include <QGroupBox>
+#include <ctime>
 #include <QLineEdit>
 #include <gtest/gtest.h>
 
@@ -104,5 +105,28 @@ TEST(MessageCatalogue, KeepsLeadingBlanksAndAnswersMissingKeysWithTheKey)
     EXPECT_EQ(messages.Msg(QStringLiteral("FILIAL")), QStringLiteral("FILIAL"));
     EXPECT_EQ(messages.count(), 3);
     EXPECT_THROW(messages.LoadFromFile(QStringLiteral("/nonexistent/catalogue.txt")), EHostError);
+}
+} // namespace
+
+namespace {
+TEST(DateConversion, PtBrTextsAndTheDayDaylightSavingStarted)
+{
+    EXPECT_EQ(StrToDateTime(QStringLiteral("01/12/2026 14:30")), QDateTime(QDate(2026, 12, 1), QTime(14, 30)));
+    EXPECT_EQ(StrToDateTime(QStringLiteral(" 02/12/2026 ")).date(), QDate(2026, 12, 2));
+    for (const char *bad : {"31/02/2026 10:00", "00/00/0000", "01/12/2026 24:00", "2026-12-01", "", "abc"})
+        EXPECT_THROW(StrToDateTime(QString::fromLatin1(bad)), EConvertError) << bad;
+
+    // In São Paulo daylight saving began at midnight on 04/11/2018: the day itself is still a date.
+    const QByteArray previous = qgetenv("TZ");
+    qputenv("TZ", "America/Sao_Paulo");
+    tzset();
+    const QDateTime start = StrToDateTime(QStringLiteral("04/11/2018"));
+    EXPECT_TRUE(start.isValid());
+    EXPECT_EQ(start.date(), QDate(2018, 11, 4));
+    if (previous.isEmpty())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", previous);
+    tzset();
 }
 } // namespace

@@ -101,6 +101,7 @@ Prepared build(Engine engine)
         if (engine == Engine::Sqlite) {
             p.config.driver = u"QSQLITE"_s;
             p.config.name = folder().filePath(u"lookups.sqlite"_s);
+            p.config.createIfMissing = true;
         } else {
             p.config.driver = u"QIBASE"_s;
             p.config.name = folder().filePath(u"lookups.fdb"_s);

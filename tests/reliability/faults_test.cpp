@@ -151,7 +151,7 @@ struct FileFault
 TEST_F(Faults, DatabaseFileMissingCorruptedOrAFolder)
 {
     const FileFault cases[] = {
-        {"file missing", [](const QString &path) { QFile::remove(path); return QByteArray(); }, true, "no such table"},
+        {"file missing", [](const QString &path) { QFile::remove(path); return QByteArray(); }, false, "não está aberta"},
         {"path is a folder",
          [](const QString &path) {
              QFile::remove(path);
@@ -201,6 +201,9 @@ TEST_F(Faults, DatabaseFileMissingCorruptedOrAFolder)
         EXPECT_EQ(openError.isEmpty(), c.opens) << c.label << ": " << openError.toStdString();
         if (!c.opens) {
             EXPECT_TRUE(openError.startsWith(u"Não foi possível conectar ao banco de dados"_s)) << c.label;
+        }
+        if (kept.isEmpty() && !QFileInfo(path).isDir()) {
+            EXPECT_FALSE(QFileInfo::exists(path)) << c.label << ": opening must not leave an empty database behind";
         }
         createScreen();
         ASSERT_FALSE(f.isNull()) << c.label;
