@@ -47,6 +47,12 @@ cat > "$work/report.json" <<EOF
  ]}
 EOF
 
+# The same host start and screen without the report: the fixed cost inside the screen's figure.
+cat > "$work/open.json" <<EOF
+{"config": {"database": {"driver": "QSQLITE", "name": "$db"}},
+ "steps": [{"open": "Vnd02500"}, {"select": "Vendas por Hora"}, {"set": ["edtFilial", "$branch"]}]}
+EOF
+
 # One run first: the parameters the screen filled are the ones the shell gets as literals.
 "$build/bin/backoffice" --script "$work/report.json" > "$work/screen.out" 2> "$work/screen.err"
 params=$(jq -c 'select(.params) | .params' "$work/screen.out" | tail -n 1)
@@ -72,15 +78,17 @@ echo "load: $(uptime)"
 echo
 
 screen_cmd="$build/bin/backoffice --script $work/report.json"
+open_cmd="$build/bin/backoffice --script $work/open.json"
 shell_cmd="sqlite3 -csv -header $db \"\$(cat $work/report.sql)\" > $work/sqlite3.csv"
 
 if command -v hyperfine >/dev/null; then
     hyperfine --warmup 1 --runs "$runs" --export-json "$work/times.json" \
-        -n screen "$screen_cmd > /dev/null 2>&1" -n sqlite3 "$shell_cmd"
+        -n screen "$screen_cmd > /dev/null 2>&1" -n sqlite3 "$shell_cmd" -n "screen, no report" "$open_cmd > /dev/null 2>&1"
     screen_s=$(jq '.results[] | select(.command == "screen") | .median' "$work/times.json")
     shell_s=$(jq '.results[] | select(.command == "sqlite3") | .median' "$work/times.json")
     screen_user=$(jq '.results[] | select(.command == "screen") | .user' "$work/times.json")
     shell_user=$(jq '.results[] | select(.command == "sqlite3") | .user' "$work/times.json")
+    open_s=$(jq '.results[] | select(.command == "screen, no report") | .median' "$work/times.json")
 else
     median_of() {
         local times=()
@@ -93,13 +101,15 @@ else
         done
         printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'
     }
-    bash -c "$screen_cmd" > /dev/null 2>&1; bash -c "$shell_cmd"
+    bash -c "$screen_cmd" > /dev/null 2>&1; bash -c "$shell_cmd"; bash -c "$open_cmd" > /dev/null 2>&1
     screen_s=$(median_of "$screen_cmd")
     shell_s=$(median_of "$shell_cmd")
+    open_s=$(median_of "$open_cmd")
     screen_user=n/a; shell_user=n/a
 fi
 
 echo
 printf 'screen script, median wall: %.3f s (mean user CPU %s s)\n' "$screen_s" "$screen_user"
 printf 'sqlite3 shell, median wall: %.3f s (mean user CPU %s s)\n' "$shell_s" "$shell_user"
+printf 'host start and screen without the report, median wall: %.3f s\n' "$open_s"
 printf 'ratio screen / sqlite3: %.2f (target 1.3 or less)\n' "$(echo "$screen_s / $shell_s" | bc -l)"
