@@ -241,11 +241,12 @@ void TADOIBQuery::Open()
             QVariantList row;
             row.reserve(count);
             for (int i = 0; i < count; ++i) {
-                if (query.isNull(i)) {
+                // One read per cell: a null is told from the value itself (what isNull() reads).
+                QVariant v = query.value(i);
+                if (v.isNull()) {
                     row.append(QVariant(record.field(i).metaType()));
                     continue;
                 }
-                QVariant v = query.value(i);
                 if (trim.at(i))
                     v = trimTrailingBlanks(v.toString());
                 row.append(std::move(v));

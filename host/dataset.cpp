@@ -129,7 +129,11 @@ QVariant TDataSet::value(int row, int column) const
 
 QString TDataSet::text(int row, const QString &field) const
 {
-    const int column = columnIndex(field);
+    return text(row, columnIndex(field));
+}
+
+QString TDataSet::text(int row, int column) const
+{
     return column < 0 ? QString() : valueText(value(row, column));
 }
 

@@ -60,6 +60,8 @@ public:
     bool IsEmpty() const { return mRows.isEmpty(); }
     QVariant value(int row, int column) const;
     QString text(int row, const QString &field) const;
+    // The same for a column index: loops over many rows look the column up once.
+    QString text(int row, int column) const;
 
     // Current-row navigation.
     int RecNo() const { return mCurrent; } // 0-based; -1 when empty

@@ -118,7 +118,7 @@ QString DataSetTableModel::cellText(int row, int column) const
         text = value.toDateTime().toString(u"dd/MM/yyyy hh:mm"_s);
         break;
     default:
-        text = mData.text(row, mData.columns().at(source));
+        text = mData.text(row, source);
     }
     // Fixed-width columns come padded with blanks.
     while (text.endsWith(u' '))

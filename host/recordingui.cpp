@@ -10,7 +10,7 @@ QStringList keysOf(const TDataSet &data, const QString &keyField)
     if (column < 0)
         return keys;
     for (int row = 0; row < data.RecordCount(); ++row)
-        keys << data.text(row, keyField);
+        keys << data.text(row, column);
     return keys;
 }
 } // namespace

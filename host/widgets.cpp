@@ -494,8 +494,9 @@ void PesquisaLista(TDataSource *source, const QString &keyField, const QString &
         wanted.insert(key.trimmed());
     // Codes in the order of the list, each once.
     QStringList keys;
+    const int keyColumn = data->columnIndex(keyField);
     for (int row = 0; row < data->RecordCount(); ++row) {
-        const QString key = data->text(row, keyField).trimmed();
+        const QString key = data->text(row, keyColumn).trimmed();
         if (wanted.remove(key))
             keys << key;
     }
