@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStyle>
 #include <vector>
 
 namespace {
@@ -76,7 +77,15 @@ void TApplication::adopt(TForm *form)
                                                               Qt::WindowCloseButtonHint);
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowTitle(form->windowTitle());
-        sub->setWindowIcon(form->windowIcon());
+        // One icon object for every child window: the style's default, which each child window would
+        // otherwise make anew, puts a new scaled pixmap in Qt's pixmap cache at every screen opened.
+        QIcon icon = form->windowIcon();
+        if (icon.isNull()) {
+            if (mSubWindowIcon.isNull())
+                mSubWindowIcon = sub->style()->standardIcon(QStyle::SP_TitleBarMenuButton, nullptr, sub);
+            icon = mSubWindowIcon;
+        }
+        sub->setWindowIcon(icon);
         // A fixed single border: the child window keeps the screen's size.
         sub->adjustSize();
         sub->setFixedSize(sub->sizeHint());

@@ -4,6 +4,7 @@
 #include "form.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -57,6 +58,7 @@ private:
     QPointer<QMdiArea> mMdiArea;
     QPointer<QMdiSubWindow> mLastActive;
     QString mHelpDir;
+    QIcon mSubWindowIcon; // the one default icon of every child window
 };
 
 HOST_EXPORT TApplication *Application();
