@@ -120,13 +120,5 @@ int run(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication app(argc, argv);
-    try {
-        return run(argc, argv);
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "bench_openclose: %s\n", e.what());
-        return 1;
-    }
+    return bench::benchMain(argc, argv, "bench_openclose", run);
 }

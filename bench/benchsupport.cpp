@@ -1,6 +1,7 @@
 #include "benchsupport.h"
 
 #include "adoibquery.h"
+#include "application.h"
 #include "datamodule.h"
 #include "demodb.h"
 #include "errors.h"
@@ -134,6 +135,19 @@ long residentKb()
 long heapInUseKb()
 {
     return long(mallinfo2().uordblks / 1024);
+}
+
+int benchMain(int argc, char **argv, const char *name, int (*run)(int, char **))
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    try {
+        return run(argc, argv);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s: %s\n", name, e.what());
+        return 1;
+    }
 }
 
 } // namespace bench

@@ -66,4 +66,7 @@ long residentKb();
 // kept, growth of VmRSS alone is the allocator's.
 long heapInUseKb();
 
+// The main of every benchmark: the host application offscreen; a failure is printed with the name.
+int benchMain(int argc, char **argv, const char *name, int (*run)(int, char **));
+
 } // namespace bench
