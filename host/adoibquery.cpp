@@ -6,6 +6,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
 
@@ -111,13 +112,12 @@ bool isFixedChar(const QSqlDriver *driver, const QSqlField &field)
     }
 }
 
-QString trimTrailingBlanks(QString s)
+QStringView withoutTrailingBlanks(QStringView s)
 {
     qsizetype end = s.size();
     while (end > 0 && s.at(end - 1) == u' ')
         --end;
-    s.truncate(end);
-    return s;
+    return s.first(end);
 }
 
 } // namespace
@@ -145,6 +145,8 @@ SqlDialect dialectOf(const QSqlDatabase &db)
 
 TADOIBQuery::TADOIBQuery(QObject *parent) : QObject(parent), mData(this) {}
 
+TADOIBQuery::~TADOIBQuery() = default;
+
 void TADOIBQuery::setSQL(const QStringList &lines)
 {
     mSql[0] = lines;
@@ -171,6 +173,11 @@ void TADOIBQuery::setSQL_IB(const QStringList &lines)
 
 void TADOIBQuery::declareParams(const QStringList &lines)
 {
+    // A new text: what was worked out from the old ones no longer holds.
+    for (Plan &plan : mPlans)
+        plan = Plan();
+    mPrepared.reset();
+    mPreparedText.clear();
     // Parameters are only ever added, so references handed out by ParamByName stay valid.
     const QList<ParamRef> refs = findParams(lines.join(u'\n'));
     for (const ParamRef &ref : refs)
@@ -189,6 +196,50 @@ QSqlDatabase TADOIBQuery::connection() const
     return QSqlDatabase::database(name, false);
 }
 
+const TADOIBQuery::Plan &TADOIBQuery::planFor(SqlDialect dialect)
+{
+    Plan &plan = mPlans[dialectIndex(dialect)];
+    if (plan.ready)
+        return plan;
+    // Named parameters become positional ones: every driver (SQLite, Firebird, ODBC) supports
+    // "?", and a name used twice simply binds twice.
+    const QString text = statementFor(dialect);
+    plan.empty = text.trimmed().isEmpty();
+    plan.executable.reserve(text.size());
+    qsizetype pos = 0;
+    for (const ParamRef &ref : findParams(text)) {
+        plan.executable += QStringView(text).mid(pos, ref.start - pos);
+        plan.executable += u'?';
+        pos = ref.start + ref.length;
+        plan.params.append(ref.name);
+    }
+    plan.executable += QStringView(text).mid(pos);
+    plan.ready = true;
+    return plan;
+}
+
+QSqlQuery &TADOIBQuery::preparedQuery(const QSqlDatabase &db, const QString &executable, bool &reused)
+{
+    // SQLite statements are kept prepared between opens: once its rows are read a statement is
+    // reset and holds no lock, and closing the connection finalizes it. Other drivers prepare on
+    // every open (a Firebird statement kept prepared would keep its transaction, and the
+    // snapshot it reads, open).
+    const bool keep = db.driver()->dbmsType() == QSqlDriver::SQLite;
+    reused = keep && mPrepared && mPrepared->driver() == db.driver() && mPreparedText == executable;
+    if (reused)
+        return *mPrepared;
+    mPrepared.reset();
+    mPreparedText.clear();
+    auto query = std::make_unique<QSqlQuery>(db);
+    query->setForwardOnly(true);
+    if (!query->prepare(executable))
+        throw EDatabaseError(errorText(query->lastError(), u"Falha ao preparar o comando SQL."_s));
+    mPrepared = std::move(query);
+    if (keep)
+        mPreparedText = executable;
+    return *mPrepared;
+}
+
 void TADOIBQuery::Open()
 {
     Close();
@@ -197,67 +248,65 @@ void TADOIBQuery::Open()
     if (!db.isValid() || !db.isOpen())
         throw EDatabaseError(u"A conexão com o banco de dados não está aberta."_s);
 
-    const QString text = statementFor(dialectOf(db));
-    if (text.trimmed().isEmpty())
+    const Plan &plan = planFor(dialectOf(db));
+    if (plan.empty)
         throw EDatabaseError(u"Nenhum comando SQL definido."_s);
 
-    // Named parameters become positional ones: every driver (SQLite, Firebird, ODBC) supports
-    // "?", and a name used twice simply binds twice.
-    const QList<ParamRef> refs = findParams(text);
-    QString executable;
-    executable.reserve(text.size());
-    qsizetype pos = 0;
-    QVariantList values;
-    for (const ParamRef &ref : refs) {
-        executable += QStringView(text).mid(pos, ref.start - pos);
-        executable += u'?';
-        pos = ref.start + ref.length;
-        values.append(mParams.ParamByName(ref.name).bindValue());
-    }
-    executable += QStringView(text).mid(pos);
-
     QStringList columns;
-    QList<QVariantList> rows;
+    // Built in the memory of the previous result: opening the lookup again allocates nothing new.
+    TDataContent content = mData.takeStorage();
     {
-        // The query lives only in this scope: no statement stays open on the connection once the
-        // rows are on the client, so the connection can be closed or removed at any time.
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        if (!query.prepare(executable))
-            throw EDatabaseError(errorText(query.lastError(), u"Falha ao preparar o comando SQL."_s));
-        for (const QVariant &v : std::as_const(values))
-            query.addBindValue(v);
-        if (!query.exec())
-            throw EDatabaseError(errorText(query.lastError(), u"Falha ao executar o comando SQL."_s));
+        // Whatever happens below, no result set stays open on the connection once this scope
+        // ends: the rows are on the client and the connection can be closed at any time.
+        bool reused = false;
+        QSqlQuery *query = &preparedQuery(db, plan.executable, reused);
+        const auto release = qScopeGuard([this] {
+            if (mPrepared) {
+                mPrepared->finish();
+                if (mPreparedText.isEmpty())
+                    mPrepared.reset();
+            }
+        });
+        auto bindAndRun = [&] {
+            for (qsizetype i = 0; i < plan.params.size(); ++i)
+                query->bindValue(int(i), mParams.ParamByName(plan.params.at(i)).bindValue());
+            return query->exec();
+        };
+        bool ran = bindAndRun();
+        if (!ran && reused) {
+            // The connection was closed and opened again under the kept statement: prepare anew.
+            mPrepared.reset();
+            query = &preparedQuery(db, plan.executable, reused);
+            ran = bindAndRun();
+        }
+        if (!ran)
+            throw EDatabaseError(errorText(query->lastError(), u"Falha ao executar o comando SQL."_s));
 
-        const QSqlRecord record = query.record();
+        const QSqlRecord record = query->record();
         const int count = record.count();
         QList<bool> trim(count, false);
         for (int i = 0; i < count; ++i) {
             columns.append(record.fieldName(i));
             trim[i] = isFixedChar(db.driver(), record.field(i));
         }
-        while (query.next()) {
-            QVariantList row;
-            row.reserve(count);
+        while (query->next()) {
             for (int i = 0; i < count; ++i) {
                 // One read per cell: a null is told from the value itself (what isNull() reads).
-                QVariant v = query.value(i);
-                if (v.isNull()) {
-                    row.append(QVariant(record.field(i).metaType()));
-                    continue;
-                }
-                if (trim.at(i))
-                    v = trimTrailingBlanks(v.toString());
-                row.append(std::move(v));
+                const QVariant v = query->value(i);
+                if (v.isNull())
+                    content.append(QVariant(record.field(i).metaType()));
+                else if (v.typeId() == QMetaType::QString) {
+                    const QString &text = *static_cast<const QString *>(v.constData());
+                    content.appendText(trim.at(i) ? withoutTrailingBlanks(text) : QStringView(text));
+                } else
+                    content.append(v);
             }
-            rows.append(std::move(row));
         }
-        if (query.lastError().isValid())
-            throw EDatabaseError(errorText(query.lastError(), u"Falha ao ler o resultado do comando SQL."_s));
+        if (query->lastError().isValid())
+            throw EDatabaseError(errorText(query->lastError(), u"Falha ao ler o resultado do comando SQL."_s));
     }
 
-    mData.setContent(std::move(columns), std::move(rows));
+    mData.setValues(std::move(columns), std::move(content));
     mActive = true;
 }
 

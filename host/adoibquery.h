@@ -8,6 +8,9 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QStringList>
+#include <memory>
+
+class QSqlQuery;
 
 enum class SqlDialect { Default, Oracle, MSSQL, InterBase };
 
@@ -22,6 +25,7 @@ class HOST_EXPORT TADOIBQuery : public QObject
     Q_OBJECT
 public:
     explicit TADOIBQuery(QObject *parent = nullptr);
+    ~TADOIBQuery() override;
 
     // Statement texts as lists of lines, joined by "\n" when run. Parameters (":NAME") are declared
     // from the texts as they are assigned (the host's ParamCheck).
@@ -55,6 +59,16 @@ public:
     TDataSet *Query() { return &mData; }
 
 private:
+    // A dialect's text with its parameters turned positional, worked out once per text.
+    struct Plan
+    {
+        bool ready = false;
+        bool empty = true;
+        QString executable;
+        QStringList params; // name of each "?", in order
+    };
+    const Plan &planFor(SqlDialect dialect);
+    QSqlQuery &preparedQuery(const QSqlDatabase &db, const QString &executable, bool &reused);
     void declareParams(const QStringList &lines);
 
     QStringList mSql[4];
@@ -62,4 +76,8 @@ private:
     TParams mParams;
     TDataSet mData;
     bool mActive = false;
+    Plan mPlans[4];
+    std::unique_ptr<QSqlQuery> mPrepared;
+    QString mPreparedText; // empty: the query is not kept between opens
+
 };

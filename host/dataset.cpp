@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QTime>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -61,6 +63,58 @@ QString valueText(const QVariant &v)
 
 } // namespace
 
+void TDataContent::clear()
+{
+    // Capacities stay.
+    mCells.clear();
+    mText.clear();
+    mValues.clear();
+}
+
+void TDataContent::append(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString && !value.isNull()) {
+        const QString &text = *static_cast<const QString *>(value.constData());
+        // A null string stays a value: it reads back null, not empty.
+        if (!text.isNull()) {
+            appendText(text);
+            return;
+        }
+    }
+    mCells.push_back({qint32(mValues.size()), -1});
+    mValues.push_back(value);
+}
+
+void TDataContent::appendText(QStringView text)
+{
+    // Past 2^31 characters the offsets no longer fit: the text is kept as a value of its own.
+    if (qsizetype(mText.size()) + text.size() > std::numeric_limits<qint32>::max()) {
+        mCells.push_back({qint32(mValues.size()), -1});
+        mValues.emplace_back(text.toString());
+        return;
+    }
+    mCells.push_back({qint32(mText.size()), qint32(text.size())});
+    mText.insert(mText.end(), text.utf16(), text.utf16() + text.size());
+}
+
+QStringView TDataContent::textView(qsizetype index) const
+{
+    if (!isText(index))
+        return {};
+    const Cell cell = mCells[size_t(index)];
+    return QStringView(mText.data() + cell.at, cell.length);
+}
+
+QVariant TDataContent::value(qsizetype index) const
+{
+    if (index < 0 || index >= size())
+        return QVariant();
+    const Cell cell = mCells[size_t(index)];
+    if (cell.length < 0)
+        return mValues[size_t(cell.at)];
+    return QVariant(QStringView(mText.data() + cell.at, cell.length).toString());
+}
+
 QString TField::AsString() const
 {
     return valueText(value());
@@ -99,17 +153,52 @@ const TFieldDef *TDataSet::findFieldDef(const QString &name) const
 
 void TDataSet::setContent(QStringList columns, QList<QVariantList> rows)
 {
+    const qsizetype width = columns.size();
+    TDataContent content;
+    content.reserve(width * rows.size());
+    for (const QVariantList &row : std::as_const(rows)) {
+        for (qsizetype c = 0; c < width; ++c)
+            content.append(row.value(c));
+    }
+    // Rows without columns still count, as the rows of an empty select list would.
+    replace(std::move(columns), std::move(content), int(rows.size()));
+}
+
+void TDataSet::setValues(QStringList columns, TDataContent content)
+{
+    const qsizetype width = columns.size();
+    const qsizetype cells = content.size();
+    if (width == 0 ? cells != 0 : cells % width != 0)
+        throw EHostError(u"%1 valores não formam linhas de %2 colunas."_s.arg(cells).arg(width));
+    replace(std::move(columns), std::move(content), width == 0 ? 0 : int(cells / width));
+}
+
+void TDataSet::replace(QStringList columns, TDataContent content, int rowCount)
+{
     mColumns = std::move(columns);
-    mRows = std::move(rows);
-    mCurrent = mRows.isEmpty() ? -1 : 0;
-    mEof = mRows.isEmpty();
+    mContent = std::move(content);
+    mRowCount = rowCount;
+    mCurrent = mRowCount == 0 ? -1 : 0;
+    mEof = mRowCount == 0;
     Q_EMIT contentChanged();
 }
 
 void TDataSet::clear()
 {
     // Field definitions are declared by code and outlive the content.
-    setContent({}, {});
+    mColumns.clear();
+    mContent.clear();
+    mRowCount = 0;
+    mCurrent = -1;
+    mEof = true;
+    Q_EMIT contentChanged();
+}
+
+TDataContent TDataSet::takeStorage()
+{
+    if (mRowCount != 0 || mContent.size() != 0)
+        return {};
+    return std::exchange(mContent, {});
 }
 
 int TDataSet::columnIndex(const QString &name) const
@@ -120,11 +209,17 @@ int TDataSet::columnIndex(const QString &name) const
     return -1;
 }
 
+qsizetype TDataSet::indexOf(int row, int column) const
+{
+    const qsizetype width = mColumns.size();
+    if (row < 0 || row >= mRowCount || column < 0 || column >= width)
+        return -1;
+    return row * width + column;
+}
+
 QVariant TDataSet::value(int row, int column) const
 {
-    if (row < 0 || row >= mRows.size())
-        return QVariant();
-    return mRows.at(row).value(column);
+    return mContent.value(indexOf(row, column));
 }
 
 QString TDataSet::text(int row, const QString &field) const
@@ -134,21 +229,25 @@ QString TDataSet::text(int row, const QString &field) const
 
 QString TDataSet::text(int row, int column) const
 {
-    return column < 0 ? QString() : valueText(value(row, column));
+    const qsizetype index = indexOf(row, column);
+    // Texts straight from the buffer: no QVariant in between.
+    if (mContent.isText(index))
+        return mContent.textView(index).toString();
+    return valueText(mContent.value(index));
 }
 
 void TDataSet::setRecNo(int row)
 {
-    if (mRows.isEmpty())
+    if (mRowCount == 0)
         return;
-    mCurrent = qBound(0, row, int(mRows.size()) - 1);
+    mCurrent = qBound(0, row, mRowCount - 1);
     mEof = false;
 }
 
 void TDataSet::First()
 {
-    mCurrent = mRows.isEmpty() ? -1 : 0;
-    mEof = mRows.isEmpty();
+    mCurrent = mRowCount == 0 ? -1 : 0;
+    mEof = mRowCount == 0;
 }
 
 void TDataSet::Next()
@@ -156,7 +255,7 @@ void TDataSet::Next()
     if (mEof)
         return;
     // Past the last row the cursor stays on it and only Eof turns true, as the host's datasets do.
-    if (mCurrent + 1 < mRows.size())
+    if (mCurrent + 1 < mRowCount)
         ++mCurrent;
     else
         mEof = true;

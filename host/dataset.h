@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <vector>
 
 // Field definition of a dataset: what lists show and what callers read by name.
 struct HOST_EXPORT TFieldDef
@@ -20,6 +21,39 @@ struct HOST_EXPORT TFieldDef
 };
 
 class TDataSet;
+
+// The values of a result, row after row. Texts are copied into one shared buffer rather than kept
+// as a string each: a lookup of thousands of rows costs one growing buffer, not thousands of
+// allocations made now and freed one by one when the lookup runs again.
+class HOST_EXPORT TDataContent
+{
+public:
+    // Empties the content; the memory is kept for the next one.
+    void clear();
+    // Room for this many values.
+    void reserve(qsizetype cells) { mCells.reserve(size_t(cells)); }
+
+    // A QString value is stored as a text; any other value as it is (a null keeps its type).
+    void append(const QVariant &value);
+    void appendText(QStringView text);
+
+    qsizetype size() const { return qsizetype(mCells.size()); }
+    // A copy of the value, a text made from the buffer; an invalid QVariant outside the content.
+    QVariant value(qsizetype index) const;
+    bool isText(qsizetype index) const { return index >= 0 && index < size() && mCells[size_t(index)].length >= 0; }
+    QStringView textView(qsizetype index) const;
+
+private:
+    // A text: `length` characters of mText from `at`. Any other value: length -1, mValues[at].
+    struct Cell
+    {
+        qint32 at;
+        qint32 length;
+    };
+    std::vector<Cell> mCells;
+    std::vector<char16_t> mText;
+    std::vector<QVariant> mValues;
+};
 
 // A field of the current row, read as text like the host's string fields.
 class HOST_EXPORT TField
@@ -50,14 +84,22 @@ public:
     TFieldDef *findFieldDef(const QString &name);
     const TFieldDef *findFieldDef(const QString &name) const;
 
-    // Replaces the content; column names are compared case-insensitively.
+    // Replaces the content; column names are compared case-insensitively. Values past the last
+    // column of a row are dropped; a short row reads as null in the columns it lacks.
     void setContent(QStringList columns, QList<QVariantList> rows);
+    // The same from the values of every row one after the other, as a query fetches them; the
+    // count of values must be a multiple of the column count (EHostError otherwise).
+    void setValues(QStringList columns, TDataContent content);
+    // Empties the content; the storage of its values is kept for the next content.
     void clear();
+    // The memory an emptied dataset kept, for the next content to be built in: a lookup opened
+    // again fills the same memory instead of growing new lists.
+    TDataContent takeStorage();
 
     const QStringList &columns() const { return mColumns; }
     int columnIndex(const QString &name) const; // -1 when absent
-    int RecordCount() const { return int(mRows.size()); }
-    bool IsEmpty() const { return mRows.isEmpty(); }
+    int RecordCount() const { return mRowCount; }
+    bool IsEmpty() const { return mRowCount == 0; }
     QVariant value(int row, int column) const;
     QString text(int row, const QString &field) const;
     // The same for a column index: loops over many rows look the column up once.
@@ -77,9 +119,13 @@ Q_SIGNALS:
     void contentChanged();
 
 private:
+    void replace(QStringList columns, TDataContent content, int rowCount);
+    qsizetype indexOf(int row, int column) const;
+
     QList<TFieldDef> mFieldDefs;
     QStringList mColumns;
-    QList<QVariantList> mRows;
+    TDataContent mContent; // row after row, mColumns.size() values per row
+    int mRowCount = 0;
     int mCurrent = -1;
     bool mEof = true;
 };

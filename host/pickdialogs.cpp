@@ -303,8 +303,9 @@ QStringList ListPickerDialog::pickedKeys() const
 {
     QStringList keys;
     const QList<int> rows = mModel->checkedRows();
+    const int keyColumn = mData.columnIndex(mKeyField);
     for (int row : rows)
-        keys << mData.text(row, mKeyField);
+        keys << mData.text(row, keyColumn);
     return keys;
 }
 

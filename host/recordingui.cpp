@@ -9,6 +9,7 @@ QStringList keysOf(const TDataSet &data, const QString &keyField)
     const int column = data.columnIndex(keyField);
     if (column < 0)
         return keys;
+    keys.reserve(data.RecordCount());
     for (int row = 0; row < data.RecordCount(); ++row)
         keys << data.text(row, column);
     return keys;

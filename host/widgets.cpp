@@ -424,16 +424,14 @@ void loadStatement(TDataSet &data, const QString &sql)
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)
         columns << record.fieldName(i);
-    QList<QVariantList> rows;
+    const int count = record.count();
+    TDataContent content = data.takeStorage();
     while (query.next()) {
-        QVariantList row;
-        row.reserve(record.count());
-        for (int i = 0; i < record.count(); ++i)
-            row << query.value(i);
-        rows << row;
+        for (int i = 0; i < count; ++i)
+            content.append(query.value(i));
     }
-    // setContent keeps the field definitions: labels and visibility belong to the screen.
-    data.setContent(columns, rows);
+    // The content keeps the field definitions: labels and visibility belong to the screen.
+    data.setValues(columns, std::move(content));
 }
 } // namespace
 

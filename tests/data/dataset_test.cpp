@@ -145,6 +145,82 @@ TEST(DataSet, TextOutsideContentIsEmpty)
     EXPECT_EQ(set.columnIndex(u"X"_s), -1);
 }
 
+TDataContent contentOf(const QVariantList &values)
+{
+    TDataContent content;
+    for (const QVariant &v : values)
+        content.append(v);
+    return content;
+}
+
+TEST(DataSet, RowsAndCellsGiveTheSameContent)
+{
+    TDataSet byRows;
+    byRows.setContent({u"A"_s, u"B"_s}, {{1, u"um"_s}, {2}, {3, u"três"_s, u"extra"_s}});
+    TDataSet byCells;
+    byCells.setValues({u"A"_s, u"B"_s}, contentOf({1, u"um"_s, 2, QVariant(), 3, u"três"_s}));
+    for (const TDataSet *set : {&byRows, &byCells}) {
+        ASSERT_EQ(set->RecordCount(), 3);
+        EXPECT_EQ(set->text(0, 1), u"um"_s);
+        EXPECT_EQ(set->value(0, 0), QVariant(1));
+        // A short row reads as null where it has no value; a value past the last column is dropped.
+        EXPECT_FALSE(set->value(1, 1).isValid());
+        EXPECT_EQ(set->text(2, 0), u"3"_s);
+        EXPECT_EQ(set->text(2, 1), u"três"_s);
+        EXPECT_FALSE(set->value(2, 2).isValid());
+        EXPECT_FALSE(set->value(3, 0).isValid());
+    }
+}
+
+TEST(DataSet, TextsKeepNullEmptyAndTheirOwnCharacters)
+{
+    TDataSet set;
+    TDataContent content;
+    content.append(QVariant(QMetaType::fromType<QString>())); // a NULL column
+    content.append(QString());
+    content.appendText(u"");
+    content.appendText(u"ação  ");
+    content.append(u"Ü"_s);
+    set.setValues({u"A"_s}, std::move(content));
+    ASSERT_EQ(set.RecordCount(), 5);
+    EXPECT_TRUE(set.value(0, 0).isNull());
+    EXPECT_EQ(set.value(0, 0).typeId(), QMetaType::QString);
+    EXPECT_TRUE(set.value(1, 0).toString().isNull());
+    EXPECT_FALSE(set.value(2, 0).toString().isNull());
+    EXPECT_TRUE(set.value(2, 0).toString().isEmpty());
+    EXPECT_EQ(set.text(3, 0), u"ação  "_s);
+    EXPECT_EQ(set.value(4, 0), QVariant(u"Ü"_s));
+    set.setRecNo(0);
+    EXPECT_TRUE(set.FieldByName(u"A"_s).IsNull());
+}
+
+TEST(DataSet, EmptiedSetHandsItsMemoryToTheNextContent)
+{
+    TDataSet set;
+    set.setValues({u"A"_s, u"B"_s}, contentOf({u"x"_s, 1, u"y"_s, 2}));
+    // Content in use is never handed out.
+    EXPECT_EQ(set.takeStorage().size(), 0);
+    EXPECT_EQ(set.RecordCount(), 2);
+    set.clear();
+    TDataContent reused = set.takeStorage();
+    EXPECT_EQ(reused.size(), 0);
+    reused.appendText(u"novo");
+    set.setValues({u"A"_s}, std::move(reused));
+    ASSERT_EQ(set.RecordCount(), 1);
+    EXPECT_EQ(set.text(0, 0), u"novo"_s);
+}
+
+TEST(DataSet, CellsThatDoNotFillTheLastRowAreRefused)
+{
+    TDataSet set;
+    set.setValues({u"A"_s}, contentOf({1}));
+    EXPECT_THROW(set.setValues({u"A"_s, u"B"_s}, contentOf({1, 2, 3})), EHostError);
+    EXPECT_THROW(set.setValues(QStringList{}, contentOf({1})), EHostError);
+    // The content before the refused one stays.
+    ASSERT_EQ(set.RecordCount(), 1);
+    EXPECT_EQ(set.text(0, 0), u"1"_s);
+}
+
 TEST(DataSet, ClearKeepsFieldDefsAndSignals)
 {
     TDataSet set;

@@ -127,6 +127,23 @@ TEST_F(Firebird, CodeListThroughInstr)
     EXPECT_EQ(codes, (QStringList{u"0001"_s, u"0002"_s}));
 }
 
+TEST_F(Firebird, ReopenedQuerySeesWhatOthersCommittedMeanwhile)
+{
+    TADOIBQuery q;
+    q.setSQL({u"SELECT COUNT(*) AS N FROM FILIAL WHERE UF = :UF"_s});
+    q.ParamByName(u"UF"_s).SetAsString(u"AM"_s);
+    q.Open();
+    EXPECT_EQ(q.FieldByName(u"N"_s).AsString(), u"0"_s);
+    // Committed by a statement of its own: a query still reading an older snapshot misses it.
+    QSqlQuery writer(TdtmDBGeral::adcGeral());
+    ASSERT_TRUE(writer.exec(u"INSERT INTO FILIAL (CDFIL, UF) VALUES ('AM01', 'AM')"_s))
+        << writer.lastError().text().toStdString();
+    writer.finish();
+    q.Open();
+    EXPECT_EQ(q.FieldByName(u"N"_s).AsString(), u"1"_s);
+    ASSERT_TRUE(writer.exec(u"DELETE FROM FILIAL WHERE CDFIL = 'AM01'"_s));
+}
+
 struct FbNullCase
 {
     const char *label;

@@ -3,7 +3,9 @@
 #include "sqlitefunctions.h"
 #include "testdb.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -139,6 +141,94 @@ TEST_F(SqliteQuery, ParametersFilterRows)
     mQuery.ParamByName(u"FIM"_s).SetAsString(u"0003"_s);
     mQuery.Open();
     EXPECT_EQ(mQuery.Query()->RecordCount(), 2);
+}
+
+TEST_F(SqliteQuery, ReopenedQueryFollowsNewValuesAndNewText)
+{
+    mQuery.setSQL({u"SELECT NOME FROM LOJA WHERE CODIGO = :C"_s});
+    mQuery.ParamByName(u"C"_s).SetAsString(u"0001"_s);
+    mQuery.Open();
+    EXPECT_EQ(mQuery.FieldByName(u"NOME"_s).AsString(), u"Centro"_s);
+    mQuery.ParamByName(u"C"_s).SetAsString(u"0003"_s);
+    mQuery.Open();
+    EXPECT_TRUE(mQuery.FieldByName(u"NOME"_s).IsNull());
+    mQuery.ParamByName(u"C"_s).SetAsString(u"9999"_s);
+    mQuery.Open();
+    EXPECT_TRUE(mQuery.IsEmpty());
+    // A new text replaces the statement, even with the same parameter.
+    mQuery.setSQL({u"SELECT CODIGO FROM LOJA WHERE NOME = :C OR :C = 'T' ORDER BY 1"_s});
+    mQuery.ParamByName(u"C"_s).SetAsString(u"T"_s);
+    mQuery.Open();
+    EXPECT_EQ(mQuery.Query()->RecordCount(), 3);
+    EXPECT_EQ(mQuery.FieldByName(u"CODIGO"_s).AsString(), u"0001"_s);
+}
+
+// A file database seen through two connections: the query's and another user's.
+class SqliteFile : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(mDir.isValid());
+        for (const QString &name : {mName, mOther}) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+            db.setDatabaseName(mDir.filePath(u"lojas.sqlite"_s));
+            ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+        }
+        QSqlQuery setup(QSqlDatabase::database(mName));
+        ASSERT_TRUE(setup.exec(u"CREATE TABLE LOJA (CODIGO VARCHAR(4))"_s));
+        ASSERT_TRUE(setup.exec(u"INSERT INTO LOJA VALUES ('0001'), ('0002')"_s));
+        mQuery.setConnection(mName);
+        mQuery.setSQL({u"SELECT CODIGO FROM LOJA WHERE CODIGO >= :DESDE ORDER BY 1"_s});
+        mQuery.ParamByName(u"DESDE"_s).SetAsString(u"0000"_s);
+    }
+    void TearDown() override
+    {
+        for (const QString &name : {mName, mOther}) {
+            QSqlDatabase::database(name, false).close();
+            QSqlDatabase::removeDatabase(name);
+        }
+    }
+
+    QTemporaryDir mDir;
+    const QString mName = u"sqlite_file_query"_s;
+    const QString mOther = u"sqlite_file_other"_s;
+    TADOIBQuery mQuery;
+};
+
+TEST_F(SqliteFile, OpenLeavesNoLockForOtherUsers)
+{
+    mQuery.Open();
+    mQuery.Open();
+    EXPECT_EQ(mQuery.Query()->RecordCount(), 2);
+    // A statement left mid-read would hold a shared lock and make this fail with "database is locked".
+    QSqlQuery other(QSqlDatabase::database(mOther));
+    ASSERT_TRUE(other.exec(u"BEGIN EXCLUSIVE"_s)) << other.lastError().text().toStdString();
+    ASSERT_TRUE(other.exec(u"INSERT INTO LOJA VALUES ('0003')"_s));
+    ASSERT_TRUE(other.exec(u"COMMIT"_s));
+    mQuery.Open();
+    EXPECT_EQ(mQuery.Query()->RecordCount(), 3);
+}
+
+TEST_F(SqliteFile, ConnectionClosedAndOpenedAgainBetweenOpens)
+{
+    mQuery.Open();
+    QSqlDatabase db = QSqlDatabase::database(mName);
+    db.close();
+    EXPECT_THROW(mQuery.Open(), EDatabaseError);
+    ASSERT_TRUE(db.open());
+    mQuery.Open();
+    EXPECT_EQ(mQuery.Query()->RecordCount(), 2);
+    // Removed and added again under the same name: a new driver.
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(mName);
+    QSqlDatabase again = QSqlDatabase::addDatabase(u"QSQLITE"_s, mName);
+    again.setDatabaseName(mDir.filePath(u"lojas.sqlite"_s));
+    ASSERT_TRUE(again.open());
+    mQuery.ParamByName(u"DESDE"_s).SetAsString(u"0002"_s);
+    mQuery.Open();
+    ASSERT_EQ(mQuery.Query()->RecordCount(), 1);
+    EXPECT_EQ(mQuery.FieldByName(u"CODIGO"_s).AsString(), u"0002"_s);
 }
 
 struct NullCase
