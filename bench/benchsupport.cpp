@@ -120,6 +120,36 @@ int runBare(const Statement &statement)
     return rows;
 }
 
+KeptStatement::KeptStatement(const Statement &statement)
+    : mStatement(statement), mQuery(std::make_unique<QSqlQuery>(TdtmDBGeral::adcGeral()))
+{
+    mQuery->setForwardOnly(true);
+    if (!mQuery->prepare(mStatement.sql))
+        throw EDatabaseError(mQuery->lastError().text());
+}
+
+KeptStatement::~KeptStatement() = default;
+
+int KeptStatement::run()
+{
+    for (qsizetype i = 0; i < mStatement.values.size(); ++i)
+        mQuery->bindValue(int(i), mStatement.values.at(i));
+    if (!mQuery->exec())
+        throw EDatabaseError(mQuery->lastError().text());
+    const int columns = mQuery->record().count();
+    int rows = 0;
+    qsizetype sink = 0;
+    while (mQuery->next()) {
+        for (int c = 0; c < columns; ++c)
+            sink += mQuery->value(c).isValid() ? 1 : 0;
+        ++rows;
+    }
+    mQuery->finish();
+    if (sink < 0)
+        std::fputs("", stderr);
+    return rows;
+}
+
 long residentKb()
 {
     QFile status(u"/proc/self/status"_s);

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class QSqlQuery;
 class TADOIBQuery;
 
 namespace bench {
@@ -59,6 +60,20 @@ Statement statementOf(TADOIBQuery &query);
 // Runs the statement through QtSql on the shared connection, reading every value of every row.
 // Answers the row count.
 int runBare(const Statement &statement);
+
+// The same with a statement prepared once and executed again on every run, as a caller that
+// keeps its QSqlQuery does.
+class KeptStatement
+{
+public:
+    explicit KeptStatement(const Statement &statement);
+    ~KeptStatement();
+    int run();
+
+private:
+    Statement mStatement;
+    std::unique_ptr<QSqlQuery> mQuery;
+};
 
 // Resident set size of this process in kB (VmRSS of /proc/self/status).
 long residentKb();

@@ -1,6 +1,7 @@
 #include "eventboundary.h"
 
 #include "errors.h"
+#include "form.h"
 #include "uiservices.h"
 
 #include <QApplication>
@@ -10,11 +11,12 @@
 namespace {
 int gExitGuards = 0;
 
-// The screen a control belongs to: the nearest ancestor marked as a host screen, else its window.
+// The screen a control belongs to: the nearest host screen among its ancestors, else its window.
+// Runs on every focus change, so a cast rather than a property looked up by name.
 QWidget *screenOf(QWidget *w)
 {
     for (QWidget *p = w; p; p = p->parentWidget()) {
-        if (p->property("hostScreen").toBool())
+        if (qobject_cast<TForm *>(p))
             return p;
     }
     return w ? w->window() : nullptr;

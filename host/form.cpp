@@ -8,11 +8,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
-TForm::TForm(QWidget *parent) : QWidget(parent)
-{
-    // Exit events compare screens by this mark (MDI children share one window).
-    setProperty("hostScreen", true);
-}
+// Exit events tell screens apart by their TForm (MDI children share one window).
+TForm::TForm(QWidget *parent) : QWidget(parent) {}
 
 TForm::~TForm() = default;
 

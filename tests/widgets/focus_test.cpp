@@ -1,11 +1,13 @@
 // Exit, change and key events of the edits, driven by real focus moves and key events offscreen.
 #include "consiste.h"
 #include "errors.h"
+#include "form.h"
 #include "recordingui.h"
 #include "widgettest.h"
 #include "widgets.h"
 
 #include <QKeyEvent>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 #include <functional>
 #include <stdexcept>
@@ -99,6 +101,32 @@ TEST_P(ExitEvent, ActivatingAnotherWindowIsNotAnExit)
     ASSERT_TRUE(screen.activate());
     EXPECT_TRUE(first->hasFocus());
     EXPECT_EQ(firstExits, 0);
+}
+
+TEST_P(ExitEvent, MovingToAnotherScreenOfTheSameWindowIsNotAnExit)
+{
+    // MDI screens share the main window: only a move inside a screen leaves a control.
+    auto *screenA = screen.add(new TForm);
+    auto *screenB = screen.add(new TForm);
+    auto *layoutA = new QVBoxLayout(screenA);
+    auto *layoutB = new QVBoxLayout(screenB);
+    QLineEdit *inA = GetParam().make();
+    QLineEdit *nextInA = GetParam().make();
+    QLineEdit *inB = GetParam().make();
+    layoutA->addWidget(inA);
+    layoutA->addWidget(nextInA);
+    layoutB->addWidget(inB);
+    screenA->show();
+    screenB->show();
+    int exitsA = 0;
+    GetParam().onExit(inA, [&] { ++exitsA; });
+    inA->setFocus(Qt::OtherFocusReason);
+    inB->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(inB->hasFocus());
+    EXPECT_EQ(exitsA, 0);
+    inA->setFocus(Qt::MouseFocusReason);
+    nextInA->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(exitsA, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edits, ExitEvent,
