@@ -265,6 +265,8 @@ bool ReportDesignerWindow::saveAsNew()
                                                          definition.title);
         if (!answer || answer->trimmed().isEmpty())
             return false;
+        if (!mScreen) // closed while the title was asked
+            throw EHostError(u"A tela do relatório foi fechada."_s);
         const QString title = answer->trimmed();
         const ReportCatalog &catalog = mScreen->catalog();
         for (const ReportCatalog::Entry &entry : catalog.entries()) {
@@ -285,9 +287,12 @@ bool ReportDesignerWindow::saveAsNew()
         mPath = path;
         titleEdit->setText(title);
         setWindowTitle(u"Editar relatório - "_s + title);
+        // The list shows the new report now, and a second "save as new" under the same title is
+        // refused by the catalogue just read.
+        if (mScreen)
+            mScreen->reloadCatalog();
         Q_EMIT saved(path);
-        UiServices::current().showInfo(
-            this, u"O relatório \"%1\" foi criado. Ele aparece na lista de relatórios quando a tela for aberta novamente."_s.arg(title));
+        UiServices::current().showInfo(this, u"O relatório \"%1\" foi criado e está na lista de relatórios."_s.arg(title));
         return true;
     } catch (const EHostError &e) {
         UiServices::current().showError(this, e.message());

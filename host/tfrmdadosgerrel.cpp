@@ -170,6 +170,33 @@ void TfrmDadosGerRel::loadCatalog()
     cbbReportNames->setCurrentIndex(-1);
 }
 
+void TfrmDadosGerRel::reloadCatalog()
+{
+    ReportCatalog fresh;
+    try {
+        fresh = ReportCatalog::load(reportsDirectory(), mReportCode);
+    } catch (const EHostError &e) {
+        UiServices::current().showError(this, e.message());
+        return;
+    }
+    const int before = cbbReportNames->currentIndex();
+    const QString chosen = before < 0 ? QString() : cbbReportNames->currentText();
+    int after = -1;
+    {
+        const QSignalBlocker blocker(cbbReportNames);
+        cbbReportNames->clear();
+        mCatalog = std::move(fresh);
+        for (const ReportCatalog::Entry &entry : mCatalog.entries())
+            cbbReportNames->addItem(entry.title);
+        if (!chosen.isEmpty())
+            after = cbbReportNames->findText(chosen, Qt::MatchExactly);
+        cbbReportNames->setCurrentIndex(after);
+    }
+    // The rules of the chosen report follow its position: they run again only if it moved.
+    if (after != before)
+        EventBoundary::run([this] { cbbReportNamesChange(cbbReportNames); });
+}
+
 void TfrmDadosGerRel::FormActivate(QObject *) {}
 
 void TfrmDadosGerRel::FormClose(QObject *, TCloseAction &action)

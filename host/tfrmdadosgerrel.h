@@ -89,6 +89,9 @@ public:
     std::array<QWidget *, 3> consolidationLocked() const;
 
     const ReportCatalog &catalog() const { return mCatalog; }
+    // Reads the catalogue again after a definition was added to it: the list shows the new report
+    // and the chosen one stays chosen. A catalogue that cannot be read is shown and the list kept.
+    void reloadCatalog();
     QString reportCode() const { return mReportCode; }
     // Definition of the chosen report; shows Arq_Rel_Err and aborts when its file is missing.
     ReportDefinition chosenDefinition() const;

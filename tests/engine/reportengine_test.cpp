@@ -308,11 +308,19 @@ TEST_F(DesignerTest, SaveAsNewAsksTheTitleWithTheCatalogueTextsAndAppendsToTheIn
     EXPECT_EQ(created.layout, dailyDefinition().layout);
     // the original stays as it was
     EXPECT_EQ(ReportDefinition::load(catalog.pathOf(0)).title, QStringLiteral("Vendas por Dia"));
+    // the screen lists the new report at once, the chosen one still chosen
+    ASSERT_EQ(screen->cbbReportNames->count(), 2);
+    EXPECT_EQ(screen->cbbReportNames->itemText(1), QStringLiteral("Vendas por Dia (Sábados)"));
+    EXPECT_EQ(screen->cbbReportNames->currentIndex(), 0);
+    EXPECT_EQ(screen->catalog().pathOf(1), window->path());
 
-    // a title the catalogue already has is refused; a cancelled prompt does nothing
-    prompts.answerPrompt(QStringLiteral("vendas por dia"));
-    EXPECT_FALSE(window->saveAsNew());
-    EXPECT_TRUE(prompts.messages.last().contains(QStringLiteral("Já existe")));
+    // a title the catalogue already has is refused, the one just made too; a cancelled prompt does
+    // nothing
+    for (const char *taken : {"vendas por dia", "Vendas por Dia (Sábados)"}) {
+        prompts.answerPrompt(QString::fromUtf8(taken));
+        EXPECT_FALSE(window->saveAsNew()) << taken;
+        EXPECT_TRUE(prompts.messages.last().contains(QStringLiteral("Já existe"))) << taken;
+    }
     EXPECT_FALSE(window->saveAsNew());
     EXPECT_EQ(ReportCatalog::load(reports, QStringLiteral("Vnd025")).entries().size(), 2);
 }
