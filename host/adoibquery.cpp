@@ -1,6 +1,7 @@
 #include "adoibquery.h"
 #include "datamodule.h"
 #include "errors.h"
+#include "sqltext.h"
 
 #include <QSqlError>
 #include <QSqlField>
@@ -11,65 +12,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct ParamRef
-{
-    qsizetype start; // position of the ':'
-    qsizetype length; // ':' plus the name
-    QString name;
-};
-
-bool isNameChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_';
-}
-
-// ":NAME" occurrences outside string literals, quoted identifiers and comments, in text order.
-// "::" is left alone (a literal colon pair, not a parameter).
-QList<ParamRef> findParams(const QString &sql)
-{
-    QList<ParamRef> refs;
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (c == u'\'' || c == u'"') {
-            // Doubled quotes inside stay inside; an unterminated literal runs to the end.
-            ++i;
-            while (i < n) {
-                if (sql.at(i) == c) {
-                    if (i + 1 < n && sql.at(i + 1) == c) {
-                        i += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++i;
-            }
-            ++i;
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            while (i < n && sql.at(i) != u'\n')
-                ++i;
-        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            const qsizetype end = sql.indexOf(u"*/"_s, i + 2);
-            i = end < 0 ? n : end + 2;
-        } else if (c == u':') {
-            if (i + 1 < n && sql.at(i + 1) == u':') {
-                i += 2;
-                continue;
-            }
-            qsizetype j = i + 1;
-            while (j < n && isNameChar(sql.at(j)))
-                ++j;
-            if (j > i + 1)
-                refs.append({i, j - i, sql.mid(i + 1, j - i - 1)});
-            i = j;
-        } else {
-            ++i;
-        }
-    }
-    return refs;
-}
 
 int dialectIndex(SqlDialect d)
 {
@@ -179,9 +121,8 @@ void TADOIBQuery::declareParams(const QStringList &lines)
     mPrepared.reset();
     mPreparedText.clear();
     // Parameters are only ever added, so references handed out by ParamByName stay valid.
-    const QList<ParamRef> refs = findParams(lines.join(u'\n'));
-    for (const ParamRef &ref : refs)
-        mParams.CreateParam(ref.name);
+    for (const QString &name : SqlText::toPositional(lines.join(u'\n')).names)
+        mParams.CreateParam(name);
 }
 
 QString TADOIBQuery::statementFor(SqlDialect dialect) const
@@ -205,15 +146,9 @@ const TADOIBQuery::Plan &TADOIBQuery::planFor(SqlDialect dialect)
     // "?", and a name used twice simply binds twice.
     const QString text = statementFor(dialect);
     plan.empty = text.trimmed().isEmpty();
-    plan.executable.reserve(text.size());
-    qsizetype pos = 0;
-    for (const ParamRef &ref : findParams(text)) {
-        plan.executable += QStringView(text).mid(pos, ref.start - pos);
-        plan.executable += u'?';
-        pos = ref.start + ref.length;
-        plan.params.append(ref.name);
-    }
-    plan.executable += QStringView(text).mid(pos);
+    SqlText::Positional positional = SqlText::toPositional(text);
+    plan.executable = std::move(positional.text);
+    plan.params = std::move(positional.names);
     plan.ready = true;
     return plan;
 }

@@ -6,6 +6,7 @@
 #include "reportdocument.h"
 #include "reportexport.h"
 #include "reportrunner.h"
+#include "sqltext.h"
 #include "uiservices.h"
 
 #include <QEventLoop>
@@ -114,7 +115,7 @@ QString ReportEngine::validate(const ReportDefinition &definition)
         const QString sql = definition.sql.value(dialects[i]);
         if (const QString reason = ReportSql::refusalReason(sql); !reason.isEmpty())
             return u"SQL %1: %2"_s.arg(names[i], reason);
-        const QStringList used = ReportSql::toPositional(sql).names;
+        const QStringList used = SqlText::toPositional(sql).names;
         for (const QString &name : used) {
             const bool declared = std::any_of(definition.params.cbegin(), definition.params.cend(),
                                               [&name](const ReportParamDecl &d) {
@@ -136,7 +137,7 @@ std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QStri
     const QString sql = definition.sqlFor(dialectOf(shared));
     if (const QString reason = ReportSql::refusalReason(sql); !reason.isEmpty())
         throw EHostError(u"O relatório \"%1\" não foi executado.\n%2"_s.arg(definition.title, reason));
-    const ReportSql::Positional positional = ReportSql::toPositional(sql);
+    const SqlText::Positional positional = SqlText::toPositional(sql);
     const QVariantList values = ReportSql::bindValues(positional.names, params);
 
     ReportQuery query(sourceConnection(), positional.text, values);

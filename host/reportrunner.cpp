@@ -2,6 +2,7 @@
 
 #include "dbinterrupt.h"
 #include "errors.h"
+#include "sqltext.h"
 
 #include <QMutexLocker>
 #include <QSet>
@@ -33,53 +34,8 @@ QVariant ReportTable::value(int row, int column) const
 
 namespace {
 
-bool isNameChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_';
-}
-
-// Walks a statement and calls `code` for every stretch of text outside literals, quoted
-// identifiers and comments. Doubled quotes stay inside their literal.
-template <typename F>
-void forEachCodeStretch(const QString &sql, F &&code)
-{
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    qsizetype start = 0;
-    while (i < n) {
-        const QChar c = sql.at(i);
-        const bool quote = c == u'\'' || c == u'"';
-        const bool line = c == u'-' && i + 1 < n && sql.at(i + 1) == u'-';
-        const bool block = c == u'/' && i + 1 < n && sql.at(i + 1) == u'*';
-        if (!quote && !line && !block) {
-            ++i;
-            continue;
-        }
-        code(start, i);
-        if (quote) {
-            ++i;
-            while (i < n) {
-                if (sql.at(i) == c) {
-                    if (i + 1 < n && sql.at(i + 1) == c) {
-                        i += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++i;
-            }
-            ++i;
-        } else if (line) {
-            while (i < n && sql.at(i) != u'\n')
-                ++i;
-        } else {
-            const qsizetype end = sql.indexOf(u"*/"_s, i + 2);
-            i = end < 0 ? n : end + 2;
-        }
-        start = qMin(i, n);
-    }
-    code(start, n);
-}
+using SqlText::forEachCodeStretch;
+using SqlText::isNameChar;
 
 // Statements that change data, the schema or the connection; a report runs none of them.
 const QSet<QString> &writingKeywords()
@@ -95,38 +51,6 @@ const QSet<QString> &writingKeywords()
 } // namespace
 
 namespace ReportSql {
-
-Positional toPositional(const QString &sql)
-{
-    Positional result;
-    result.text.reserve(sql.size());
-    qsizetype copied = 0;
-    forEachCodeStretch(sql, [&](qsizetype from, qsizetype to) {
-        qsizetype i = from;
-        while (i < to) {
-            if (sql.at(i) != u':') {
-                ++i;
-                continue;
-            }
-            if (i + 1 < to && sql.at(i + 1) == u':') { // "::" is not a marker
-                i += 2;
-                continue;
-            }
-            qsizetype j = i + 1;
-            while (j < to && isNameChar(sql.at(j)))
-                ++j;
-            if (j > i + 1) {
-                result.text += QStringView(sql).mid(copied, i - copied);
-                result.text += u'?';
-                result.names << sql.mid(i + 1, j - i - 1);
-                copied = j;
-            }
-            i = j;
-        }
-    });
-    result.text += QStringView(sql).mid(copied);
-    return result;
-}
 
 QString refusalReason(const QString &sql)
 {

@@ -28,15 +28,6 @@ struct HOST_EXPORT ReportTable
 
 namespace ReportSql {
 
-// A statement with its ":NAME" markers replaced by "?", and the names in order of occurrence (a name
-// used twice appears twice). Markers inside quotes and comments are left alone.
-struct HOST_EXPORT Positional
-{
-    QString text;
-    QStringList names;
-};
-HOST_EXPORT Positional toPositional(const QString &sql);
-
 // Empty when the statement only reads (one SELECT or WITH statement); otherwise the reason it is
 // refused, for the user.
 HOST_EXPORT QString refusalReason(const QString &sql);

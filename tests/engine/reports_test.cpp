@@ -7,6 +7,7 @@
 #include "enginetest.h"
 #include "errors.h"
 #include "reportdocument.h"
+#include "sqltext.h"
 
 #include <QDir>
 #include <QSet>
@@ -292,7 +293,7 @@ TEST_F(ReportsTest, EveryDefinitionDeclaresWhatItsSqlUses)
         EXPECT_EQ(ReportEngine::validate(def), QString()) << def.title.toStdString();
         for (SqlDialect dialect : {SqlDialect::Default, SqlDialect::Oracle, SqlDialect::MSSQL, SqlDialect::InterBase}) {
             EXPECT_TRUE(def.sql.contains(dialect)) << def.title.toStdString();
-            for (const QString &name : ReportSql::toPositional(def.sqlFor(dialect)).names)
+            for (const QString &name : SqlText::toPositional(def.sqlFor(dialect)).names)
                 used.insert(name);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "reportrunner.h"
+#include "sqltext.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ struct PositionalCase
     QStringList names;
 };
 
-TEST(ReportSql, NamedMarkersBecomePositionalOutsideQuotesAndComments)
+TEST(SqlText, NamedMarkersBecomePositionalOutsideQuotesAndComments)
 {
     const PositionalCase cases[] = {
         {"SELECT * FROM T WHERE A = :P_A", "SELECT * FROM T WHERE A = ?", {QStringLiteral("P_A")}},
@@ -30,7 +31,7 @@ TEST(ReportSql, NamedMarkersBecomePositionalOutsideQuotesAndComments)
          "SELECT HRVENDA FROM T WHERE HRVENDA BETWEEN ? AND ?", {QStringLiteral("P_HRINI"), QStringLiteral("P_HRFIN")}},
     };
     for (const PositionalCase &c : cases) {
-        const ReportSql::Positional p = ReportSql::toPositional(QString::fromUtf8(c.sql));
+        const SqlText::Positional p = SqlText::toPositional(QString::fromUtf8(c.sql));
         EXPECT_EQ(p.text, QString::fromUtf8(c.text)) << c.sql;
         EXPECT_EQ(p.names, c.names) << c.sql;
     }
