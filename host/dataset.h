@@ -104,6 +104,10 @@ public:
     QString text(int row, const QString &field) const;
     // The same for a column index: loops over many rows look the column up once.
     QString text(int row, int column) const;
+    // A text cell read in place, without a copy; isText is false for any other value (and for
+    // NULL), whose textView is empty.
+    bool isText(int row, int column) const { return mContent.isText(indexOf(row, column)); }
+    QStringView textView(int row, int column) const { return mContent.textView(indexOf(row, column)); }
 
     // Current-row navigation.
     int RecNo() const { return mCurrent; } // 0-based; -1 when empty

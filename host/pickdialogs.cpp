@@ -105,25 +105,37 @@ int DataSetTableModel::fieldSize(int column) const
 
 QString DataSetTableModel::cellText(int row, int column) const
 {
+    QString text;
+    appendCellText(row, column, text);
+    return text;
+}
+
+void DataSetTableModel::appendCellText(int row, int column, QString &out) const
+{
     const int source = datasetColumn(column);
     if (source < 0)
-        return {};
+        return;
+    // Fixed-width columns come padded with blanks.
+    auto appendTrimmed = [&out](QStringView text) {
+        while (text.endsWith(u' '))
+            text.chop(1);
+        out += text;
+    };
+    if (mData.isText(row, source)) {
+        appendTrimmed(mData.textView(row, source));
+        return;
+    }
     const QVariant value = mData.value(row, source);
-    QString text;
     switch (value.typeId()) {
     case QMetaType::QDate:
-        text = value.toDate().toString(u"dd/MM/yyyy"_s);
+        out += value.toDate().toString(u"dd/MM/yyyy"_s);
         break;
     case QMetaType::QDateTime:
-        text = value.toDateTime().toString(u"dd/MM/yyyy hh:mm"_s);
+        out += value.toDateTime().toString(u"dd/MM/yyyy hh:mm"_s);
         break;
     default:
-        text = mData.text(row, source);
+        appendTrimmed(mData.text(row, source));
     }
-    // Fixed-width columns come padded with blanks.
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
 }
 
 QVariant DataSetTableModel::data(const QModelIndex &index, int role) const
@@ -211,7 +223,7 @@ void DataSetFilterModel::buildCache() const
     for (int row = 0; row < rows; ++row) {
         QString text;
         for (int column = 0; column < columns; ++column) {
-            text += model->cellText(row, column);
+            model->appendCellText(row, column, text);
             text += ColumnBreak;
         }
         mFolded << text.toCaseFolded();

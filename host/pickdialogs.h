@@ -32,6 +32,8 @@ public:
     int datasetColumn(int column) const { return mColumns.value(column, -1); }
     int fieldSize(int column) const;
     QString cellText(int row, int column) const;
+    // The same text appended to `out`: texts go straight from the dataset, no copy in between.
+    void appendCellText(int row, int column, QString &out) const;
 
     bool isChecked(int row) const { return mChecked.value(row, false); }
     void setChecked(int row, bool checked);

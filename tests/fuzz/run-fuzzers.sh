@@ -15,7 +15,7 @@ shift 2
 here=$(cd "$(dirname "$0")" && pwd)
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(consiste maskedit datetime messages reportdef script)
+    targets=(consiste maskedit datetime messages reportdef script sqltext)
 fi
 
 work=${FUZZ_WORK_DIR:-$(mktemp -d "${TMPDIR:-/tmp}/bo-fuzz.XXXXXX")}
