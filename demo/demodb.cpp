@@ -541,7 +541,7 @@ DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, qu
         // Every DDL commit would otherwise wait for the disk.
         setFirebirdForcedWrites(db, false);
         firebird = true;
-        writer = makeQtSqlDemoWriter(db);
+        writer = makeFirebirdDemoWriter(db);
     } else {
         throw EDatabaseError(u"The demo database supports QSQLITE and QIBASE, not %1"_s.arg(db.driver));
     }

@@ -147,6 +147,13 @@ QString demoColumnType(const DemoColumn &column, DemoDialect dialect)
     return {};
 }
 
+namespace {
+QString primaryKeyClause(const DemoTable &table)
+{
+    return u"CONSTRAINT PK_%1 PRIMARY KEY (%2)"_s.arg(QLatin1String(table.name), joined(table.primaryKey));
+}
+} // namespace
+
 QStringList demoTableDdl(DemoDialect dialect)
 {
     QStringList ddl;
@@ -155,16 +162,23 @@ QStringList demoTableDdl(DemoDialect dialect)
         for (const DemoColumn &column : table.columns)
             lines << u"%1 %2%3"_s.arg(QLatin1String(column.name), demoColumnType(column, dialect),
                                       column.notNull ? u" NOT NULL"_s : QString());
-        lines << u"CONSTRAINT PK_%1 PRIMARY KEY (%2)"_s.arg(QLatin1String(table.name), joined(table.primaryKey));
+        // A SQLite table without row ids is built on its key. Firebird gets its keys after the
+        // rows, like the other indexes: one sorted build instead of a B-tree insert per row.
+        if (dialect == DemoDialect::SQLite)
+            lines << primaryKeyClause(table);
         ddl << u"CREATE TABLE %1 (\n  %2\n)%3"_s.arg(QLatin1String(table.name), lines.join(u",\n  "_s),
                                                  dialect == DemoDialect::SQLite ? u" WITHOUT ROWID"_s : QString());
     }
     return ddl;
 }
 
-QStringList demoIndexDdl(DemoDialect)
+QStringList demoIndexDdl(DemoDialect dialect)
 {
     QStringList ddl;
+    if (dialect == DemoDialect::Firebird) {
+        for (const DemoTable &table : demoSchema())
+            ddl << u"ALTER TABLE %1 ADD %2"_s.arg(QLatin1String(table.name), primaryKeyClause(table));
+    }
     for (const DemoTable &table : demoSchema())
         for (const DemoIndex &index : table.indexes)
             ddl << u"CREATE %1INDEX %2 ON %3 (%4)"_s.arg(index.unique ? u"UNIQUE "_s : QString(),

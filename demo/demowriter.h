@@ -43,8 +43,8 @@ public:
 // SQLite through its C API: one transaction, no journal; the file appears under its name only
 // when complete.
 std::unique_ptr<DemoWriter> makeSqliteDemoWriter(const QString &path);
-// Any QtSql driver (QIBASE in practice), committing every so many rows.
-std::unique_ptr<DemoWriter> makeQtSqlDemoWriter(const DatabaseConfig &config);
+// Firebird through its C API (embedded or a server), committing every so many rows.
+std::unique_ptr<DemoWriter> makeFirebirdDemoWriter(const DatabaseConfig &config);
 
 // Firebird writes through the OS cache while off; the load turns it off and back on at the end.
 void setFirebirdForcedWrites(const DatabaseConfig &db, bool on);

@@ -1,3 +1,4 @@
+#include "demoschema.h"
 #include "demotestdb.h"
 #include "errors.h"
 #include "firebird.h"
@@ -114,6 +115,17 @@ TEST_F(DemoFirebird, ParamAndInstrBehaveAsTheQueryTextsExpect)
     };
     for (const auto &t : cases)
         EXPECT_EQ(fb.scalar(QLatin1String(t.sql), t.binds), QLatin1String(t.expected)) << t.sql;
+}
+
+TEST_F(DemoFirebird, KeysAreAddedOnceTheRowsAreIn)
+{
+    for (const DemoTable &table : demoSchema()) {
+        SCOPED_TRACE(table.name);
+        EXPECT_EQ(fb.scalar(u"SELECT TRIM(RDB$INDEX_NAME) FROM RDB$RELATION_CONSTRAINTS WHERE RDB$RELATION_NAME = ? "
+                            u"AND RDB$CONSTRAINT_TYPE = 'PRIMARY KEY'"_s,
+                            {QLatin1String(table.name)}),
+                  u"PK_"_s + QLatin1String(table.name));
+    }
 }
 
 TEST_F(DemoFirebird, DateRangeFiltersUseAnIndex)
