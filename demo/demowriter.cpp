@@ -1,16 +1,11 @@
 #include "demowriter.h"
 
 #include "errors.h"
-#include "firebird.h"
 
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <sqlite3.h>
 #include <unistd.h>
