@@ -45,16 +45,6 @@ QString sqlitePlan(const QString &path, const QString &sql)
     return lines.join(u'\n');
 }
 
-QString statusText(const ISC_STATUS *status)
-{
-    QStringList parts;
-    const ISC_STATUS *vector = status;
-    char buffer[1024];
-    while (fb_interpret(buffer, sizeof buffer, &vector) > 0)
-        parts << QString::fromUtf8(buffer);
-    return parts.join(u'\n');
-}
-
 void addDpb(QByteArray &dpb, char tag, const QByteArray &value)
 {
     dpb.append(tag);
@@ -75,7 +65,7 @@ isc_db_handle attach(const DatabaseConfig &config, int forcedWrites = -1)
     ISC_STATUS_ARRAY status = {};
     isc_db_handle db = 0;
     if (isc_attach_database(status, short(name.size()), name.constData(), &db, short(dpb.size()), dpb.constData()))
-        throw EDatabaseError(u"Could not open %1:\n%2"_s.arg(config.name, statusText(status)));
+        throw EDatabaseError(u"Could not open %1:\n%2"_s.arg(config.name, firebirdStatusText(status)));
     return db;
 }
 
@@ -92,12 +82,12 @@ QString firebirdPlan(const DatabaseConfig &config, const QString &sql)
     if (isc_start_transaction(status, &tr, 1, &db, 0, nullptr) ||
         isc_dsql_allocate_statement(status, &db, &statement) ||
         isc_dsql_prepare(status, &tr, &statement, 0, text.constData(), SQL_DIALECT_V6, nullptr)) {
-        error = statusText(status);
+        error = firebirdStatusText(status);
     } else {
         static const char items[] = {isc_info_sql_get_plan};
         char buffer[16384];
         if (isc_dsql_sql_info(status, &statement, sizeof items, items, sizeof buffer, buffer)) {
-            error = statusText(status);
+            error = firebirdStatusText(status);
         } else if (buffer[0] == isc_info_sql_get_plan) {
             const int length = isc_vax_integer(buffer + 1, 2);
             plan = QString::fromUtf8(buffer + 3, length).trimmed();
@@ -151,7 +141,7 @@ public:
         if (!mRows)
             check(isc_start_transaction(mStatus, tr, 1, &mDb, 0, nullptr), sql);
         if (isc_dsql_execute_immediate(mStatus, &mDb, tr, 0, text.constData(), SQL_DIALECT_V6, nullptr)) {
-            const QString error = statusText(mStatus);
+            const QString error = firebirdStatusText(mStatus);
             if (own) {
                 ISC_STATUS_ARRAY ignored = {};
                 isc_rollback_transaction(ignored, &own);
@@ -255,7 +245,7 @@ public:
             }
         }
         if (isc_dsql_execute(mStatus, &mRows, &insert.statement, SQL_DIALECT_V6, da))
-            throw EDatabaseError(u"%1\n%2"_s.arg(statusText(mStatus), demoInsertSql(*mTables.at(size_t(statement)))));
+            throw EDatabaseError(u"%1\n%2"_s.arg(firebirdStatusText(mStatus), demoInsertSql(*mTables.at(size_t(statement)))));
         // A bounded undo log keeps the engine's memory flat on a multi-million-row load.
         if (++mPending >= CommitEvery) {
             check(isc_commit_retaining(mStatus, &mRows), u"COMMIT RETAINING"_s);
@@ -291,7 +281,7 @@ private:
     void check(ISC_STATUS failed, const QString &what)
     {
         if (failed)
-            throw EDatabaseError(u"%1\n%2"_s.arg(statusText(mStatus), what));
+            throw EDatabaseError(u"%1\n%2"_s.arg(firebirdStatusText(mStatus), what));
     }
 
     isc_db_handle mDb = 0;

@@ -101,15 +101,6 @@ void addEngineProvider(const QString &root, const QString &conf, const QString &
     qputenv("FIREBIRD", QFile::encodeName(copy));
 }
 
-QString statusText(const ISC_STATUS *status)
-{
-    QStringList parts;
-    const ISC_STATUS *vector = status;
-    char buffer[1024];
-    while (fb_interpret(buffer, sizeof buffer, &vector) > 0)
-        parts << QString::fromUtf8(buffer);
-    return parts.join(u"\n"_s);
-}
 
 QByteArray quoted(const QString &text)
 {
@@ -154,7 +145,7 @@ void createFirebirdDatabase(const QString &database, const QString &user, const 
     isc_tr_handle tr = 0;
     if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.constData(), SQL_DIALECT_V6, nullptr)) {
         // The message names the database but never the password.
-        throw EDatabaseError(u"Could not create the database %1:\n%2"_s.arg(database, statusText(status)));
+        throw EDatabaseError(u"Could not create the database %1:\n%2"_s.arg(database, firebirdStatusText(status)));
     }
     // pt-BR ordering for names ("ORDER BY NMLOJA COLLATE UNICODE_PT_BR"); an engine built without
     // that ICU locale still gives a usable database, so a refusal here is not an error.
@@ -167,4 +158,14 @@ void createFirebirdDatabase(const QString &database, const QString &user, const 
             isc_commit_transaction(status, &tr);
     }
     isc_detach_database(status, &db);
+}
+
+QString firebirdStatusText(const std::intptr_t *status)
+{
+    QStringList parts;
+    const ISC_STATUS *vector = status;
+    char buffer[1024];
+    while (fb_interpret(buffer, sizeof buffer, &vector) > 0)
+        parts << QString::fromUtf8(buffer);
+    return parts.join(u"\n"_s);
 }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 // Firebird helpers for the host's data module and the demo database.
 //
 // Embedded use: fbclient runs the engine in the process when the database name is a plain file
@@ -15,3 +17,6 @@ HOST_EXPORT void prepareFirebirdEmbedded();
 // "host:path" / "host/port:path" for a server); throws EDatabaseError when the engine refuses.
 HOST_EXPORT void createFirebirdDatabase(const QString &database, const QString &user = QStringLiteral("SYSDBA"),
                                         const QString &password = QStringLiteral("masterkey"));
+
+// The engine's text for a status vector (ISC_STATUS is intptr_t), one line per message.
+HOST_EXPORT QString firebirdStatusText(const std::intptr_t *status);
