@@ -2,7 +2,6 @@
 
 #include "datamodule.h"
 #include "errors.h"
-#include "reportdesignerwindow.h"
 #include "reportdocument.h"
 #include "reportexport.h"
 #include "reportrunner.h"
@@ -162,24 +161,35 @@ std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QStri
     return std::make_shared<ReportDocument>(ReportModel::build(code, definition, params, table));
 }
 
-void ReportEngine::run(TfrmDadosGerRel *screen, ReportAction action, const ReportDefinition &definition,
+void ReportEngine::run(QWidget *parent, ReportAction action, const ReportDefinition &definition,
                        const TParams &params)
+{
+    ReportRequest request;
+    request.action = action;
+    request.definition = definition;
+    request.params = params;
+    request.parent = parent;
+    run(request);
+}
+
+void ReportEngine::run(const ReportRequest &request)
 {
     // A second action while a query runs (the event loop keeps turning) is ignored.
     if (mBusy)
         return;
     const BusyGuard guard(mBusy);
-    const QPointer<TfrmDadosGerRel> alive(screen);
-    const bool withScreen = screen != nullptr;
+    const QPointer<QWidget> alive(request.parent);
+    const bool withParent = request.parent != nullptr;
+    const ReportAction action = request.action;
+    const ReportDefinition &definition = request.definition;
     UiServices &ui = UiServices::current();
     ReportRun run;
     run.action = action;
     run.title = definition.title;
     try {
         if (action == ReportAction::Edit) {
-            const QString path = screen ? screen->catalog().pathOf(screen->cbbReportNames->currentIndex()) : QString();
-            if (interactive()) {
-                openDesigner(screen, definition, path);
+            if (interactive() && request.openEditor) {
+                request.openEditor();
             } else if (const QString problem = validate(definition); !problem.isEmpty()) {
                 // Screen scripts and tests do not get a window; the definition is checked instead.
                 throw EHostError(u"A definição \"%1\" tem problemas.\n%2"_s.arg(definition.title, problem));
@@ -188,7 +198,7 @@ void ReportEngine::run(TfrmDadosGerRel *screen, ReportAction action, const Repor
         } else {
             QString file;
             if (action == ReportAction::SaveAs) {
-                const auto answer = ui.saveFileName(screen, u"Salvar relatório como"_s, ReportExport::fileFilters());
+                const auto answer = ui.saveFileName(request.parent, u"Salvar relatório como"_s, ReportExport::fileFilters());
                 if (!answer)
                     run.outcome = ReportRun::Outcome::Cancelled;
                 else if (!ReportExport::formatOf(*answer))
@@ -197,19 +207,19 @@ void ReportEngine::run(TfrmDadosGerRel *screen, ReportAction action, const Repor
                     file = *answer;
             }
             if (action != ReportAction::SaveAs || !file.isEmpty()) {
-                const QString code = screen ? screen->reportCode() : QString();
-                const std::shared_ptr<ReportDocument> document = build(screen, code, definition, params);
-                if (!document || (withScreen && !alive)) { // the screen closed meanwhile
+                const std::shared_ptr<ReportDocument> document =
+                    build(request.parent, request.code, definition, request.params);
+                if (!document || (withParent && !alive)) { // the screen closed meanwhile
                     run.outcome = ReportRun::Outcome::Cancelled;
                 } else {
                     run.rows = document->model().detailCount;
                     run.pages = document->pageCount();
                     switch (action) {
                     case ReportAction::Preview:
-                        preview(screen, *document, run);
+                        preview(request.parent, *document, run);
                         break;
                     case ReportAction::Print:
-                        print(screen, *document, run);
+                        print(request.parent, *document, run);
                         break;
                     case ReportAction::SaveAs:
                         ReportExport::write(*document, file);
@@ -227,12 +237,12 @@ void ReportEngine::run(TfrmDadosGerRel *screen, ReportAction action, const Repor
     } catch (const EHostError &e) {
         run.outcome = ReportRun::Outcome::Failed;
         run.error = e.message();
-        ui.showError(withScreen ? alive.data() : nullptr, e.message());
+        ui.showError(withParent ? alive.data() : nullptr, e.message());
     }
     Q_EMIT finished(run);
 }
 
-void ReportEngine::preview(TfrmDadosGerRel *screen, ReportDocument &document, ReportRun &run)
+void ReportEngine::preview(QWidget *parent, ReportDocument &document, ReportRun &run)
 {
     run.outcome = ReportRun::Outcome::Previewed;
     if (!interactive())
@@ -241,7 +251,7 @@ void ReportEngine::preview(TfrmDadosGerRel *screen, ReportDocument &document, Re
     printer.setPageLayout(document.pageLayout());
     printer.setFullPage(true);
     printer.setDocName(document.model().title);
-    QPrintPreviewDialog dialog(&printer, screen);
+    QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(u"Visualizar - "_s + document.model().title);
     dialog.resize(1000, 800);
     // The document is laid out once; every repaint of the preview paints the same pages.
@@ -252,7 +262,7 @@ void ReportEngine::preview(TfrmDadosGerRel *screen, ReportDocument &document, Re
     dialog.exec();
 }
 
-void ReportEngine::print(TfrmDadosGerRel *screen, ReportDocument &document, ReportRun &run)
+void ReportEngine::print(QWidget *parent, ReportDocument &document, ReportRun &run)
 {
     UiServices &ui = UiServices::current();
     if (interactive() && !QPrinterInfo::availablePrinters().isEmpty()) {
@@ -260,7 +270,7 @@ void ReportEngine::print(TfrmDadosGerRel *screen, ReportDocument &document, Repo
         printer.setPageLayout(document.pageLayout());
         printer.setFullPage(true);
         printer.setDocName(document.model().title);
-        QPrintDialog dialog(&printer, screen);
+        QPrintDialog dialog(&printer, parent);
         if (dialog.exec() != QDialog::Accepted) {
             run.outcome = ReportRun::Outcome::Cancelled;
             return;
@@ -272,7 +282,7 @@ void ReportEngine::print(TfrmDadosGerRel *screen, ReportDocument &document, Repo
         return;
     }
     // No printer (or no person at the screen): the pages go to a PDF file.
-    const auto answer = ui.saveFileName(screen, u"Imprimir em arquivo PDF"_s, u"Documento PDF (*.pdf)"_s);
+    const auto answer = ui.saveFileName(parent, u"Imprimir em arquivo PDF"_s, u"Documento PDF (*.pdf)"_s);
     if (!answer) {
         run.outcome = ReportRun::Outcome::Cancelled;
         return;
@@ -281,14 +291,4 @@ void ReportEngine::print(TfrmDadosGerRel *screen, ReportDocument &document, Repo
     ReportExport::writePdf(document, file);
     run.file = file;
     run.outcome = ReportRun::Outcome::Printed;
-}
-
-ReportDesignerWindow *ReportEngine::openDesigner(TfrmDadosGerRel *screen, const ReportDefinition &definition,
-                                                 const QString &path)
-{
-    auto *window = new ReportDesignerWindow(screen, definition, path);
-    window->show();
-    window->raise();
-    Q_EMIT designerOpened(window);
-    return window;
 }

@@ -5,6 +5,7 @@
 #include "eventboundary.h"
 #include "messages.h"
 #include "reportdesigner.h"
+#include "reportdesignerwindow.h"
 #include "reportengine.h"
 #include "uiservices.h"
 #include "widgets.h"
@@ -274,5 +275,22 @@ void TfrmDadosGerRel::runReport(ReportAction action)
     const ReportDefinition definition = chosenDefinition();
     const TParams params = requestParams(definition);
     Q_EMIT reportRequested(action, definition, params);
-    ReportEngine::instance().run(this, action, definition, params);
+    ReportRequest request;
+    request.action = action;
+    request.code = mReportCode;
+    request.definition = definition;
+    request.params = params;
+    request.parent = this;
+    const QString path = mCatalog.pathOf(cbbReportNames->currentIndex());
+    request.openEditor = [this, definition, path] { openDesigner(definition, path); };
+    ReportEngine::instance().run(request);
+}
+
+ReportDesignerWindow *TfrmDadosGerRel::openDesigner(const ReportDefinition &definition, const QString &path)
+{
+    auto *window = new ReportDesignerWindow(this, definition, path); // a window of this screen, deleted on close
+    window->show();
+    window->raise();
+    Q_EMIT designerOpened(window);
+    return window;
 }

@@ -3,7 +3,6 @@
 #include "host_global.h"
 #include "params.h"
 #include "reportdefinition.h"
-#include "tfrmdadosgerrel.h"
 
 #include <QObject>
 #include <QPointer>
@@ -13,7 +12,9 @@
 
 class QWidget;
 class ReportDocument;
-class ReportDesignerWindow;
+
+// What a report action asks the report engine to do.
+enum class ReportAction { Preview, Print, SaveAs, Edit };
 
 // Shown while a report query runs. The real application shows a progress dialog with "Cancelar";
 // tests and screen scripts install their own (or none) so that nothing blocks.
@@ -40,24 +41,37 @@ struct HOST_EXPORT ReportRun
     QString error;
 };
 
-// Runs report definitions for the report screens: the query on its own read-only connection off
-// the UI thread, the paged document, and the four actions (preview, print, save as, edit).
+// Everything one report action needs; the engine knows no screen.
+struct HOST_EXPORT ReportRequest
+{
+    ReportAction action = ReportAction::Preview;
+    QString code; // the report code whose catalogue holds the definition ("Vnd025")
+    ReportDefinition definition;
+    TParams params; // already filled by whoever asked
+    // Owner of the dialogs; when it is destroyed while the query runs, the action ends quietly.
+    QWidget *parent = nullptr;
+    // Edit with real dialogs opens the caller's designer; without one (or without real dialogs)
+    // the definition is only checked.
+    std::function<void()> openEditor;
+};
+
+// Runs report definitions: the query on its own read-only connection off the UI thread, the paged
+// document, and the four actions (preview, print, save as, edit).
 class HOST_EXPORT ReportEngine : public QObject
 {
     Q_OBJECT
 public:
     static ReportEngine &instance();
 
-    void run(TfrmDadosGerRel *screen, ReportAction action, const ReportDefinition &definition, const TParams &params);
+    void run(const ReportRequest &request);
+    // A request without report code or editor (tests, tools).
+    void run(QWidget *parent, ReportAction action, const ReportDefinition &definition, const TParams &params);
 
     // Runs the query and lays the document out. Answers nullptr when the user cancelled; throws
     // EHostError when the definition is refused or the query fails.
     std::shared_ptr<ReportDocument> build(QWidget *parent, const QString &code, const ReportDefinition &definition,
                                           const TParams &params);
 
-    // Opens the designer on a definition stored at `path` (non-modal).
-    ReportDesignerWindow *openDesigner(TfrmDadosGerRel *screen, const ReportDefinition &definition,
-                                       const QString &path);
     // Problems that stop a definition from running, for the user; empty when it can run.
     static QString validate(const ReportDefinition &definition);
 
@@ -73,13 +87,12 @@ public:
 
 Q_SIGNALS:
     void finished(const ReportRun &run);
-    void designerOpened(ReportDesignerWindow *window);
 
 private:
     ReportEngine() = default;
     ReportProgress &progress();
-    void preview(TfrmDadosGerRel *screen, ReportDocument &document, ReportRun &run);
-    void print(TfrmDadosGerRel *screen, ReportDocument &document, ReportRun &run);
+    void preview(QWidget *parent, ReportDocument &document, ReportRun &run);
+    void print(QWidget *parent, ReportDocument &document, ReportRun &run);
 
     ReportProgress *mProgress = nullptr;
     QString mSource;

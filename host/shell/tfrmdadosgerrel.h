@@ -3,6 +3,7 @@
 #include "host_global.h"
 #include "form.h"
 #include "reportdefinition.h"
+#include "reportengine.h"
 
 #include <QComboBox>
 #include <QStyledItemDelegate>
@@ -10,6 +11,7 @@
 
 class QFrame;
 class QLabel;
+class ReportDesignerWindow;
 class TGroupBox;
 class TMessages;
 class TReportDesignerDialog;
@@ -43,9 +45,6 @@ private:
     QPainter *mCanvas = nullptr;
     const QStyleOptionViewItem *mOption = nullptr;
 };
-
-// What a report action asks the report engine to do.
-enum class ReportAction { Preview, Print, SaveAs, Edit };
 
 // The base report screen: the report list filled from the report definitions of the screen's
 // report code, the four report actions, the message catalogue and the report designer dialog.
@@ -98,11 +97,14 @@ public:
 
     // Fills the chosen report's declared parameters through rpddPadrao.
     TParams requestParams(const ReportDefinition &definition);
+    // Opens the designer on a definition stored at `path` (non-modal, owned by this screen).
+    ReportDesignerWindow *openDesigner(const ReportDefinition &definition, const QString &path);
 
 Q_SIGNALS:
     // A report's parameter list has been filled for an action (scripts and the engine listen).
     void paramsFilled(const TParams &params);
     void reportRequested(ReportAction action, const ReportDefinition &definition, const TParams &params);
+    void designerOpened(ReportDesignerWindow *window);
 
 protected:
     // Runs an action for the chosen report: definition, parameters, then the report engine.

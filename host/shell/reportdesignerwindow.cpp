@@ -307,7 +307,13 @@ void ReportDesignerWindow::preview()
         if (!mScreen)
             throw EHostError(u"A tela do relatório foi fechada."_s);
         const TParams params = mScreen->requestParams(definition);
-        ReportEngine::instance().run(mScreen, ReportAction::Preview, definition, params);
+        ReportRequest request;
+        request.action = ReportAction::Preview;
+        request.code = mScreen->reportCode();
+        request.definition = definition;
+        request.params = params;
+        request.parent = mScreen;
+        ReportEngine::instance().run(request);
     } catch (const EAbort &) {
     } catch (const EHostError &e) {
         UiServices::current().showError(this, e.message());
