@@ -126,7 +126,7 @@ ReportConnection::ReportConnection(const QString &sourceConnection)
         // The name overload reads the source's settings without touching its driver, so it can
         // run on the worker thread.
         QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceConnection, mName);
-        const bool sqlite = db.driverName() == u"QSQLITE";
+        const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
         if (sqlite) {
             QString options = db.connectOptions();
             if (!options.contains(u"QSQLITE_OPEN_READONLY"_s)) {
@@ -221,8 +221,9 @@ void ReportQuery::work()
             query.setForwardOnly(true);
             bool ok = query.prepare(mSql);
             if (ok) {
+                const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
                 for (const QVariant &v : std::as_const(mValues))
-                    query.addBindValue(v);
+                    query.addBindValue(driverBindValue(v, sqlite));
                 ok = !mCancelled && query.exec();
             }
             if (ok) {
