@@ -96,15 +96,14 @@ QDateTime TParam::AsDateTime() const
         const QString text = mValue.toString().trimmed();
         if (text.isEmpty())
             return QDateTime();
-        // A text with a zone keeps the date and time written in it; one without is read as a
-        // calendar value, also at an hour the local zone skips.
-        QDateTime dt = calendarDateTime(QDateTime::fromString(text, Qt::ISODate));
-        if (!dt.isValid()) {
-            const qsizetype split = text.indexOf(QRegularExpression(u"[T ]"_s));
-            const QDate date = QDate::fromString(split < 0 ? text : text.left(split), Qt::ISODate);
-            const QTime time = split < 0 ? QTime(0, 0) : QTime::fromString(text.mid(split + 1), Qt::ISODateWithMs);
-            dt = calendarDateTime(date, time);
-        }
+        // Read as a calendar value, also at an hour the local zone skips; a text with a zone
+        // ("Z", "+03:00") keeps the date and hour written in it.
+        const qsizetype split = text.indexOf(QRegularExpression(u"[T ]"_s));
+        const QDate date = QDate::fromString(split < 0 ? text : text.left(split), Qt::ISODate);
+        const QTime time = split < 0 ? QTime(0, 0) : QTime::fromString(text.mid(split + 1), Qt::ISODateWithMs);
+        QDateTime dt = calendarDateTime(date, time);
+        if (!dt.isValid())
+            dt = calendarDateTime(QDateTime::fromString(text, Qt::ISODateWithMs));
         if (!dt.isValid())
             throw EConvertError(u"'%1' não é uma data válida."_s.arg(text));
         return dt;

@@ -99,8 +99,8 @@ TEST_F(ScreenTest, BranchKeyFilterHoldsForEveryWayIn)
     }
 }
 
-// The user's sequence through the real host: validated branch, consolidated summary, keys typed
-// over "TODAS", back to an ordinary report.
+// The user's sequence through the real host: validated branch, consolidated summary chosen with
+// the cursor in the field, keys typed after "TODAS", back to an ordinary report.
 TEST(BranchScript, KeysTypedOverTODASAreDroppedAndTheBranchComesBack)
 {
     QTemporaryDir dir;
@@ -122,6 +122,8 @@ TEST(BranchScript, KeysTypedOverTODASAreDroppedAndTheBranchComesBack)
         QJsonObject{{u"select"_s, u"Vendas por Dia"_s}},
         QJsonObject{{u"type"_s, QJsonArray{u"edtFilial"_s, u"7"_s}}},
         QJsonObject{{u"focus"_s, u"depDtHrIni"_s}}, // leaving the branch validates it
+        QJsonObject{{u"focus"_s, u"edtFilial"_s}},
+        // Written while the field has the focus: the cursor stands after "TODAS".
         QJsonObject{{u"select"_s, u"Resumo de Vendas - Consolidado"_s}},
         QJsonObject{{u"type"_s, QJsonArray{u"edtFilial"_s, u"XY1"_s}}},
         QJsonObject{{u"dump"_s, QJsonArray{u"edtFilial"_s}}},
