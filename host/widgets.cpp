@@ -183,7 +183,7 @@ void TEdit::keyPressEvent(QKeyEvent *event)
             continue;
         if (key.isLowSurrogate()) {
             if (!first.isEmpty())
-                insert(first + key); // both halves kept
+                insertLimited(first + key); // both halves kept
             continue;
         }
         if (key == QChar(8)) {
