@@ -373,9 +373,12 @@ void TEdit::contextMenuEvent(QContextMenuEvent *event)
         return true;
     };
     for (QAction *action : menu->actions()) {
-        takeOver(action, &QLineEdit::paste, SLOT(paste()), u"edit-paste"_s, [this] { pasteFrom(QClipboard::Clipboard); })
-            || takeOver(action, &QLineEdit::undo, SLOT(undo()), u"edit-undo"_s, [this] { undoRedo(true); })
-            || takeOver(action, &QLineEdit::redo, SLOT(redo()), u"edit-redo"_s, [this] { undoRedo(false); });
+        if (takeOver(action, &QLineEdit::paste, SLOT(paste()), u"edit-paste"_s,
+                     [this] { pasteFrom(QClipboard::Clipboard); }))
+            continue;
+        if (takeOver(action, &QLineEdit::undo, SLOT(undo()), u"edit-undo"_s, [this] { undoRedo(true); }))
+            continue;
+        takeOver(action, &QLineEdit::redo, SLOT(redo()), u"edit-redo"_s, [this] { undoRedo(false); });
     }
     menu->popup(event->globalPos());
     event->accept();
