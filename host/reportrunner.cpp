@@ -126,7 +126,7 @@ ReportConnection::ReportConnection(const QString &sourceConnection)
         // The name overload reads the source's settings without touching its driver, so it can
         // run on the worker thread.
         QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceConnection, mName);
-        const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
+        const bool sqlite = db.driverName() == u"QSQLITE";
         if (sqlite) {
             QString options = db.connectOptions();
             if (!options.contains(u"QSQLITE_OPEN_READONLY"_s)) {

@@ -245,6 +245,48 @@ TEST_P(SummerTimeScreen, DateAndHourBindsAsWritten)
     }
 }
 
+// The same day through the real host, as a screen script drives it: the report gets both dates.
+TEST(SummerTimeScript, PreviewParametersCarryTheDay)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(u"filiais.sqlite"_s);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"summerscript"_s);
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(u"CREATE TABLE FILIAL (CDFILIAL CHAR(4) PRIMARY KEY, NMFILIAL VARCHAR(30))"_s));
+        ASSERT_TRUE(q.exec(u"INSERT INTO FILIAL VALUES ('0001', 'Matriz')"_s));
+        // What the sales-by-day report reads.
+        ASSERT_TRUE(q.exec(u"CREATE TABLE VENDA (CDFILIAL CHAR(4), CDLOJA CHAR(10), CDCAIXA CHAR(3), DTVENDA DATE,"
+                           " HRVENDA CHAR(4), QTITENS INTEGER, VRDESCONTO NUMERIC, VRTOTVENDA NUMERIC,"
+                           " IDCANCELADA CHAR(1))"_s));
+        ASSERT_TRUE(q.exec(u"INSERT INTO VENDA VALUES ('0001', '0000000001', '001', '2018-11-04', '0030', 2, 0, 10, 'N')"_s));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"summerscript"_s);
+    const auto set = [](const char *control, const char *text) {
+        return QJsonObject{{u"set"_s, QJsonArray{QLatin1String(control), QLatin1String(text)}}};
+    };
+    const QJsonArray steps{QJsonObject{{u"open"_s, u"Vnd02500"_s}},
+                           QJsonObject{{u"select"_s, u"Vendas por Dia"_s}},
+                           set("edtFilial", "0001"),
+                           set("depDtHrIni", "04/11/2018"),
+                           set("depDtHrFin", "04/11/2018"),
+                           set("medHoraIni", "0030"),
+                           set("medHoraFin", "0100"),
+                           QJsonObject{{u"click"_s, u"sbtPreview"_s}}};
+    const QJsonObject config{{u"database"_s, QJsonObject{{u"driver"_s, u"QSQLITE"_s}, {u"name"_s, path}}}};
+    const auto lines = testsupport::runScript(steps, config);
+    EXPECT_TRUE(testsupport::messagesOf(lines).isEmpty()) << testsupport::messagesOf(lines).join(u'|').toStdString();
+    const auto params = testsupport::linesOf(lines, u"params"_s);
+    ASSERT_EQ(params.size(), 1);
+    const QJsonObject bound = params.first().value(u"params"_s).toObject();
+    EXPECT_EQ(bound.value(u"P_DTVENDAINI"_s), QJsonValue(u"2018-11-04T00:00:00"_s));
+    EXPECT_EQ(bound.value(u"P_DTVENDAFIN"_s), QJsonValue(u"2018-11-04T00:00:00"_s));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, SummerTimeScreen, testing::Values(Engine::SQLite, Engine::Firebird), engineName);
 
 } // namespace
