@@ -58,3 +58,8 @@ void TfrmEstaticVendHora::sbtReportEditClick(QObject *sender)
     runActionGate(false);
     TfrmDadosGerRel::sbtReportEditClick(sender);
 }
+
+void TfrmEstaticVendHora::checkBeforeReport(ReportAction action)
+{
+    runActionGate(action == ReportAction::Preview);
+}

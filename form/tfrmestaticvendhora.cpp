@@ -10,7 +10,6 @@
 #include "ui_tfrmestaticvendhora.h"
 
 #include <QFrame>
-#include <QRegularExpressionValidator>
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -171,9 +170,9 @@ void TfrmEstaticVendHora::placeControls()
     lblCodTela->setAlignment(Qt::AlignCenter);
     setFixedSize(width, lblCodTela->geometry().bottom() + 5);
 
-    // Four characters from the keyboard; code may still write the five of "TODAS", which a
-    // maximum length would cut.
-    edtFilial->setValidator(new QRegularExpressionValidator(QRegularExpression(u"^.{0,4}$"_s), edtFilial));
+    // Four characters from the user, by any way in; code may still write the five of "TODAS",
+    // which Qt's own maximum length would cut.
+    edtFilial->SetMaxLength(4);
 }
 
 namespace {

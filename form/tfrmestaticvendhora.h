@@ -96,6 +96,7 @@ public:
     void sbtPrintClick(QObject *sender) override;
     void sbtSalvarComoClick(QObject *sender) override;
     void sbtReportEditClick(QObject *sender) override;
+    void checkBeforeReport(ReportAction action) override;
     void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
 
     // Validators: each returns or raises a validation failure. A flag of true makes an empty

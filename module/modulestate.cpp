@@ -78,7 +78,9 @@ void CriaRelEstatVendHora()
 {
     TScreen::SetCursor(TScreen::crHourGlass);
     CursorRestorer restore;
-    if (!boIdCriado) {
+    // The flag says an instance is open; the pointer says it still exists. A screen destroyed
+    // without its close (deleted by its owner) leaves the flag set and the pointer null.
+    if (!boIdCriado || frmEstaticVendHora.isNull()) {
         Application()->CreateForm(frmEstaticVendHora);
         boIdCriado = true;
     }

@@ -58,7 +58,8 @@ QDateTime dateValueToDateTime(double value)
 {
     const qint64 days = qint64(value);
     const qint64 msecs = qint64((value - double(days)) * 86400000.0 + 0.5);
-    return QDateTime(QDate(1899, 12, 30).addDays(days), QTime(0, 0)).addMSecs(msecs);
+    // The date is the date: made in no time zone, so no day loses its midnight to summer time.
+    return calendarDateTime(QDate(1899, 12, 30).addDays(days)).addMSecs(msecs);
 }
 
 void BindReportParams(TParams &params, const FilterSnapshot &f)

@@ -33,5 +33,5 @@ struct FilterSnapshot
 // set only when the report declares both names of the pair.
 VND_EXPORT void BindReportParams(TParams &params, const FilterSnapshot &filters);
 
-// The host's date value (days since 30/12/1899) as a date-time.
+// The host's date value (days since 30/12/1899) as a calendar date-time.
 VND_EXPORT QDateTime dateValueToDateTime(double value);

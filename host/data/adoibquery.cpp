@@ -202,9 +202,10 @@ void TADOIBQuery::Open()
                     mPrepared.reset();
             }
         });
+        const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
         auto bindAndRun = [&] {
             for (qsizetype i = 0; i < plan.params.size(); ++i)
-                query->bindValue(int(i), mParams.ParamByName(plan.params.at(i)).bindValue());
+                query->bindValue(int(i), driverBindValue(mParams.ParamByName(plan.params.at(i)).bindValue(), sqlite));
             return query->exec();
         };
         bool ran = bindAndRun();

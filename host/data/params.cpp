@@ -1,6 +1,8 @@
 #include "params.h"
 #include "errors.h"
 
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -18,6 +20,33 @@ QVariant typedNull()
 
 } // namespace
 
+QDateTime calendarDateTime(const QDate &date, const QTime &time)
+{
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
+}
+
+QDateTime calendarDateTime(const QDateTime &value)
+{
+    return value.isValid() ? calendarDateTime(value.date(), value.time()) : QDateTime();
+}
+
+QString calendarText(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QString();
+    return value.toString(value.time().msec() ? u"yyyy-MM-ddTHH:mm:ss.zzz"_s : u"yyyy-MM-ddTHH:mm:ss"_s);
+}
+
+QVariant driverBindValue(const QVariant &value, bool sqlite)
+{
+    if (!sqlite || value.typeId() != QMetaType::QDateTime || value.isNull())
+        return value;
+    // The form Qt itself gives a local date-time, so stored texts compare as before.
+    return value.toDateTime().toString(u"yyyy-MM-ddTHH:mm:ss.zzz"_s);
+}
+
 void TParam::SetAsString(const QString &value)
 {
     mKind = Kind::Text;
@@ -27,7 +56,7 @@ void TParam::SetAsString(const QString &value)
 void TParam::SetAsDateTime(const QDateTime &value)
 {
     mKind = Kind::DateTime;
-    mValue = value;
+    mValue = calendarDateTime(value);
 }
 
 void TParam::SetAsInteger(qint64 value)
@@ -48,7 +77,7 @@ QString TParam::AsString() const
     case Kind::Text:
         return mValue.toString();
     case Kind::DateTime:
-        return mValue.toDateTime().toString(Qt::ISODate);
+        return calendarText(mValue.toDateTime());
     case Kind::Integer:
         return QString::number(mValue.toLongLong());
     case Kind::Null:
@@ -67,9 +96,14 @@ QDateTime TParam::AsDateTime() const
         const QString text = mValue.toString().trimmed();
         if (text.isEmpty())
             return QDateTime();
-        QDateTime dt = QDateTime::fromString(text, Qt::ISODate);
+        // Read as a calendar value, also at an hour the local zone skips; a text with a zone
+        // ("Z", "+03:00") keeps the date and hour written in it.
+        const qsizetype split = text.indexOf(QRegularExpression(u"[T ]"_s));
+        const QDate date = QDate::fromString(split < 0 ? text : text.left(split), Qt::ISODate);
+        const QTime time = split < 0 ? QTime(0, 0) : QTime::fromString(text.mid(split + 1), Qt::ISODateWithMs);
+        QDateTime dt = calendarDateTime(date, time);
         if (!dt.isValid())
-            dt = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
+            dt = calendarDateTime(QDateTime::fromString(text, Qt::ISODateWithMs));
         if (!dt.isValid())
             throw EConvertError(u"'%1' não é uma data válida."_s.arg(text));
         return dt;

@@ -8,7 +8,19 @@
 #include <QVariant>
 #include <deque>
 
-// A named query parameter, set as text, date-time or integer, or cleared to null.
+// Dates and date-times are calendar values: the date and the wall-clock time as written, in no
+// time zone. They are held in UTC, which skips and repeats no hour, so a day whose local midnight
+// does not exist (summer time beginning at 00:00) still has its 00:00.
+HOST_EXPORT QDateTime calendarDateTime(const QDate &date, const QTime &time = QTime(0, 0));
+// The calendar value of a date-time: its own date and time, whatever zone it was made in.
+HOST_EXPORT QDateTime calendarDateTime(const QDateTime &value);
+// "yyyy-MM-ddTHH:mm:ss" (".zzz" added when there are milliseconds), with no zone suffix.
+HOST_EXPORT QString calendarText(const QDateTime &value);
+// A bind value as the driver should get it so that the engine compares it as written. SQLite
+// keeps date-times as text: a date-time goes as its calendar text (Qt would add a "Z").
+HOST_EXPORT QVariant driverBindValue(const QVariant &value, bool sqlite);
+
+// A named query parameter, set as text, date-time (a calendar value) or integer, or cleared to null.
 class HOST_EXPORT TParam
 {
 public:

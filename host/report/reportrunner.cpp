@@ -221,8 +221,9 @@ void ReportQuery::work()
             query.setForwardOnly(true);
             bool ok = query.prepare(mSql);
             if (ok) {
+                const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
                 for (const QVariant &v : std::as_const(mValues))
-                    query.addBindValue(v);
+                    query.addBindValue(driverBindValue(v, sqlite));
                 ok = !mCancelled && query.exec();
             }
             if (ok) {

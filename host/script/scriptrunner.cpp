@@ -32,7 +32,7 @@ QJsonValue paramValue(const TParam &p)
     case TParam::Kind::Text:
         return p.AsString();
     case TParam::Kind::DateTime:
-        return p.AsDateTime().toString(Qt::ISODate);
+        return calendarText(p.AsDateTime());
     case TParam::Kind::Integer:
         return double(p.AsInteger());
     case TParam::Kind::Null:

@@ -306,6 +306,10 @@ void ReportDesignerWindow::preview()
         const ReportDefinition definition = edited();
         if (!mScreen)
             throw EHostError(u"A tela do relatório foi fechada."_s);
+        // The screen's own checks first: they also bring what the parameters read up to date.
+        mScreen->checkBeforeReport(ReportAction::Preview);
+        if (!mScreen)
+            throw EHostError(u"A tela do relatório foi fechada."_s);
         const TParams params = mScreen->requestParams(definition);
         ReportRequest request;
         request.action = ReportAction::Preview;

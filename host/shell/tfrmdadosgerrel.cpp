@@ -242,6 +242,8 @@ void TfrmDadosGerRel::sbtReportEditClick(QObject *)
     runReport(ReportAction::Edit);
 }
 
+void TfrmDadosGerRel::checkBeforeReport(ReportAction) {}
+
 std::array<QWidget *, 3> TfrmDadosGerRel::consolidationLocked() const
 {
     return {sbtPrint, sbtSalvarComo, sbtReportEdit};

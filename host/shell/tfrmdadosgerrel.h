@@ -68,6 +68,11 @@ public:
     virtual void sbtSalvarComoClick(QObject *sender);
     virtual void sbtReportEditClick(QObject *sender);
 
+    // Checks the screen's filters before a report runs from elsewhere than the four actions (the
+    // report designer's preview), as the action itself would; raises to stop the run. The base
+    // screen has nothing to check.
+    virtual void checkBeforeReport(ReportAction action);
+
     // Inherited elements.
     QFrame *panMenu = nullptr;
     QLabel *lblCodRel = nullptr;

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "eventboundary.h"
+#include "params.h"
 #include "uiservices.h"
 
 #include <QApplication>
@@ -87,13 +88,13 @@ void FocusControl(QWidget *control)
 
 QDateTime StrToDateTime(const QString &text)
 {
+    // A calendar value: date and hour as written. Read in a time zone, an hour that summer time
+    // skips (00:30 on a day it starts at midnight) would not exist.
     const QString trimmed = text.trimmed();
-    QDateTime value = QDateTime::fromString(trimmed, QStringLiteral("dd/MM/yyyy HH:mm"));
-    if (!value.isValid()) {
-        const QDate date = QDate::fromString(trimmed, QStringLiteral("dd/MM/yyyy"));
-        if (date.isValid())
-            value = date.startOfDay(); // midnight may not exist where daylight saving starts then
-    }
+    const qsizetype blank = trimmed.indexOf(u' ');
+    const QDate date = QDate::fromString(blank < 0 ? trimmed : trimmed.left(blank), QStringLiteral("dd/MM/yyyy"));
+    const QTime time = blank < 0 ? QTime(0, 0) : QTime::fromString(trimmed.mid(blank + 1), QStringLiteral("HH:mm"));
+    const QDateTime value = calendarDateTime(date, time);
     if (!value.isValid())
         throw EConvertError(QStringLiteral("'%1' não é uma data e hora válida.").arg(text));
     return value;

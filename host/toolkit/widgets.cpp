@@ -7,9 +7,13 @@
 #include "uiservices.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDate>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QMetaMethod>
 #include <QPainter>
 #include <QSet>
@@ -19,6 +23,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -140,6 +146,19 @@ TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
 
 void TEdit::keyPressEvent(QKeyEvent *event)
 {
+    if (!isReadOnly()) {
+        // The edit's own handling of these would put text in past the key event.
+        if (event->matches(QKeySequence::Paste)) {
+            pasteFrom(QClipboard::Clipboard);
+            event->accept();
+            return;
+        }
+        if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+            undoRedo(event->matches(QKeySequence::Undo));
+            event->accept();
+            return;
+        }
+    }
     const bool plainModifiers =
         (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier | Qt::GroupSwitchModifier)) == 0;
     QString text = event->text();
@@ -164,7 +183,7 @@ void TEdit::keyPressEvent(QKeyEvent *event)
             continue;
         if (key.isLowSurrogate()) {
             if (!first.isEmpty())
-                insert(first + key); // both halves kept
+                insertLimited(first + key); // both halves kept
             continue;
         }
         if (key == QChar(8)) {
@@ -176,9 +195,192 @@ void TEdit::keyPressEvent(QKeyEvent *event)
                 return;
             }
         } else if (key.isPrint()) {
-            insert(QString(key)); // respects maxLength and the validator
+            insertLimited(QString(key));
         }
     }
+    event->accept();
+}
+
+QString TEdit::passKeys(const QString &text)
+{
+    QString kept;
+    QString high; // the first half of a pair, kept until its second half has been through too
+    for (const QChar original : text) {
+        QChar key = original;
+        EventBoundary::run([&] { Q_EMIT KeyPress(this, key); });
+        if (key.isHighSurrogate()) {
+            high = QString(key);
+            continue;
+        }
+        const QString first = std::exchange(high, QString());
+        if (key.isLowSurrogate()) {
+            if (!first.isEmpty())
+                kept += first + key;
+        } else if (!key.isNull() && key.isPrint()) {
+            kept += key;
+        }
+    }
+    return kept;
+}
+
+qsizetype TEdit::room(qsizetype replaced) const
+{
+    if (mMaxLength <= 0)
+        return std::numeric_limits<qsizetype>::max();
+    return std::max<qsizetype>(0, mMaxLength - (text().size() - replaced));
+}
+
+namespace {
+// The first `count` characters of `text`, never half of a pair.
+QString leftWhole(const QString &text, qsizetype count)
+{
+    if (count >= text.size())
+        return text;
+    QString out = text.left(count);
+    if (!out.isEmpty() && out.back().isHighSurrogate())
+        out.chop(1);
+    return out;
+}
+} // namespace
+
+void TEdit::insertLimited(const QString &text)
+{
+    const QString fits = leftWhole(text, room(selectedText().size()));
+    if (fits.isEmpty() && !hasSelectedText())
+        return;
+    insert(fits); // replaces the selection
+}
+
+void TEdit::pasteFrom(QClipboard::Mode mode)
+{
+    const QString clip = QGuiApplication::clipboard()->text(mode);
+    const QString kept = passKeys(clip);
+    // A paste that keeps nothing leaves the selection alone.
+    if (kept.isEmpty())
+        return;
+    insertLimited(kept);
+}
+
+void TEdit::undoRedo(bool undo)
+{
+    // The step is taken quietly first, to see what it would bring back.
+    const QString before = text();
+    {
+        const QSignalBlocker quiet(this);
+        if (undo)
+            QLineEdit::undo();
+        else
+            QLineEdit::redo();
+    }
+    const QString after = text();
+    if (after == before)
+        return;
+    qsizetype head = 0;
+    while (head < before.size() && head < after.size() && before.at(head) == after.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < before.size() - head && tail < after.size() - head
+           && before.at(before.size() - 1 - tail) == after.at(after.size() - 1 - tail))
+        ++tail;
+    const QString brought = after.mid(head, after.size() - head - tail);
+    const qsizetype replaced = before.size() - head - tail;
+    const qsizetype allowed = mMaxLength > 0 ? std::max<qsizetype>(0, mMaxLength - (before.size() - replaced))
+                                             : std::numeric_limits<qsizetype>::max();
+    const QString kept = leftWhole(passKeys(brought), allowed);
+    if (kept == brought) {
+        Q_EMIT textChanged(after);
+        Q_EMIT textEdited(after);
+        return;
+    }
+    // Only what the key event keeps and the limit has room for comes back, put in as one change
+    // so that the change event sees the final text only.
+    setSelection(int(head), int(brought.size()));
+    if (after.left(head) + kept + after.right(tail) == before) {
+        const QSignalBlocker quiet(this); // nothing of the step is left: no change at all
+        insert(kept);
+        return;
+    }
+    insert(kept);
+}
+
+void TEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (isReadOnly() || event->commitString().isEmpty()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    // A composed character (dead key, compose, input method) is a typed one.
+    const qsizetype replaced = selectedText().size() + std::max(0, event->replacementLength());
+    const QString kept = leftWhole(passKeys(event->commitString()), room(replaced));
+    QInputMethodEvent filtered(event->preeditString(), event->attributes());
+    filtered.setCommitString(kept, event->replacementStart(), kept.isEmpty() ? 0 : event->replacementLength());
+    QLineEdit::inputMethodEvent(&filtered);
+    event->setAccepted(filtered.isAccepted());
+}
+
+void TEdit::dropEvent(QDropEvent *event)
+{
+    // Moving text inside the edit brings in nothing new.
+    const bool ownMove = event->source() == this && event->dropAction() == Qt::MoveAction;
+    if (isReadOnly() || ownMove || !event->mimeData()->hasText()) {
+        QLineEdit::dropEvent(event);
+        return;
+    }
+    // A drop goes in at the drop point, next to the text, replacing nothing.
+    const QString kept = leftWhole(passKeys(event->mimeData()->text()), room(0));
+    if (kept.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    QMimeData data;
+    data.setText(kept);
+    QDropEvent filtered(event->position(), event->possibleActions(), &data, event->buttons(), event->modifiers());
+    filtered.setDropAction(event->dropAction());
+    QLineEdit::dropEvent(&filtered);
+    event->setDropAction(filtered.dropAction());
+    event->setAccepted(filtered.isAccepted());
+}
+
+void TEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The middle button pastes the X11 selection.
+    if (event->button() == Qt::MiddleButton && !isReadOnly() && QGuiApplication::clipboard()->supportsSelection()) {
+        deselect();
+        setCursorPosition(cursorPositionAt(event->position().toPoint()));
+        pasteFrom(QClipboard::Selection);
+        event->accept();
+        return;
+    }
+    QLineEdit::mouseReleaseEvent(event);
+}
+
+void TEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    if (!menu)
+        return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    // The menu's paste, undo and redo take the same way as their keys: each is told by the slot
+    // it was connected to (by name in some Qt versions, by pointer in others) and named after it.
+    const auto takeOver = [this](QAction *action, void (QLineEdit::*slot)(), const char *slotSignature,
+                                 const QString &name, const std::function<void()> &guarded) {
+        const bool byPointer = disconnect(action, &QAction::triggered, this, slot);
+        const bool byName = disconnect(action, SIGNAL(triggered()), this, slotSignature);
+        if (!byPointer && !byName)
+            return false;
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, guarded);
+        return true;
+    };
+    for (QAction *action : menu->actions()) {
+        if (takeOver(action, &QLineEdit::paste, SLOT(paste()), u"edit-paste"_s,
+                     [this] { pasteFrom(QClipboard::Clipboard); }))
+            continue;
+        if (takeOver(action, &QLineEdit::undo, SLOT(undo()), u"edit-undo"_s, [this] { undoRedo(true); }))
+            continue;
+        takeOver(action, &QLineEdit::redo, SLOT(redo()), u"edit-redo"_s, [this] { undoRedo(false); });
+    }
+    menu->popup(event->globalPos());
     event->accept();
 }
 

@@ -3,6 +3,7 @@
 #include "host_global.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -14,12 +15,20 @@ class TDataSource;
 
 // Plain edit with the host's events: change (every text change, from code too), exit (the user
 // moved the focus to another control of the screen) and key (a typed character, by reference;
-// setting it to QChar(0) drops it).
+// setting it to QChar(0) drops it). Text the user puts in another way (paste by key or menu, undo
+// and redo, drag and drop, an input method's commit) goes through the key event character by
+// character too, so a key filter holds for every way in.
 class HOST_EXPORT TEdit : public QLineEdit
 {
     Q_OBJECT
 public:
     explicit TEdit(QWidget *parent = nullptr);
+
+    // The most characters the user can put in (0: no limit). Code may write a longer text; while
+    // the edit holds that many or more, the user's input replaces the selection, if any, and adds
+    // nothing beyond the limit.
+    int MaxLength() const { return mMaxLength; }
+    void SetMaxLength(int length) { mMaxLength = length; }
 
 Q_SIGNALS:
     void Change(QObject *sender);
@@ -29,6 +38,22 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    // The characters of `text` that the key event keeps, control characters left out.
+    QString passKeys(const QString &text);
+    // How many characters may go in when `replaced` characters of the text make way for them.
+    qsizetype room(qsizetype replaced) const;
+    // Replaces the selection by as much of `text` as the limit leaves room for.
+    void insertLimited(const QString &text);
+    void pasteFrom(QClipboard::Mode mode);
+    void undoRedo(bool undo);
+
+    int mMaxLength = 0;
 };
 
 // Masked edit following the host's mask convention ("99:99;0; "): mask characters, a flag telling

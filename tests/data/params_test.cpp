@@ -48,7 +48,7 @@ TEST_P(ParamBinding, BindsExpectedValue)
     EXPECT_EQ(p.AsString(), c.asString);
 }
 
-const QDateTime kMoment(QDate(2024, 3, 1), QTime(8, 30, 0));
+const QDateTime kMoment = calendarDateTime(QDate(2024, 3, 1), QTime(8, 30, 0));
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ParamBinding,
@@ -79,7 +79,7 @@ TEST(Param, ConvertsTextOnRead)
     p.SetAsString(u" 12 "_s);
     EXPECT_EQ(p.AsInteger(), 12);
     p.SetAsString(u"2024-03-01"_s);
-    EXPECT_EQ(p.AsDateTime(), QDateTime(QDate(2024, 3, 1), QTime(0, 0)));
+    EXPECT_EQ(p.AsDateTime(), calendarDateTime(QDate(2024, 3, 1)));
     p.SetAsString(u"2024-03-01T08:30:00"_s);
     EXPECT_EQ(p.AsDateTime(), kMoment);
     p.SetAsString(u"doze"_s);

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -165,9 +166,9 @@ TEST(ScreenDefinition, HourFieldsTakeFourDigitsShownAsHHMM)
 TEST(ScreenDefinition, BranchEditAcceptsFourCharactersFromTheKeyboardButHoldsTODAS)
 {
     TfrmEstaticVendHora screen;
+    EXPECT_EQ(screen.edtFilial->MaxLength(), 4);
     screen.edtFilial->setText(QString());
-    for (QChar c : u"123456"_s)
-        screen.edtFilial->insert(QString(c)); // each typed character goes through insert
+    QTest::keyClicks(screen.edtFilial, u"123456"_s);
     EXPECT_EQ(screen.edtFilial->text(), u"1234"_s);
     screen.edtFilial->setText(u"TODAS"_s);
     EXPECT_EQ(screen.edtFilial->text(), u"TODAS"_s);

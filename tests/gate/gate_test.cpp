@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "recordingui.h"
 #include "reportdefinition.h"
+#include "reportdesignerwindow.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -191,6 +192,51 @@ TEST_F(ActionGate, ValidFiltersRunTheBaseActionOnceAndRefreshTheHourParts)
     EXPECT_EQ(baseRuns, 1);
     EXPECT_EQ(HoraIni + MinIni + HoraFin + MinFin, QStringLiteral("08301745"));
     EXPECT_EQ(f->edtNmFilial->text(), QStringLiteral("Matriz")); // the branch lookup ran
+}
+
+// The designer's preview passes the same gate as the preview button, so the hour parts it binds
+// are cut from the hour fields as they stand at its click, not left from the last action.
+TEST_F(ActionGate, DesignerPreviewRunsTheGate)
+{
+    fillValid(8); // "Resumo de Vendas por Dia" declares P_HRINI1 and P_HRFIN1
+    f->medHoraIni->SetText(QStringLiteral("0830"));
+    f->medHoraFin->SetText(QStringLiteral("1745"));
+    click(Action::Preview);
+    ASSERT_EQ(baseRuns, 1);
+    ReportDesignerWindow designer(f, f->chosenDefinition(), QString());
+    TParams bound;
+    QObject::connect(f.data(), &TfrmDadosGerRel::paramsFilled, f.data(), [&bound](const TParams &p) { bound = p; });
+
+    struct Case
+    {
+        const char *ini, *fin;
+        const char *message; // nullptr: the preview runs
+        const char *hrIni1, *hrFin1;
+    };
+    const Case cases[] = {
+        {"0915", "1800", nullptr, "01/12/2026 09:15", "07/12/2026 18:00"},
+        {"", "", nullptr, "01/12/2026 00:00", "07/12/2026 23:59"},
+        {"2575", "1800", "'2575' não é uma hora válida.", nullptr, nullptr},
+        {"0915", "", "Período final de hora deve ser informado.", nullptr, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.ini) + "-" + c.fin);
+        f->medHoraIni->SetText(QString::fromLatin1(c.ini));
+        f->medHoraFin->SetText(QString::fromLatin1(c.fin));
+        ui.clear();
+        bound = TParams();
+        const int before = baseRuns;
+        designer.preview();
+        if (c.message) {
+            EXPECT_EQ(ui.messages, QStringList{QString::fromUtf8(c.message)});
+            EXPECT_EQ(baseRuns, before);
+            continue;
+        }
+        EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join(u'|').toStdString();
+        ASSERT_EQ(baseRuns, before + 1);
+        EXPECT_EQ(bound.ParamByName(QStringLiteral("P_HRINI1")).AsString(), QString::fromLatin1(c.hrIni1));
+        EXPECT_EQ(bound.ParamByName(QStringLiteral("P_HRFIN1")).AsString(), QString::fromLatin1(c.hrFin1));
+    }
 }
 
 TEST_F(ActionGate, BranchAndStoreFaultsComeFirst)

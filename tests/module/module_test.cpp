@@ -68,6 +68,39 @@ TEST_F(ModuleLifecycle, CloseThenCallCreatesASecondInstance)
     EXPECT_TRUE(boIdCriado);
 }
 
+// A screen destroyed without its close leaves the flag set: the next call must make a new one
+// instead of showing what is gone.
+TEST_F(ModuleLifecycle, ScreenDestroyedWithoutItsCloseIsMadeAgain)
+{
+    struct Case
+    {
+        const char *name;
+        void (*destroy)(TfrmEstaticVendHora *screen);
+    };
+    const Case cases[] = {
+        {"the screen itself", [](TfrmEstaticVendHora *screen) { delete screen; }},
+        {"deleted later by its owner", [](TfrmEstaticVendHora *screen) { screen->deleteLater(); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        IniProc();
+        QPointer<TfrmEstaticVendHora> first = frmEstaticVendHora;
+        ASSERT_FALSE(first.isNull());
+        c.destroy(first.data());
+        flushDeletes();
+        ASSERT_TRUE(first.isNull());
+        EXPECT_TRUE(boIdCriado); // no close ran
+        IniProc();
+        ASSERT_FALSE(frmEstaticVendHora.isNull());
+        EXPECT_TRUE(frmEstaticVendHora->isVisible());
+        EXPECT_TRUE(boIdCriado);
+        EXPECT_EQ(TScreen::Cursor(), TScreen::crDefault);
+        EXPECT_TRUE(frmEstaticVendHora->close());
+        flushDeletes();
+        EXPECT_FALSE(boIdCriado);
+    }
+}
+
 TEST_F(ModuleLifecycle, UnloadReleasesTheSevenStringsAndCountsStarts)
 {
     // A second Initialize (another loader asking) must not restart the unit.

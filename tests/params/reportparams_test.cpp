@@ -71,8 +71,8 @@ TEST(ReportParams, FilledScreenSetsEveryDeclaredParameterWithItsKind)
     EXPECT_EQ(text(p, "P_TCDCAIXA"), QString());
     EXPECT_EQ(text(p, "P_CDCAIXA"), QStringLiteral("001,002"));
     EXPECT_EQ(p.ParamByName(QStringLiteral("P_DTVENDAINI")).kind(), TParam::Kind::DateTime);
-    EXPECT_EQ(p.ParamByName(QStringLiteral("P_DTVENDAINI")).AsDateTime(), QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
-    EXPECT_EQ(p.ParamByName(QStringLiteral("P_DTVENDAFIN")).AsDateTime(), QDateTime(QDate(2026, 12, 7), QTime(0, 0)));
+    EXPECT_EQ(p.ParamByName(QStringLiteral("P_DTVENDAINI")).AsDateTime(), calendarDateTime(QDate(2026, 12, 1)));
+    EXPECT_EQ(p.ParamByName(QStringLiteral("P_DTVENDAFIN")).AsDateTime(), calendarDateTime(QDate(2026, 12, 7)));
     EXPECT_EQ(text(p, "P_HRINI"), QStringLiteral("0830"));
     EXPECT_EQ(text(p, "P_HRFIN"), QStringLiteral("1745"));
     EXPECT_EQ(text(p, "P_IDIMPHR"), QStringLiteral("S"));

@@ -230,8 +230,7 @@ TEST_F(PeriodScreen, ParametersReadTheScreen)
     f->chbConsideraServico->setEnabled(false); // read whether or not the box is enabled
     bool flag = true;
     f->rpddPadraoBeforeGetQueryParams(params, flag);
-    EXPECT_EQ(params.ParamByName(QStringLiteral("P_DTVENDAINI")).AsDateTime(),
-              QDateTime(QDate(2026, 12, 1), QTime(0, 0)));
+    EXPECT_EQ(params.ParamByName(QStringLiteral("P_DTVENDAINI")).AsDateTime(), calendarDateTime(QDate(2026, 12, 1)));
     EXPECT_EQ(params.ParamByName(QStringLiteral("P_HRINI1")).AsString(), QStringLiteral("01/12/2026 22:00"));
     EXPECT_EQ(params.ParamByName(QStringLiteral("P_HRFIN1")).AsString(), QStringLiteral("02/12/2026 06:00"));
     EXPECT_EQ(params.ParamByName(QStringLiteral("P_IDIMPHR")).AsString(), QStringLiteral("S"));

@@ -1,6 +1,7 @@
 #include "consiste.h"
 #include "errors.h"
 #include "messages.h"
+#include "params.h"
 #include "recordingui.h"
 
 #include <QGroupBox>
@@ -111,7 +112,7 @@ TEST(MessageCatalogue, KeepsLeadingBlanksAndAnswersMissingKeysWithTheKey)
 namespace {
 TEST(DateConversion, PtBrTextsAndTheDayDaylightSavingStarted)
 {
-    EXPECT_EQ(StrToDateTime(QStringLiteral("01/12/2026 14:30")), QDateTime(QDate(2026, 12, 1), QTime(14, 30)));
+    EXPECT_EQ(StrToDateTime(QStringLiteral("01/12/2026 14:30")), calendarDateTime(QDate(2026, 12, 1), QTime(14, 30)));
     EXPECT_EQ(StrToDateTime(QStringLiteral(" 02/12/2026 ")).date(), QDate(2026, 12, 2));
     for (const char *bad : {"31/02/2026 10:00", "00/00/0000", "01/12/2026 24:00", "2026-12-01", "", "abc"})
         EXPECT_THROW(StrToDateTime(QString::fromLatin1(bad)), EConvertError) << bad;
