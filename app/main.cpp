@@ -18,6 +18,8 @@ int main(int argc, char **argv)
         offscreen = offscreen || qstrcmp(argv[i], "--script") == 0;
     if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (exporting)
+        ExportCommand::quietQtNotices();
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("backoffice"));
     if (exporting)

@@ -518,6 +518,14 @@ void print(FILE *stream, const QStringList &messages)
     std::fflush(stream);
 }
 
+int report(FILE *stream, const Failure &failure)
+{
+    print(stream, failure.messages);
+    if (failure.exit == Usage)
+        print(stream, {u"veja 'backoffice export --help'"_s});
+    return failure.exit;
+}
+
 void processEvents()
 {
     QCoreApplication::processEvents();
@@ -562,15 +570,21 @@ QString helpText()
     return text;
 }
 
+void quietQtNotices()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "backoffice: %s\n", text.toUtf8().constData());
+    });
+}
+
 int run(const QStringList &arguments, FILE *out, FILE *err)
 {
     std::optional<Request> request;
     try {
         request = parse(arguments);
     } catch (const Failure &failure) {
-        print(err, failure.messages);
-        std::fprintf(err, "backoffice: veja 'backoffice export --help'\n");
-        return failure.exit;
+        return report(err, failure);
     }
     if (!request) {
         std::fputs(helpText().toUtf8().constData(), out);
@@ -604,8 +618,7 @@ int run(const QStringList &arguments, FILE *out, FILE *err)
                 print(err, driver.said()); // what the screen said on the way of a run that still wrote its file
             }
         } catch (const Failure &failure) {
-            print(err, failure.messages);
-            status = failure.exit;
+            status = report(err, failure);
         } catch (const std::exception &e) {
             print(err, ui.messages + ui.errors + QStringList{describeException(e)});
             status = Refused;

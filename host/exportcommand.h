@@ -23,6 +23,11 @@ HOST_EXPORT std::optional<std::pair<QDate, QDate>> periodDates(const QString &na
 
 HOST_EXPORT QString helpText();
 
+// Qt's own notices (no runtime folder, what the offscreen platform cannot do) would reach a
+// scheduler's mail on every run: from here on only critical ones are written. Call before the
+// application object is made.
+HOST_EXPORT void quietQtNotices();
+
 // `arguments` are those after "export". Success is silent; messages go to `err` in Portuguese.
 // Answers the exit status (Exit).
 HOST_EXPORT int run(const QStringList &arguments, FILE *out, FILE *err);

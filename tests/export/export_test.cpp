@@ -279,7 +279,8 @@ TEST(Export, WritesWhatTheScreenWritesForTheSameFilters)
         if (c.extension == u"csv")
             EXPECT_GT(readAll(saved).count('\n'), 1) << "no detail rows: the comparison would prove little";
         else
-            EXPECT_TRUE(expected.contains(c.report)) << "the report's title is missing from " << saved.toStdString();
+            EXPECT_TRUE(expected.contains(c.report) && !expected.contains(u"Nenhuma venda encontrada"_s))
+                << "no title or no rows: the comparison would prove little";
         EXPECT_EQ(comparable(exported), expected);
     }
 }
