@@ -372,6 +372,7 @@ public:
         d.type(u"depDtHrIni"_s, r.from.toString(u"ddMMyyyy"_s));
         d.type(u"depDtHrFin"_s, r.to.toString(u"ddMMyyyy"_s));
         if (!r.hourStart.isEmpty()) {
+            requireOpen(u"medHoraIni"_s, "hours");
             d.type(u"medHoraIni"_s, r.hourStart);
             d.type(u"medHoraFin"_s, r.hourEnd);
         }

@@ -33,6 +33,23 @@ struct Demo
     QString productFrom; // product-tree codes of two items, as the field's text
     QString productTo;
 
+    // A host configuration beside the database, as an operator writes one.
+    QString writeConfig(const QString &name, bool branchBound, const QString &databaseName) const
+    {
+        const QString path = dir.filePath(name);
+        QFile ini(path);
+        if (ini.open(QIODevice::WriteOnly)) {
+            ini.write(QStringLiteral("[context]\nModuFili=%1\nFiliProc=0001\nNomeFiliProc=Matriz\n"
+                                     "DBPict=\"99.99.999;0;_\"\n[database]\ndriver=QSQLITE\nname=%2\n"
+                                     "[paths]\nreports=%3\nhelp=%4\n[screens]\nsize=1\n1\\code=Vnd02500\n"
+                                     "1\\module=Pkg_Vnd02500\n1\\menu=Relat\xf3rios/Vendas por Dia\\\\/Hora\n")
+                          .arg(branchBound ? u"true"_s : u"false"_s, databaseName,
+                               testsupport::sourcePath(u"reports"_s), testsupport::sourcePath(u"help"_s))
+                          .toUtf8());
+        }
+        return path;
+    }
+
     QStringList column(const QString &sql) const
     {
         QStringList values;
@@ -72,16 +89,7 @@ const Demo &demo()
         made->productFrom = items.value(1);
         made->productTo = items.value(items.size() - 2);
 
-        made->config = made->dir.filePath(u"backoffice.ini"_s);
-        QFile ini(made->config);
-        if (ini.open(QIODevice::WriteOnly)) {
-            ini.write(QStringLiteral("[context]\nModuFili=false\nFiliProc=0001\nNomeFiliProc=Matriz\n"
-                                     "DBPict=\"99.99.999;0;_\"\n[database]\ndriver=QSQLITE\nname=%1\n"
-                                     "[paths]\nreports=%2\nhelp=%3\n[screens]\nsize=1\n1\\code=Vnd02500\n"
-                                     "1\\module=Pkg_Vnd02500\n1\\menu=Relat\\xf3rios/Vendas por Dia\\\\/Hora\n")
-                          .arg(made->database, testsupport::sourcePath(u"reports"_s), testsupport::sourcePath(u"help"_s))
-                          .toUtf8());
-        }
+        made->config = made->writeConfig(u"backoffice.ini"_s, false, made->database);
         return made;
     }();
     return *d;
@@ -121,9 +129,9 @@ struct Outcome
     QString err;
 };
 
-Outcome exportWith(QStringList arguments)
+Outcome exportWith(QStringList arguments, const QString &config = demo().config)
 {
-    arguments << u"--config"_s << demo().config;
+    arguments << u"--config"_s << config;
     FILE *out = std::tmpfile();
     FILE *err = std::tmpfile();
     Outcome o;
@@ -388,6 +396,64 @@ TEST(Export, RefusesWithTheMessageAndStatusAndWritesNothing)
         // No temporary file stays behind either.
         const QStringList left = QDir(demo().dir.path()).entryList({name + u'*'}, QDir::Files | QDir::Hidden);
         EXPECT_EQ(left.size(), c.existing ? 1 : 0) << left.join(u' ').toStdString();
+    }
+
+    // A folder that is not there: the engine's own message.
+    const Outcome o = exportWith(QStringList{u"--report"_s, u"Vendas por Dia"_s, u"--out"_s, fileIn(u"nao/x.csv"_s)} + period);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.startsWith(u"backoffice: Não foi possível gravar o arquivo"_s)) << o.err.toStdString();
+}
+
+// What the configuration says: a branch-bound user, a database that is not there.
+TEST(Export, FollowsTheConfiguration)
+{
+    const Demo &d = demo();
+    const QString bound = d.writeConfig(u"vinculada.ini"_s, true, d.database);
+    const QString missing = d.writeConfig(u"sem_banco.ini"_s, false, d.dir.filePath(u"nao_existe.sqlite"_s));
+    const QStringList yesterday{u"--period"_s, u"yesterday"_s};
+    struct Case
+    {
+        const char *label;
+        QString config;
+        QStringList arguments;
+        int status;
+        QString err; // the first line of standard error, after "backoffice: "
+        QString out;
+    };
+    const Case cases[] = {
+        {"branch-bound: the one branch", bound, {u"--list-branches"_s}, 0, {}, u"0001\n"_s},
+        {"branch-bound: its branch by default", bound, {u"--report"_s, u"Vendas por Hora"_s}, 0, {}, {}},
+        {"branch-bound: another branch",
+         bound,
+         {u"--report"_s, u"Vendas por Hora"_s, u"--branch"_s, u"0002"_s},
+         2,
+         u"a opção --branch não se aplica ao relatório \"Vendas por Hora\" nesta configuração"_s,
+         {}},
+        {"branch-bound: the consolidated summary cannot be saved",
+         bound,
+         {u"--report"_s, u"Resumo de Vendas - Consolidado"_s},
+         1,
+         u"O relatório \"Resumo de Vendas - Consolidado\" não pode ser salvo nesta configuração."_s,
+         {}},
+        {"no database",
+         missing,
+         {u"--report"_s, u"Vendas por Hora"_s},
+         1,
+         u"Não foi possível conectar ao banco de dados '%1': o arquivo não existe."_s.arg(d.dir.filePath(u"nao_existe.sqlite"_s)),
+         {}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString file = fileIn(u"config_%1.csv"_s.arg(n++));
+        QStringList arguments = c.arguments;
+        if (!arguments.contains(u"--list-branches"_s))
+            arguments << yesterday << u"--out"_s << file;
+        const Outcome o = exportWith(arguments, c.config);
+        EXPECT_EQ(o.status, c.status) << o.err.toStdString();
+        EXPECT_EQ(o.err.section(u'\n', 0, 0), c.err.isEmpty() ? QString() : u"backoffice: "_s + c.err);
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(QFile::exists(file), c.status == 0 && !arguments.contains(u"--list-branches"_s));
     }
 }
 
