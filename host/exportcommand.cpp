@@ -373,17 +373,17 @@ public:
         d.type(u"depDtHrFin"_s, r.to.toString(u"ddMMyyyy"_s));
         if (!r.hourStart.isEmpty()) {
             requireOpen(u"medHoraIni"_s, "hours");
-            d.type(u"medHoraIni"_s, r.hourStart);
-            d.type(u"medHoraFin"_s, r.hourEnd);
+            typeInto(u"medHoraIni"_s, r.hourStart, "hours");
+            typeInto(u"medHoraFin"_s, r.hourEnd, "hours");
         }
         if (!r.interval.isEmpty()) {
             requireOpen(u"medHoras"_s, "interval");
-            d.type(u"medHoras"_s, r.interval);
+            typeInto(u"medHoras"_s, r.interval, "interval");
         }
         if (!r.productFrom.isEmpty()) {
             requireOpen(u"medDe"_s, "products");
-            d.type(u"medDe"_s, r.productFrom);
-            d.type(u"medAte"_s, r.productTo);
+            typeInto(u"medDe"_s, r.productFrom, "products");
+            typeInto(u"medAte"_s, r.productTo, "products");
         }
         if (r.noFees) {
             requireOpen(u"chbConsideraServico"_s, "no-fees");
@@ -421,6 +421,22 @@ private:
         usage(u"relatório desconhecido: \"%1\". Relatórios da tela:\n%2"_s.arg(r.report, known.join(u'\n')));
     }
 
+    // Types `text` as keys. The field's key handling and mask drop what they do not take (a
+    // lower-case letter in a branch code, an eighth digit in a product code): a person sees that on
+    // the screen, a command line would not, so a field left holding anything else is a usage error.
+    void typeInto(const QString &control, const QString &text, const char *option, const QString &before = {})
+    {
+        d.type(control, before + text);
+        QWidget *field = d.control(control);
+        QString held;
+        if (auto *mask = qobject_cast<TMaskEdit *>(field))
+            held = mask->Text();
+        else if (auto *edit = qobject_cast<QLineEdit *>(field))
+            held = edit->text();
+        if (held != text)
+            usage(u"o valor \"%1\" de --%2 não cabe no campo da tela (ficou \"%3\")"_s.arg(text, QLatin1String(option), held));
+    }
+
     // An option whose control the chosen report keeps closed is a usage error: a click there would
     // do nothing, and the file would silently ignore the option.
     void requireOpen(const QString &control, const char *option) const
@@ -455,7 +471,7 @@ private:
             requireOpen(u"edtFilial"_s, "branch");
             // Backspaces first: the field holds the configured branch, and whether the focus
             // arrives with the text selected depends on where it came from.
-            d.type(u"edtFilial"_s, QString(5, u'\b') + r.branches.first());
+            typeInto(u"edtFilial"_s, r.branches.first(), "branch", QString(5, u'\b'));
             return;
         }
     }
