@@ -1,6 +1,7 @@
-// backoffice: the host application. Opens the main window on the configured database, or replays
-// a screen script offscreen (--script).
+// backoffice: the host application. Opens the main window on the configured database, replays
+// a screen script offscreen (--script), or writes one report unattended (export).
 #include "application.h"
+#include "exportcommand.h"
 #include "hostsession.h"
 #include "scriptrunner.h"
 
@@ -9,16 +10,25 @@
 
 int main(int argc, char **argv)
 {
-    // Screen scripts need no display: pick the offscreen platform before the application starts.
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--script") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // Screen scripts and exports need no display: pick the offscreen platform before the
+    // application starts.
+    const bool exporting = argc > 1 && qstrcmp(argv[1], "export") == 0;
+    bool offscreen = exporting;
+    for (int i = 1; i < argc; ++i)
+        offscreen = offscreen || qstrcmp(argv[i], "--script") == 0;
+    if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (exporting)
+        ExportCommand::quietQtNotices();
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("backoffice"));
+    if (exporting)
+        return ExportCommand::run(TApplication::arguments().mid(2), stdout, stderr);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Retaguarda: relatórios de vendas"));
+    parser.setApplicationDescription(
+        QStringLiteral("Retaguarda: relatórios de vendas\n"
+                       "backoffice export --help: grava um relatório em arquivo, sem janela."));
     parser.addHelpOption();
     const QCommandLineOption configOption(QStringLiteral("config"), QStringLiteral("Arquivo de configuração (INI)."),
                                           QStringLiteral("file"), HostConfig::defaultPath());

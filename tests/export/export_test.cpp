@@ -1,0 +1,564 @@
+// backoffice export: the file it writes against the file a screen script writes for the same
+// filters, its refusals (status, message, no file), the --period calendar and the executable.
+
+#include "demodb.h"
+#include "exportcommand.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A tiny demo database whose fourteen days of sales end yesterday, and a configuration file for it.
+struct Demo
+{
+    QTemporaryDir dir;
+    QString database;
+    QString config;
+    QDate first;
+    QDate last;
+    QStringList storesOf0001;
+    QStringList registersOf0001;
+    QString productFrom; // product-tree codes of two items, as the field's text
+    QString productTo;
+
+    // A host configuration beside the database, as an operator writes one.
+    QString writeConfig(const QString &name, bool branchBound, const QString &databaseName) const
+    {
+        const QString path = dir.filePath(name);
+        QFile ini(path);
+        if (ini.open(QIODevice::WriteOnly)) {
+            ini.write(QStringLiteral("[context]\nModuFili=%1\nFiliProc=0001\nNomeFiliProc=Matriz\n"
+                                     "DBPict=\"99.99.999;0;_\"\n[database]\ndriver=QSQLITE\nname=%2\n"
+                                     "[paths]\nreports=%3\nhelp=%4\n[screens]\nsize=1\n1\\code=Vnd02500\n"
+                                     "1\\module=Pkg_Vnd02500\n1\\menu=Relat\xf3rios/Vendas por Dia\\\\/Hora\n")
+                          .arg(branchBound ? u"true"_s : u"false"_s, databaseName,
+                               testsupport::sourcePath(u"reports"_s), testsupport::sourcePath(u"help"_s))
+                          .toUtf8());
+        }
+        return path;
+    }
+
+    QStringList column(const QString &sql) const
+    {
+        QStringList values;
+        const QString name = u"export_test_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+            db.setDatabaseName(database);
+            if (db.open()) {
+                QSqlQuery q(sql, db);
+                while (q.next())
+                    values << q.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+        return values;
+    }
+};
+
+const Demo &demo()
+{
+    static Demo *d = [] {
+        auto *made = new Demo;
+        made->database = made->dir.filePath(u"demo.sqlite"_s);
+        DatabaseConfig db;
+        db.driver = u"QSQLITE"_s;
+        db.name = made->database;
+        DemoSize size = DemoSize::tiny(300);
+        size.lastDay = QDate::currentDate().addDays(-1);
+        createDemoDatabase(db, size, 7);
+        made->first = size.firstDay();
+        made->last = size.lastDay;
+        made->storesOf0001 = made->column(u"SELECT CDLOJA FROM LOJA WHERE CDFILIAL = '0001' ORDER BY CDLOJA"_s);
+        made->registersOf0001 =
+            made->column(u"SELECT CDCAIXA FROM CAIXA WHERE CDFILIAL = '0001' ORDER BY CDCAIXA"_s);
+        const QStringList items = made->column(
+            u"SELECT CDARVPROD FROM PRODUTO WHERE CDNVPRODUTO = 3 AND CDARVPROD LIKE '01%' ORDER BY CDARVPROD"_s);
+        made->productFrom = items.value(1);
+        made->productTo = items.value(items.size() - 2);
+
+        made->config = made->writeConfig(u"backoffice.ini"_s, false, made->database);
+        return made;
+    }();
+    return *d;
+}
+
+QString shown(const QDate &date)
+{
+    return date.toString(u"dd/MM/yyyy"_s);
+}
+
+QString fileIn(const QString &name)
+{
+    return demo().dir.filePath(name);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString readStream(FILE *stream)
+{
+    std::rewind(stream);
+    QByteArray bytes;
+    char buffer[4096];
+    while (const size_t n = std::fread(buffer, 1, sizeof buffer, stream))
+        bytes.append(buffer, qsizetype(n));
+    std::fclose(stream);
+    return QString::fromUtf8(bytes);
+}
+
+struct Outcome
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome exportWith(QStringList arguments, const QString &config = demo().config)
+{
+    arguments << u"--config"_s << config;
+    FILE *out = std::tmpfile();
+    FILE *err = std::tmpfile();
+    Outcome o;
+    o.status = ExportCommand::run(arguments, out, err);
+    o.out = readStream(out);
+    o.err = readStream(err);
+    return o;
+}
+
+// The report saved by the screen itself: open, choose, the user's steps, the file answer, the click.
+QStringList saveByScript(const QString &report, const QJsonArray &filterSteps, const QString &file)
+{
+    QJsonArray steps{QJsonObject{{u"open"_s, u"Vnd02500"_s}}, QJsonObject{{u"select"_s, report}}};
+    for (const QJsonValue &step : filterSteps)
+        steps.append(step);
+    steps.append(QJsonObject{{u"answer"_s, QJsonObject{{u"file"_s, file}}}});
+    steps.append(QJsonObject{{u"click"_s, u"sbtSalvarComo"_s}});
+    const QJsonObject config{{u"FiliProc"_s, u"0001"_s},
+                             {u"database"_s, QJsonObject{{u"driver"_s, u"QSQLITE"_s}, {u"name"_s, demo().database}}}};
+    return testsupport::messagesOf(testsupport::runScript(steps, config));
+}
+
+QString tool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// What must match between the two files: the issue time (and the XLSX package's own time stamps)
+// masked; CSV carries neither, so its bytes are compared as they are.
+QString comparable(const QString &path)
+{
+    QString text;
+    if (path.endsWith(u".csv"))
+        return QString::fromLatin1(readAll(path).toHex());
+    if (path.endsWith(u".pdf")) {
+        text = tool(u"pdftotext"_s, {u"-layout"_s, path, u"-"_s});
+    } else if (path.endsWith(u".xlsx")) {
+        const QStringList entries = tool(u"unzip"_s, {u"-Z1"_s, path}).split(u'\n', Qt::SkipEmptyParts);
+        for (const QString &entry : entries)
+            text += entry + u'\n' + tool(u"unzip"_s, {u"-p"_s, path, entry}) + u'\n';
+    } else {
+        text = QString::fromUtf8(readAll(path));
+    }
+    static const QRegularExpression issued(u"Emitido em \\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d"_s);
+    static const QRegularExpression stamp(u"\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ"_s);
+    text.replace(issued, u"Emitido em <emissão>"_s);
+    text.replace(stamp, u"<hora>"_s);
+    return text;
+}
+
+// Where two long texts part (a chart is a long data URI): a short stretch of each.
+QString firstDifference(const QString &a, const QString &b)
+{
+    qsizetype i = 0;
+    while (i < a.size() && i < b.size() && a.at(i) == b.at(i))
+        ++i;
+    return u"at %1: export \"%2\" / screen \"%3\""_s.arg(i).arg(a.mid(std::max<qsizetype>(0, i - 40), 80),
+                                                             b.mid(std::max<qsizetype>(0, i - 40), 80));
+}
+
+QJsonObject click(const QString &control)
+{
+    return {{u"click"_s, control}};
+}
+
+QJsonObject set(const QString &control, const QString &text)
+{
+    return {{u"set"_s, QJsonArray{control, text}}};
+}
+
+QJsonObject pick(const QStringList &keys)
+{
+    return {{u"answer"_s, QJsonObject{{u"picker"_s, QJsonArray::fromStringList(keys)}}}};
+}
+
+QString withoutLeadingZeros(QString code)
+{
+    while (code.size() > 1 && code.startsWith(u'0'))
+        code.remove(0, 1);
+    return code;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(Export, WritesWhatTheScreenWritesForTheSameFilters)
+{
+    const Demo &d = demo();
+    ASSERT_GE(d.storesOf0001.size(), 2);
+    ASSERT_GE(d.registersOf0001.size(), 2);
+    ASSERT_FALSE(d.productFrom.isEmpty());
+    const auto lastWeek = ExportCommand::periodDates(u"last-week"_s, QDate::currentDate());
+    ASSERT_TRUE(lastWeek);
+    const QString from = shown(d.first);
+    const QString to = shown(d.last);
+    const QStringList stores{d.storesOf0001.at(0), d.storesOf0001.at(1)};
+    const QStringList registers{d.registersOf0001.at(0), d.registersOf0001.at(1)};
+    const QString masked = d.productFrom.left(2) + u'.' + d.productFrom.mid(2, 2) + u'.' + d.productFrom.mid(4);
+
+    struct Case
+    {
+        const char *label;
+        QString report; // title in the list
+        QString extension;
+        QStringList arguments;
+        QJsonArray steps;
+    };
+    const Case cases[] = {
+        {"hours and interval, a week, branch typed short",
+         u"Vendas por Hora"_s,
+         u"csv"_s,
+         {u"--report"_s, u"Vendas por Hora"_s, u"--branch"_s, u"3"_s, u"--period"_s, u"last-week"_s, u"--hours"_s,
+          u"08:00-18:00"_s, u"--interval"_s, u"00:30"_s},
+         {set(u"edtFilial"_s, u"0003"_s), set(u"depDtHrIni"_s, shown(lastWeek->first)), set(u"depDtHrFin"_s, shown(lastWeek->second)),
+          set(u"medHoraIni"_s, u"0800"_s), set(u"medHoraFin"_s, u"1800"_s), set(u"medHoras"_s, u"0030"_s)}},
+        {"picked stores, codes given short",
+         u"Vendas por Hora/Loja"_s,
+         u"xlsx"_s,
+         {u"--report"_s, u"vendas por hora/loja"_s, u"--stores"_s,
+          withoutLeadingZeros(stores.at(0)) + u',' + stores.at(1), u"--from"_s, from, u"--to"_s, to},
+         {click(u"rbtListaLoja"_s), pick(stores), click(u"btnLoja"_s), set(u"depDtHrIni"_s, from),
+          set(u"depDtHrFin"_s, to)}},
+        {"branch list",
+         u"Vendas por Hora/Modalidade"_s,
+         u"pdf"_s,
+         {u"--report"_s, u"Vendas por Hora/Modalidade"_s, u"--branches"_s, u"0001,2"_s, u"--from"_s, from, u"--to"_s,
+          to},
+         {click(u"rbtListaFil"_s), pick({u"0001"_s, u"0002"_s}), click(u"btnListaFil"_s), set(u"depDtHrIni"_s, from),
+          set(u"depDtHrFin"_s, to)}},
+        {"registers and product range",
+         u"Vendas por Hora/Produto"_s,
+         u"html"_s,
+         {u"--report"_s, u"Vendas por Hora/Produto"_s, u"--registers"_s, registers.join(u','), u"--products"_s,
+          masked + u':' + d.productTo, u"--from"_s, from, u"--to"_s, to},
+         {click(u"rbtListaCaixa"_s), pick(registers), click(u"btnCaixa"_s), set(u"depDtHrIni"_s, from),
+          set(u"depDtHrFin"_s, to), set(u"medDe"_s, d.productFrom), set(u"medAte"_s, d.productTo)}},
+        {"consolidated without fees",
+         u"Resumo de Vendas - Consolidado"_s,
+         u"csv"_s,
+         {u"--report"_s, u"Resumo de Vendas - Consolidado"_s, u"--no-fees"_s, u"--from"_s, from, u"--to"_s, to},
+         {click(u"chbConsideraServico"_s), set(u"depDtHrIni"_s, from), set(u"depDtHrFin"_s, to)}},
+        {"by position, yesterday",
+         u"Vendas por Dia"_s,
+         u"csv"_s,
+         {u"--report"_s, u"1"_s, u"--period"_s, u"yesterday"_s},
+         {set(u"depDtHrIni"_s, shown(d.last)), set(u"depDtHrFin"_s, shown(d.last))}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString exported = fileIn(u"export_%1.%2"_s.arg(n).arg(c.extension));
+        const QString saved = fileIn(u"script_%1.%2"_s.arg(n++).arg(c.extension));
+        const Outcome o = exportWith(c.arguments + QStringList{u"--out"_s, exported});
+        EXPECT_EQ(o.status, 0) << o.err.toStdString();
+        EXPECT_EQ(o.err, QString());
+        EXPECT_EQ(saveByScript(c.report, c.steps, saved), QStringList());
+        ASSERT_TRUE(QFile::exists(saved));
+        ASSERT_TRUE(QFile::exists(exported));
+        const QString expected = comparable(saved);
+        if (c.extension == u"csv")
+            EXPECT_GT(readAll(saved).count('\n'), 1) << "no detail rows: the comparison would prove little";
+        else
+            EXPECT_TRUE(expected.contains(c.report) && !expected.contains(u"Nenhuma venda encontrada"_s))
+                << "no title or no rows: the comparison would prove little";
+        const QString got = comparable(exported);
+        EXPECT_TRUE(got == expected) << firstDifference(got, expected).toStdString();
+    }
+}
+
+TEST(Export, RefusesWithTheMessageAndStatusAndWritesNothing)
+{
+    const Demo &d = demo();
+    const QString from = shown(d.first);
+    const QString to = shown(d.last);
+    const QStringList period{u"--from"_s, from, u"--to"_s, to};
+    struct Case
+    {
+        const char *label;
+        QStringList arguments;
+        int status;
+        QString message; // a line of standard error, after "backoffice: "; a prefix for usage errors
+        bool existing;   // a file of that name is there before, and must stay as it was
+    };
+    const Case cases[] = {
+        {"no branch", {u"--report"_s, u"Vendas por Hora"_s, u"--branch"_s, u""_s}, 1, u"Filial deve ser informada."_s, true},
+        {"no branch in the list",
+         {u"--report"_s, u"Vendas por Hora/Modalidade"_s, u"--branches"_s, u""_s},
+         1,
+         u"Filial deve ser informada."_s,
+         false},
+        {"branch not registered", {u"--report"_s, u"Vendas por Hora"_s, u"--branch"_s, u"0099"_s}, 1, u"Filial não cadastrada."_s, false},
+        {"bad hour",
+         {u"--report"_s, u"Vendas por Hora"_s, u"--hours"_s, u"25:00-18:00"_s},
+         1,
+         u"'2500' não é uma hora válida."_s,
+         true},
+        {"interval on a report without one", {u"--report"_s, u"Vendas por Dia"_s, u"--hours"_s, u"08:00-18:00"_s, u"--interval"_s, u"01:00"_s}, 2,
+         u"a opção --interval não se aplica ao relatório \"Vendas por Dia\""_s, false},
+        {"store list empty",
+         {u"--report"_s, u"Vendas por Hora/Loja"_s, u"--stores"_s, u""_s},
+         1,
+         u"Loja deve ser informada."_s,
+         true},
+        {"store the picker does not offer",
+         {u"--report"_s, u"Vendas por Hora/Loja"_s, u"--stores"_s, d.storesOf0001.value(0) + u",999"_s},
+         1,
+         u"Loja '0000000999' não está entre as lojas oferecidas para a filial informada."_s,
+         false},
+        {"start after end",
+         {u"--report"_s, u"Vendas por Dia"_s, u"--from"_s, to, u"--to"_s, from},
+         1,
+         u"Data inicial deve ser menor que a data final."_s,
+         false},
+        {"unknown option", {u"--report"_s, u"Vendas por Dia"_s, u"--filial"_s, u"0001"_s}, 2, u"opção desconhecida: \"--filial\""_s, true},
+        {"unknown report", {u"--report"_s, u"Vendas por Semana"_s}, 2, u"relatório desconhecido: \"Vendas por Semana\""_s, true},
+        {"position past the list", {u"--report"_s, u"12"_s}, 2, u"relatório desconhecido: \"12\""_s, false},
+        {"bad date",
+         {u"--report"_s, u"Vendas por Dia"_s, u"--from"_s, u"31/02/2026"_s, u"--to"_s, to},
+         2,
+         u"data inválida em --from: \"31/02/2026\""_s,
+         true},
+        {"branch list on a one-branch report",
+         {u"--report"_s, u"Vendas por Hora"_s, u"--all-branches"_s},
+         2,
+         u"o relatório \"Vendas por Hora\" recebe uma só filial"_s,
+         false},
+        {"branch code the field drops a letter of",
+         {u"--report"_s, u"Vendas por Hora"_s, u"--branch"_s, u"00a1"_s},
+         2,
+         u"o valor \"00a1\" de --branch não cabe no campo da tela (ficou \"001\")"_s,
+         false},
+        {"product code longer than its mask",
+         {u"--report"_s, u"Vendas por Hora/Produto"_s, u"--products"_s, u"01020011:0102999"_s},
+         2,
+         u"o valor \"01020011\" de --products não cabe no campo da tela (ficou \"0102001\")"_s,
+         false},
+        {"stores on the consolidated summary",
+         {u"--report"_s, u"Resumo de Vendas - Consolidado"_s, u"--stores"_s, u"1"_s},
+         2,
+         u"a opção --stores não se aplica"_s,
+         false},
+        {"period and dates", {u"--report"_s, u"Vendas por Dia"_s, u"--period"_s, u"yesterday"_s, u"--from"_s, from}, 2, u"use --period ou --from/--to"_s, false},
+        {"unknown period", {u"--report"_s, u"Vendas por Dia"_s, u"--period"_s, u"amanha"_s}, 2, u"período desconhecido"_s, false},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString name = u"refused_%1.csv"_s.arg(n++, 2, 10, QChar(u'0'));
+        const QString out = fileIn(name);
+        const QByteArray before = "relatorio anterior\r\n";
+        if (c.existing) {
+            QFile file(out);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        }
+        QStringList arguments = c.arguments;
+        if (!arguments.contains(u"--from"_s) && !arguments.contains(u"--period"_s))
+            arguments << period;
+        const Outcome o = exportWith(arguments + QStringList{u"--out"_s, out});
+        EXPECT_EQ(o.status, c.status) << o.err.toStdString();
+        const QStringList lines = o.err.split(u'\n', Qt::SkipEmptyParts);
+        const bool found = std::any_of(lines.cbegin(), lines.cend(), [&](const QString &line) {
+            return c.status == 2 ? line.startsWith(u"backoffice: "_s + c.message) : line == u"backoffice: "_s + c.message;
+        });
+        EXPECT_TRUE(found) << o.err.toStdString();
+        if (c.existing)
+            EXPECT_EQ(readAll(out), before);
+        else
+            EXPECT_FALSE(QFile::exists(out));
+        // No temporary file stays behind either.
+        const QStringList left = QDir(demo().dir.path()).entryList({name + u'*'}, QDir::Files | QDir::Hidden);
+        EXPECT_EQ(left.size(), c.existing ? 1 : 0) << left.join(u' ').toStdString();
+    }
+
+    // A folder that is not there: the engine's own message.
+    const Outcome o = exportWith(QStringList{u"--report"_s, u"Vendas por Dia"_s, u"--out"_s, fileIn(u"nao/x.csv"_s)} + period);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.startsWith(u"backoffice: Não foi possível gravar o arquivo"_s)) << o.err.toStdString();
+}
+
+// What the configuration says: a branch-bound user, a database that is not there.
+TEST(Export, FollowsTheConfiguration)
+{
+    const Demo &d = demo();
+    const QString bound = d.writeConfig(u"vinculada.ini"_s, true, d.database);
+    const QString missing = d.writeConfig(u"sem_banco.ini"_s, false, d.dir.filePath(u"nao_existe.sqlite"_s));
+    const QStringList yesterday{u"--period"_s, u"yesterday"_s};
+    struct Case
+    {
+        const char *label;
+        QString config;
+        QStringList arguments;
+        int status;
+        QString err; // the first line of standard error, after "backoffice: "
+        QString out;
+    };
+    const Case cases[] = {
+        {"branch-bound: the one branch", bound, {u"--list-branches"_s}, 0, {}, u"0001\n"_s},
+        {"branch-bound: its branch by default", bound, {u"--report"_s, u"Vendas por Hora"_s}, 0, {}, {}},
+        {"branch-bound: another branch",
+         bound,
+         {u"--report"_s, u"Vendas por Hora"_s, u"--branch"_s, u"0002"_s},
+         2,
+         u"a opção --branch não se aplica ao relatório \"Vendas por Hora\" nesta configuração"_s,
+         {}},
+        {"branch-bound: the consolidated summary cannot be saved",
+         bound,
+         {u"--report"_s, u"Resumo de Vendas - Consolidado"_s},
+         1,
+         u"O relatório \"Resumo de Vendas - Consolidado\" não pode ser salvo nesta configuração."_s,
+         {}},
+        {"no database",
+         missing,
+         {u"--report"_s, u"Vendas por Hora"_s},
+         1,
+         u"Não foi possível conectar ao banco de dados '%1': o arquivo não existe."_s.arg(d.dir.filePath(u"nao_existe.sqlite"_s)),
+         {}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString file = fileIn(u"config_%1.csv"_s.arg(n++));
+        QStringList arguments = c.arguments;
+        if (!arguments.contains(u"--list-branches"_s))
+            arguments << yesterday << u"--out"_s << file;
+        const Outcome o = exportWith(arguments, c.config);
+        EXPECT_EQ(o.status, c.status) << o.err.toStdString();
+        EXPECT_EQ(o.err.section(u'\n', 0, 0), c.err.isEmpty() ? QString() : u"backoffice: "_s + c.err);
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_EQ(QFile::exists(file), c.status == 0 && !arguments.contains(u"--list-branches"_s));
+    }
+}
+
+TEST(Export, PeriodsFollowTheLocalCalendar)
+{
+    struct Case
+    {
+        const char *period;
+        QDate today;
+        QDate first;
+        QDate last;
+    };
+    const Case cases[] = {
+        {"yesterday", QDate(2026, 12, 9), QDate(2026, 12, 8), QDate(2026, 12, 8)},
+        {"yesterday", QDate(2027, 1, 1), QDate(2026, 12, 31), QDate(2026, 12, 31)},
+        {"yesterday", QDate(2028, 3, 1), QDate(2028, 2, 29), QDate(2028, 2, 29)},
+        {"last-week", QDate(2026, 12, 9), QDate(2026, 11, 30), QDate(2026, 12, 6)},  // a Wednesday
+        {"last-week", QDate(2026, 12, 7), QDate(2026, 11, 30), QDate(2026, 12, 6)},  // a Monday
+        {"last-week", QDate(2026, 12, 13), QDate(2026, 11, 30), QDate(2026, 12, 6)}, // a Sunday
+        {"last-week", QDate(2027, 1, 3), QDate(2026, 12, 21), QDate(2026, 12, 27)},
+        {"last-month", QDate(2026, 12, 9), QDate(2026, 11, 1), QDate(2026, 11, 30)},
+        {"last-month", QDate(2027, 1, 31), QDate(2026, 12, 1), QDate(2026, 12, 31)},
+        {"last-month", QDate(2028, 3, 31), QDate(2028, 2, 1), QDate(2028, 2, 29)},
+        {"month-to-date", QDate(2026, 12, 9), QDate(2026, 12, 1), QDate(2026, 12, 9)},
+        {"month-to-date", QDate(2026, 12, 1), QDate(2026, 12, 1), QDate(2026, 12, 1)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.period) + " " + c.today.toString(Qt::ISODate).toStdString());
+        const auto dates = ExportCommand::periodDates(QString::fromLatin1(c.period), c.today);
+        ASSERT_TRUE(dates);
+        EXPECT_EQ(dates->first, c.first);
+        EXPECT_EQ(dates->second, c.last);
+    }
+    EXPECT_FALSE(ExportCommand::periodDates(u"tomorrow"_s, QDate(2026, 12, 9)));
+}
+
+// The executable: the subcommand, its help, its status, and a cron-like loop over the branches.
+TEST(Export, TheExecutableRunsTheSubcommand)
+{
+    const Demo &d = demo();
+    const QString program = QStringLiteral(BO_BINARY_DIR "/bin/backoffice");
+    auto runProgram = [&](const QStringList &arguments, QString *out = nullptr, QString *err = nullptr) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"QT_QPA_PLATFORM"_s); // the subcommand picks the offscreen platform itself
+        process.setProcessEnvironment(env);
+        process.start(program, QStringList{u"export"_s} + arguments);
+        if (!process.waitForFinished(120000))
+            return -1;
+        if (out)
+            *out = QString::fromUtf8(process.readAllStandardOutput());
+        if (err)
+            *err = QString::fromUtf8(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    };
+
+    QString out;
+    QString err;
+    EXPECT_EQ(runProgram({u"--help"_s}, &out), 0);
+    EXPECT_TRUE(out.startsWith(u"Uso: backoffice export"_s)) << out.toStdString();
+    EXPECT_TRUE(out.contains(u"--period <período>"_s));
+
+    EXPECT_EQ(runProgram({u"--bogus"_s}, nullptr, &err), 2);
+    EXPECT_TRUE(err.contains(u"opção desconhecida: \"--bogus\""_s)) << err.toStdString();
+
+    EXPECT_EQ(runProgram({u"--list-branches"_s, u"--config"_s, d.config}, &out, &err), 0) << err.toStdString();
+    QStringList listed = out.split(u'\n', Qt::SkipEmptyParts);
+    QStringList branches = d.column(u"SELECT CDFILIAL FROM FILIAL"_s);
+    listed.sort();
+    branches.sort();
+    EXPECT_EQ(listed, branches);
+
+    // Yesterday's "Vendas por Hora" of every branch, one dated file each, as docs/export.md's cron line.
+    const QString stamp = d.last.toString(Qt::ISODate);
+    const QStringList sold = d.column(u"SELECT DISTINCT CDFILIAL FROM VENDA WHERE DTVENDA = '%1'"_s.arg(stamp));
+    ASSERT_FALSE(sold.isEmpty());
+    for (const QString &branch : listed) {
+        SCOPED_TRACE(branch.toStdString());
+        const QString file = fileIn(u"vendas-hora-%1-%2.csv"_s.arg(branch, stamp));
+        const int status = runProgram({u"--config"_s, d.config, u"--report"_s, u"Vendas por Hora"_s, u"--branch"_s, branch,
+                                       u"--period"_s, u"yesterday"_s, u"--out"_s, file},
+                                      nullptr, &err);
+        EXPECT_EQ(status, 0) << err.toStdString();
+        EXPECT_TRUE(QFile::exists(file));
+        if (sold.contains(branch)) {
+            EXPECT_GT(readAll(file).count('\n'), 1);
+        }
+    }
+
+    EXPECT_EQ(runProgram({u"--config"_s, d.config, u"--report"_s, u"Vendas por Hora/Loja"_s, u"--stores"_s, u""_s,
+                          u"--period"_s, u"yesterday"_s, u"--out"_s, fileIn(u"lojas.csv"_s)},
+                         nullptr, &err),
+              1);
+    EXPECT_EQ(err, u"backoffice: Loja deve ser informada.\n"_s);
+    EXPECT_FALSE(QFile::exists(fileIn(u"lojas.csv"_s)));
+}
+
+} // namespace
