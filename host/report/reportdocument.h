@@ -136,9 +136,9 @@ public:
     // A4 in the report's orientation, no margins: the page header and footer sit inside the paper.
     QPageLayout pageLayout() const;
 
-    // Paints page `page` (from 0) on a painter whose origin is the paper's top-left corner. Any page,
-    // in any order, from any thread (QPdfWriter, QImage, QPrinter): it reads only what the
-    // constructor laid out.
+    // Paints page `page` (from 0) on a painter whose origin is the paper's top-left corner: any page,
+    // in any order, also from a worker thread on a QPdfWriter or QImage (it reads only what the
+    // constructor laid out and uses no widget or pixmap). Text stays text on a PDF or a printer.
     void paintPage(QPainter *painter, int page) const;
     // Every page, with newPage() in between. Answers false when the device cannot be painted.
     bool paint(QPagedPaintDevice *device) const;
