@@ -3,18 +3,16 @@
 #include "errors.h"
 #include "reportdefinition.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QJsonArray>
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextTable>
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -37,22 +35,18 @@ constexpr qreal mm(qreal millimetres)
     return millimetres * ReportDocument::Dpi / 25.4;
 }
 
-// Margins, paddings and borders inside the document: the text layout scales them from 96 dpi to
-// its device's dpi itself (fonts, given in pixels, it does not).
-constexpr qreal docPt(qreal points)
-{
-    return points * 96.0 / 72.0;
-}
-
 QFont reportFont(qreal points, bool bold = false)
 {
     QFont font(u"DejaVu Sans"_s);
     font.setStyleHint(QFont::SansSerif);
+    // No ligatures: "Buffet" stays f-f in the PDF's text, found by a search for it.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     font.setPixelSize(qRound(pt(points)));
     font.setBold(bold);
     return font;
 }
 
+constexpr qreal kChartPoints = 7; // replaced by sizes that follow the chart's height
 const QColor kInk(0x20, 0x20, 0x20);
 const QColor kMuted(0x60, 0x60, 0x60);
 const QColor kAccent(0x1F, 0x4E, 0x79);
@@ -153,6 +147,36 @@ QString selectionText(const QString &selection, const QString &none)
         return items.join(u", "_s) + u" e mais %1 (%2 no total)"_s.arg(count - 12).arg(count);
     }
     return items.join(u", "_s);
+}
+
+// What orders a chart's bars: the minute of the day, the day, the number.
+double chartOrder(const ReportColumn &column, const QVariant &value)
+{
+    switch (column.type) {
+    case ReportColumn::Type::Date: {
+        const QDate date = ReportFormat::toDate(value);
+        return date.isValid() ? double(date.toJulianDay()) : 0.0;
+    }
+    case ReportColumn::Type::Hour:
+        return textOf(value).toDouble();
+    default:
+        return value.toDouble();
+    }
+}
+
+// "caixa" -> "caixas", "horário" -> "horários": enough for the group labels the reports use.
+QString plural(const QString &noun)
+{
+    if (noun.isEmpty())
+        return u"grupos"_s;
+    const QChar last = noun.back();
+    if (u"aeiouáéíóú"_s.contains(last))
+        return noun + u's';
+    if (last == u'r' || last == u'z' || last == u's')
+        return noun + u"es"_s;
+    if (last == u'l')
+        return noun.chopped(1) + u"is"_s;
+    return noun;
 }
 
 struct Accumulator
@@ -489,11 +513,16 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     if (layout.hasChart()) {
         chartLabelAt = require(layout.chartLabel, u"gráfico"_s);
         chartValueAt = require(layout.chartValue, u"gráfico"_s);
+        // The group field is no printed column (the hour of "Horário 08:00 às 08:59"): it reads as
+        // the group does, not as raw minutes.
+        if (layout.grouped() && layout.groupField.compare(layout.chartLabel, Qt::CaseInsensitive) == 0)
+            chartColumn = &layout.groupFormat;
         for (const ReportColumn &column : std::as_const(layout.columns)) {
             if (column.field.compare(layout.chartLabel, Qt::CaseInsensitive) == 0)
                 chartColumn = &column;
         }
     }
+    QList<double> chartKeys; // per bar: what orders it (minutes, day, number)
 
     Accumulator group(count), grand(count);
     auto add = [&](Accumulator &acc, int row) {
@@ -523,6 +552,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     QString currentGroup;
     QString currentTitle;
     bool inGroup = false;
+    int groups = 0;
     for (int row = 0; row < table.rows.size(); ++row) {
         if (groupAt >= 0) {
             const QString key = textOf(table.value(row, groupAt));
@@ -533,6 +563,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 currentGroup = key;
                 currentTitle = expandTitle(layout, table, row);
                 inGroup = true;
+                ++groups;
                 model.lines.append({ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}});
             }
         }
@@ -558,6 +589,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             if (it == chartIndex.constEnd()) {
                 chartIndex.insert(text, model.chart.size());
                 model.chart.append({text, value});
+                chartKeys.append(chartColumn ? chartOrder(*chartColumn, label) : 0.0);
             } else {
                 model.chart[it.value()].second += value;
             }
@@ -565,6 +597,22 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     }
     if (inGroup)
         model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}});
+    if (chartColumn && chartColumn->type != ReportColumn::Type::Text) {
+        // A report grouped by product lists each product's hours: the bars go by the clock.
+        QList<qsizetype> order(model.chart.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&chartKeys](qsizetype a, qsizetype b) { return chartKeys[a] < chartKeys[b]; });
+        QList<QPair<QString, double>> sorted;
+        sorted.reserve(order.size());
+        for (const qsizetype i : std::as_const(order))
+            sorted.append(model.chart.at(i));
+        model.chart = std::move(sorted);
+    }
+    if (layout.hasChart()) {
+        model.chartTitle = layout.chartTitle.isEmpty() ? u"Vendas por intervalo"_s : layout.chartTitle;
+        if (groups > 1 && layout.groupField.compare(layout.chartLabel, Qt::CaseInsensitive) != 0)
+            model.chartTitle += u" — soma de %1 %2"_s.arg(groups).arg(plural(layout.groupLabel.toLower()));
+    }
     const bool anyTotal = std::any_of(layout.columns.cbegin(), layout.columns.cend(),
                                       [](const ReportColumn &c) { return c.total != ReportColumn::Total::None; });
     if (anyTotal && model.detailCount > 0)
@@ -577,24 +625,27 @@ const ReportLine *ReportModel::totalLine() const
     return !lines.isEmpty() && lines.last().kind == ReportLine::Kind::Total ? &lines.last() : nullptr;
 }
 
-QImage renderReportChart(const ReportModel &model, int width, int height)
+void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &model)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter p(&image);
+    QPainter &p = *painter;
+    p.save();
+    p.translate(rect.topLeft());
+    p.setClipRect(QRectF(QPointF(0, 0), rect.size()), Qt::IntersectClip);
     p.setRenderHint(QPainter::Antialiasing);
-    const qreal unit = height / 100.0; // every measure scales with the image
+    const qreal width = rect.width();
+    const qreal height = rect.height();
+    const qreal unit = height / 100.0; // every measure scales with the chart
 
-    QFont titleFont(u"DejaVu Sans"_s);
+    QFont titleFont = reportFont(kChartPoints, true);
     titleFont.setPixelSize(qMax(8, qRound(unit * 5.2)));
-    titleFont.setBold(true);
-    QFont small(u"DejaVu Sans"_s);
+    QFont small = reportFont(kChartPoints);
     small.setPixelSize(qMax(6, qRound(unit * 4.0)));
 
-    const QString title = model.layout.chartTitle.isEmpty() ? u"Vendas por intervalo"_s : model.layout.chartTitle;
+    const QString title = model.chartTitle.isEmpty() ? u"Vendas por intervalo"_s : model.chartTitle;
     p.setFont(titleFont);
     p.setPen(kAccent);
-    p.drawText(QRectF(0, 0, width, unit * 9), Qt::AlignLeft | Qt::AlignVCenter, title);
+    p.drawText(QRectF(0, 0, width, unit * 9), Qt::AlignLeft | Qt::AlignVCenter,
+               QFontMetricsF(titleFont).elidedText(title, Qt::ElideRight, width));
 
     double maximum = 0;
     for (const auto &bar : model.chart)
@@ -615,65 +666,119 @@ QImage renderReportChart(const ReportModel &model, int width, int height)
     qreal axisWidth = 0;
     for (double v = 0; v <= top + step / 2; v += step)
         axisWidth = std::max(axisWidth, fm.horizontalAdvance(ReportFormat::number(v, decimals)));
-    const bool rotate = model.chart.size() > 14;
-    qreal labelHeight = fm.height() * 1.6;
-    if (rotate) {
-        qreal longest = 0;
-        for (const auto &bar : model.chart)
-            longest = std::max(longest, fm.horizontalAdvance(bar.first));
-        labelHeight = longest * 0.75 + fm.height();
-    }
+    const qreal labelHeight = fm.height() * 1.6;
     const QRectF plot(axisWidth + unit * 3, unit * 12, width - axisWidth - unit * 4,
                       height - unit * 12 - labelHeight - unit * 2);
 
-    p.setPen(QPen(QColor(0xD0, 0xD0, 0xD0), std::max(1.0, unit * 0.25)));
     for (double v = 0; v <= top + step / 2; v += step) {
         const qreal y = plot.bottom() - plot.height() * (v / top);
+        p.setPen(QPen(QColor(0xD0, 0xD0, 0xD0), std::max(1.0, unit * 0.25)));
         p.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
-        p.save();
         p.setPen(kMuted);
         p.drawText(QRectF(0, y - fm.height() / 2, axisWidth + unit, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
                    ReportFormat::number(v, decimals));
-        p.restore();
     }
     if (model.chart.isEmpty()) {
         p.setPen(kMuted);
         p.drawText(plot, Qt::AlignCenter, u"Sem vendas no período"_s);
-        return image;
+        p.restore();
+        return;
     }
-    const qreal slot = plot.width() / model.chart.size();
+    const qsizetype bars = model.chart.size();
+    const qreal slot = plot.width() / bars;
     const qreal barWidth = slot * 0.7;
-    const bool valueLabels = model.chart.size() <= 16;
-    for (qsizetype i = 0; i < model.chart.size(); ++i) {
+    // Labels stay level and whole: when they do not fit under every bar, every n-th bar is labelled.
+    qreal widest = 0;
+    for (const auto &bar : model.chart)
+        widest = std::max(widest, fm.horizontalAdvance(bar.first));
+    const qsizetype every = std::max<qsizetype>(1, qsizetype(std::ceil((widest + unit * 2) / slot)));
+    bool valueLabels = bars <= 16;
+    for (const auto &bar : model.chart)
+        valueLabels = valueLabels && fm.horizontalAdvance(ReportFormat::number(bar.second, 0)) < slot * 1.9;
+    for (qsizetype i = 0; i < bars; ++i) {
         const auto &bar = model.chart.at(i);
         const qreal h = maximum > 0 ? plot.height() * (std::max(0.0, bar.second) / top) : 0;
-        const QRectF rect(plot.left() + slot * i + (slot - barWidth) / 2, plot.bottom() - h, barWidth, h);
-        p.fillRect(rect, kBar);
-        if (valueLabels && bar.second > 0) {
-            p.setPen(kInk);
-            p.drawText(QRectF(rect.center().x() - slot, rect.top() - fm.height() * 1.1, slot * 2, fm.height()),
-                       Qt::AlignHCenter | Qt::AlignBottom, ReportFormat::number(bar.second, 0));
-        }
+        const QRectF barRect(plot.left() + slot * i + (slot - barWidth) / 2, plot.bottom() - h, barWidth, h);
+        p.fillRect(barRect, kBar);
         p.setPen(kInk);
-        if (rotate) {
-            p.save();
-            p.translate(rect.center().x() + fm.height() / 3, plot.bottom() + unit);
-            p.rotate(-45);
-            p.drawText(QPointF(-fm.horizontalAdvance(bar.first), 0), bar.first);
-            p.restore();
-        } else {
-            p.drawText(QRectF(plot.left() + slot * i - slot / 2, plot.bottom() + unit, slot * 2, fm.height() * 1.2),
-                       Qt::AlignHCenter | Qt::AlignTop, bar.first);
+        if (valueLabels && bar.second > 0)
+            p.drawText(QRectF(barRect.center().x() - slot, barRect.top() - fm.height() * 1.1, slot * 2, fm.height()),
+                       Qt::AlignHCenter | Qt::AlignBottom, ReportFormat::number(bar.second, 0));
+        if (i % every == 0) {
+            const qreal x = barRect.center().x() - fm.horizontalAdvance(bar.first) / 2;
+            p.drawText(QPointF(x, plot.bottom() + unit + fm.ascent()), bar.first);
         }
     }
     p.setPen(QPen(kMuted, std::max(1.0, unit * 0.3)));
     p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    p.restore();
+}
+
+QImage renderReportChart(const ReportModel &model, int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    drawReportChart(&p, QRectF(0, 0, width, height), model);
     return image;
 }
 
+namespace {
+constexpr qreal kMargin = 12;       // mm around the page
+constexpr qreal kFooter = 9;        // mm for the footer line and page numbers
+constexpr qreal kTitlePoints = 14;
+constexpr qreal kFilterPoints = 7.5;
+constexpr qreal kBodyPoints = 8;
+constexpr qreal kSmallestHeading = 6; // points; a heading smaller than this is elided instead
+const QString kContinued = u" (continuação)"_s;
+
+qreal padding()
+{
+    return pt(2.5);
+}
+
+// Draws `text` on one line inside `cell`, elided when it is wider, centred vertically.
+void drawCellText(QPainter *painter, const QFontMetricsF &fm, const QRectF &cell, const QString &text, bool alignRight)
+{
+    if (text.isEmpty())
+        return;
+    const qreal room = cell.width() - 2 * padding();
+    qreal advance = fm.horizontalAdvance(text);
+    QString shown = text;
+    if (advance > room) {
+        shown = fm.elidedText(text, Qt::ElideRight, room);
+        advance = fm.horizontalAdvance(shown);
+    }
+    const qreal x = alignRight ? cell.right() - padding() - advance : cell.left() + padding();
+    const qreal baseline = cell.top() + (cell.height() - fm.height()) / 2 + fm.ascent();
+    painter->drawText(QPointF(x, baseline), shown);
+}
+
+// A break after line `i` leaves no group title at a page's foot and no subtotal or total at the
+// top of the next without a line of its own above it.
+bool breakAfter(const QList<ReportLine> &lines, qsizetype i)
+{
+    if (lines.at(i).kind == ReportLine::Kind::GroupHeader)
+        return false;
+    if (i + 1 >= lines.size())
+        return true;
+    const ReportLine::Kind next = lines.at(i + 1).kind;
+    return next != ReportLine::Kind::Subtotal && next != ReportLine::Kind::Total;
+}
+
+QString totalCaption(const ReportLayout &layout, const ReportLine &line)
+{
+    // "Subtotal Loja": the group's own title is the heading above its rows
+    return line.kind == ReportLine::Kind::Total || !layout.grouped() ? line.caption : u"Subtotal "_s + layout.groupLabel;
+}
+} // namespace
+
 ReportDocument::ReportDocument(ReportModel model) : mModel(std::move(model))
 {
-    layOut();
+    mChart = mModel.layout.hasChart() && mModel.detailCount > 0;
+    layOutHeader();
+    layOutColumns();
+    paginate();
 }
 
 ReportDocument::~ReportDocument() = default;
@@ -685,20 +790,25 @@ QPageLayout ReportDocument::pageLayout() const
                        QPageLayout::Millimeter);
 }
 
+ReportDocument::PageRange ReportDocument::pageRange(int page) const
+{
+    return page >= 0 && page < mPages.size() ? mPages.at(page) : PageRange{};
+}
+
+QImage ReportDocument::chartImage() const
+{
+    if (!mChart)
+        return {};
+    const int width = qRound(bodyRect().width());
+    return renderReportChart(mModel, width, qRound(width * 0.28));
+}
+
 QRectF ReportDocument::paperRect() const
 {
     const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
     const QSizeF size = mModel.layout.landscape ? a4.transposed() : a4;
     return QRectF(0, 0, mm(size.width()), mm(size.height()));
 }
-
-namespace {
-constexpr qreal kMargin = 12;       // mm around the page
-constexpr qreal kFooter = 9;        // mm for the footer line and page numbers
-constexpr qreal kTitlePoints = 14;
-constexpr qreal kFilterPoints = 7.5;
-constexpr qreal kBodyPoints = 8;
-} // namespace
 
 QRectF ReportDocument::bodyRect() const
 {
@@ -707,168 +817,156 @@ QRectF ReportDocument::bodyRect() const
     return QRectF(mm(kMargin), top, paper.width() - 2 * mm(kMargin), paper.height() - top - mm(kMargin) - mm(kFooter));
 }
 
-void ReportDocument::layOut()
+qreal ReportDocument::chartBlockHeight() const
 {
-    // Text is measured at 300 dpi, whatever device later paints it.
-    mLayoutDevice = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
-    mLayoutDevice->setDotsPerMeterX(qRound(Dpi / 0.0254));
-    mLayoutDevice->setDotsPerMeterY(qRound(Dpi / 0.0254));
-
-    // Header height: title line plus the wrapped filter text, the same on every page.
-    const qreal width = paperRect().width() - 2 * mm(kMargin);
-    mFilters = std::make_unique<QTextDocument>();
-    mFilters->documentLayout()->setPaintDevice(mLayoutDevice.get());
-    mFilters->setDefaultFont(reportFont(kFilterPoints));
-    mFilters->setDocumentMargin(0);
-    mFilters->setTextWidth(width);
-    QStringList parts;
-    for (const auto &filter : std::as_const(mModel.filters))
-        parts << u"<b>%1:</b>&nbsp;%2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
-    mFilters->setHtml(parts.join(u"&nbsp;&nbsp;&nbsp; "_s));
-    const qreal titleHeight = QFontMetricsF(reportFont(kTitlePoints, true), mLayoutDevice.get()).height();
-    mHeaderHeight = titleHeight + mm(1.5) + (parts.isEmpty() ? 0 : mFilters->size().height()) + mm(2.5) + mm(3);
-
-    mDoc = std::make_unique<QTextDocument>();
-    mDoc->documentLayout()->setPaintDevice(mLayoutDevice.get());
-    mDoc->setDefaultFont(reportFont(kBodyPoints));
-    mDoc->setDocumentMargin(0);
-    const QRectF body = bodyRect();
-    mDoc->setPageSize(body.size());
-    fillBody();
+    if (!mChart)
+        return 0;
+    const qreal width = bodyRect().width();
+    // a landscape page keeps room for rows under the chart
+    return std::min(width * 0.28, bodyRect().height() * 0.45) + mm(4);
 }
 
-void ReportDocument::fillBody()
+void ReportDocument::layOutHeader()
+{
+    // The filters flow left to right as "Label: value" items and go on to another line when one
+    // does not fit; a value longer than the line is elided.
+    const qreal width = paperRect().width() - 2 * mm(kMargin);
+    const QFontMetricsF plain(reportFont(kFilterPoints));
+    const QFontMetricsF bold(reportFont(kFilterPoints, true));
+    const qreal gap = mm(4);
+    const qreal lineHeight = plain.height() * 1.25;
+    qreal x = 0, y = 0;
+    for (const auto &filter : std::as_const(mModel.filters)) {
+        FilterSpot spot;
+        spot.label = filter.first + u':';
+        const qreal labelWidth = bold.horizontalAdvance(spot.label) + plain.horizontalAdvance(u' ');
+        spot.value = plain.elidedText(filter.second, Qt::ElideRight, std::max<qreal>(0, width - labelWidth));
+        const qreal itemWidth = labelWidth + plain.horizontalAdvance(spot.value);
+        if (x > 0 && x + itemWidth > width) {
+            x = 0;
+            y += lineHeight;
+        }
+        spot.at = QPointF(x, y);
+        x += itemWidth + gap;
+        mFilters.append(spot);
+    }
+    const qreal titleHeight = QFontMetricsF(reportFont(kTitlePoints, true)).height();
+    const qreal filtersHeight = mFilters.isEmpty() ? 0 : y + lineHeight;
+    mHeaderHeight = titleHeight + mm(1.5) + filtersHeight + mm(2.5) + mm(3);
+}
+
+void ReportDocument::layOutColumns()
 {
     const ReportLayout &layout = mModel.layout;
-    const QRectF body = bodyRect();
-    QTextCursor cursor(mDoc.get());
-    // One edit block: the layout runs once at the end instead of after every cell.
-    cursor.beginEditBlock();
-
-    QTextCharFormat plain;
-    plain.setFont(reportFont(kBodyPoints));
-    plain.setForeground(kInk);
-    QTextCharFormat bold = plain;
-    bold.setFontWeight(QFont::Bold);
-    QTextCharFormat heading = bold;
-    heading.setForeground(kAccent);
-
-    if (layout.hasChart() && mModel.detailCount > 0) {
-        const int w = qRound(body.width());
-        const int h = qRound(body.width() * 0.28);
-        mChart = renderReportChart(mModel, w, h);
-        mDoc->addResource(QTextDocument::ImageResource, QUrl(u"report://chart"_s), mChart);
-        QTextImageFormat image;
-        image.setName(u"report://chart"_s);
-        // The layout scales images by the device's dpi over 96; sizes are given before that.
-        const qreal scale = mLayoutDevice->logicalDpiY() / 96.0;
-        image.setWidth(w / scale);
-        image.setHeight(h / scale);
-        QTextBlockFormat centred;
-        centred.setAlignment(Qt::AlignHCenter);
-        centred.setBottomMargin(docPt(10));
-        cursor.setBlockFormat(centred);
-        cursor.insertImage(image);
-        cursor.insertBlock(QTextBlockFormat());
-    }
-
-    if (mModel.detailCount == 0) {
-        QTextBlockFormat block;
-        block.setTopMargin(docPt(16));
-        block.setAlignment(Qt::AlignHCenter);
-        cursor.setBlockFormat(block);
-        cursor.insertText(layout.emptyText, bold);
-        cursor.endEditBlock();
-        return;
-    }
-
-    const qsizetype columns = layout.columns.size();
-    QTextTableFormat tableFormat;
-    tableFormat.setHeaderRowCount(1); // headings repeat on every page
-    tableFormat.setBorder(0);
-    tableFormat.setBorderCollapse(true);
-    tableFormat.setCellSpacing(0);
-    tableFormat.setCellPadding(docPt(2));
-    tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    const qreal width = bodyRect().width();
     double totalWidth = 0;
     for (const ReportColumn &column : layout.columns)
-        totalWidth += column.width;
-    QList<QTextLength> widths;
-    for (const ReportColumn &column : layout.columns)
-        widths << QTextLength(QTextLength::PercentageLength, 100.0 * column.width / totalWidth);
-    tableFormat.setColumnWidthConstraints(widths);
-
-    QTextTable *table = cursor.insertTable(int(mModel.lines.size()) + 1, int(columns), tableFormat);
-    QTextBlockFormat left, right;
-    left.setAlignment(Qt::AlignLeft);
-    right.setAlignment(Qt::AlignRight);
-    auto put = [&](int row, int column, const QString &text, const QTextCharFormat &format, bool alignRight,
-                   const QColor &fill, bool ruleAbove = false) {
-        QTextTableCell cell = table->cellAt(row, column);
-        QTextTableCellFormat cellFormat;
-        if (fill.isValid())
-            cellFormat.setBackground(fill);
-        if (ruleAbove) {
-            cellFormat.setTopBorder(docPt(0.8));
-            cellFormat.setTopBorderBrush(kAccent);
-            cellFormat.setTopBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-        }
-        cell.setFormat(cellFormat);
-        QTextCursor at = cell.firstCursorPosition();
-        at.setBlockFormat(alignRight ? right : left);
-        at.insertText(text, format);
-    };
-
-    for (qsizetype c = 0; c < columns; ++c) {
-        const ReportColumn &column = layout.columns.at(c);
-        put(0, int(c), column.label, heading, column.numeric(), kHeadingFill);
+        totalWidth += column.width > 0 ? column.width : 1;
+    mColumnX.clear();
+    qreal x = 0;
+    for (const ReportColumn &column : layout.columns) {
+        mColumnX.append(x);
+        x += width * (column.width > 0 ? column.width : 1) / (totalWidth > 0 ? totalWidth : 1);
     }
-    int stripe = 0;
-    for (qsizetype i = 0; i < mModel.lines.size(); ++i) {
-        const ReportLine &line = mModel.lines.at(i);
-        const int row = int(i) + 1;
-        switch (line.kind) {
-        case ReportLine::Kind::GroupHeader:
-            table->mergeCells(row, 0, 1, int(columns));
-            put(row, 0, line.caption, heading, false, kGroupFill);
-            stripe = 0;
+    mColumnX.append(width);
+
+    // Totals print nothing in the leading text columns: their label has all of that room.
+    mLabelColumns = 0;
+    while (mLabelColumns < layout.columns.size() && !layout.columns.at(mLabelColumns).numeric() &&
+           layout.columns.at(mLabelColumns).total == ReportColumn::Total::None)
+        ++mLabelColumns;
+
+    const QFontMetricsF body(reportFont(kBodyPoints));
+    mRowHeight = body.height() + pt(3);
+    mHeadingHeight = mRowHeight + pt(1);
+    mGroupHeight = mRowHeight + pt(3); // a little air above each group
+    mTotalHeight = mRowHeight + pt(1);
+
+    // One heading size for the whole row: the largest at which every heading fits its column.
+    mHeadingPixels = qRound(pt(kBodyPoints));
+    const int smallest = qRound(pt(kSmallestHeading));
+    for (; mHeadingPixels > smallest; --mHeadingPixels) {
+        QFont font = reportFont(kBodyPoints, true);
+        font.setPixelSize(mHeadingPixels);
+        const QFontMetricsF fm(font);
+        bool fits = true;
+        for (qsizetype c = 0; c < layout.columns.size() && fits; ++c)
+            fits = fm.horizontalAdvance(layout.columns.at(c).label) <= mColumnX.at(c + 1) - mColumnX.at(c) - 2 * padding();
+        if (fits)
             break;
-        case ReportLine::Kind::Detail: {
-            const QColor fill = (stripe++ % 2) ? kStripeFill : QColor();
-            for (qsizetype c = 0; c < columns; ++c) {
-                const ReportColumn &column = layout.columns.at(c);
-                put(row, int(c), ReportFormat::cell(column, line.values.at(c), line.ends.value(c)), plain,
-                    column.numeric(), fill);
-            }
-            break;
-        }
-        case ReportLine::Kind::Subtotal:
-        case ReportLine::Kind::Total: {
-            const bool total = line.kind == ReportLine::Kind::Total;
-            for (qsizetype c = 0; c < columns; ++c) {
-                const ReportColumn &column = layout.columns.at(c);
-                // "Subtotal Loja": the group's own title is the heading just above
-                const QString caption = total || !layout.grouped() ? line.caption : u"Subtotal "_s + layout.groupLabel;
-                const QString text = c == 0 && !column.numeric() ? caption : ReportFormat::cell(column, line.values.value(c));
-                put(row, int(c), text, bold, column.numeric(), total ? kTotalFill : QColor(), true);
-            }
-            break;
-        }
-        }
     }
-    cursor.endEditBlock();
 }
 
-int ReportDocument::pageCount() const
+qreal ReportDocument::lineHeight(const ReportLine &line) const
 {
-    return mDoc->pageCount();
+    switch (line.kind) {
+    case ReportLine::Kind::GroupHeader:
+        return mGroupHeight;
+    case ReportLine::Kind::Subtotal:
+    case ReportLine::Kind::Total:
+        return mTotalHeight;
+    case ReportLine::Kind::Detail:
+        break;
+    }
+    return mRowHeight;
+}
+
+void ReportDocument::paginate()
+{
+    // One pass: fill a page line by line, then end it at the last line a page may end with. Only the
+    // few lines after that break are measured twice, so the whole is linear in the lines.
+    mPages.clear();
+    const QList<ReportLine> &lines = mModel.lines;
+    const qsizetype count = lines.size();
+    if (mModel.detailCount == 0 || count == 0) {
+        mPages.append(PageRange{});
+        return;
+    }
+    const bool grouped = mModel.layout.grouped();
+    const qreal height = bodyRect().height();
+    int openGroup = -1; // the group header whose rows are still running
+    qsizetype i = 0;
+    while (i < count) {
+        PageRange page;
+        page.first = int(i);
+        qreal room = height - mHeadingHeight - (mPages.isEmpty() ? chartBlockHeight() : 0);
+        if (grouped && openGroup >= 0 && lines.at(i).kind != ReportLine::Kind::GroupHeader) {
+            page.continued = openGroup;
+            room -= mGroupHeight;
+        }
+        qreal used = 0;
+        qsizetype next = i;
+        qsizetype lastBreak = -1;
+        while (next < count) {
+            const qreal h = lineHeight(lines.at(next));
+            if (next > i && used + h > room + 0.01)
+                break;
+            used += h;
+            if (breakAfter(lines, next))
+                lastBreak = next;
+            ++next;
+        }
+        // Nothing the page may end with (a page shorter than a group's title and its first row):
+        // cut where it is full rather than loop.
+        const qsizetype end = next >= count ? count : (lastBreak >= i ? lastBreak + 1 : next);
+        page.count = int(end - i);
+        for (qsizetype k = i; k < end; ++k) {
+            if (lines.at(k).kind == ReportLine::Kind::GroupHeader)
+                openGroup = int(k);
+            else if (lines.at(k).kind != ReportLine::Kind::Detail)
+                openGroup = -1;
+        }
+        mPages.append(page);
+        i = end;
+    }
 }
 
 void ReportDocument::paintPage(QPainter *painter, int page) const
 {
+    if (page < 0 || page >= mPages.size())
+        return;
     painter->save();
-    const qreal scale = painter->device()->logicalDpiX() / qreal(Dpi);
-    painter->scale(scale, painter->device()->logicalDpiY() / qreal(Dpi));
+    painter->scale(painter->device()->logicalDpiX() / qreal(Dpi), painter->device()->logicalDpiY() / qreal(Dpi));
     painter->setRenderHint(QPainter::Antialiasing);
     painter->setRenderHint(QPainter::TextAntialiasing);
 
@@ -879,51 +977,147 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
 
     // Page header: title and issue time, the filters, a rule.
     const QFont titleFont = reportFont(kTitlePoints, true);
-    const qreal titleHeight = QFontMetricsF(titleFont, mLayoutDevice.get()).height();
+    const QFontMetricsF titleMetrics(titleFont);
+    const qreal titleHeight = titleMetrics.height();
+    const QFont filterFont = reportFont(kFilterPoints);
+    const QFont filterBold = reportFont(kFilterPoints, true);
+    const QFontMetricsF filterMetrics(filterFont);
+    const QString issued = u"Emitido em "_s + mModel.issued.toString(u"dd/MM/yyyy HH:mm"_s);
+    const qreal issuedWidth = filterMetrics.horizontalAdvance(issued);
     painter->setFont(titleFont);
     painter->setPen(kAccent);
-    painter->drawText(QRectF(left, y, width * 0.75, titleHeight), Qt::AlignLeft | Qt::AlignVCenter, mModel.title);
-    painter->setFont(reportFont(kFilterPoints));
+    painter->drawText(QPointF(left, y + titleMetrics.ascent()),
+                      titleMetrics.elidedText(mModel.title, Qt::ElideRight, width - issuedWidth - mm(4)));
+    painter->setFont(filterFont);
     painter->setPen(kMuted);
-    painter->drawText(QRectF(left + width * 0.5, y, width * 0.5, titleHeight), Qt::AlignRight | Qt::AlignVCenter,
-                      u"Emitido em "_s + mModel.issued.toString(u"dd/MM/yyyy HH:mm"_s));
+    painter->drawText(QPointF(left + width - issuedWidth, y + (titleHeight - filterMetrics.height()) / 2 + filterMetrics.ascent()),
+                      issued);
     y += titleHeight + mm(1.5);
-    if (!mModel.filters.isEmpty()) {
-        painter->save();
-        painter->translate(left, y);
-        QAbstractTextDocumentLayout::PaintContext context;
-        context.palette.setColor(QPalette::Text, kInk);
-        mFilters->documentLayout()->draw(painter, context);
-        painter->restore();
-        y += mFilters->size().height();
+    const qreal space = filterMetrics.horizontalAdvance(u' ');
+    qreal filtersBottom = y;
+    for (const FilterSpot &spot : mFilters) {
+        const QPointF at(left + spot.at.x(), y + spot.at.y() + filterMetrics.ascent());
+        painter->setPen(kInk);
+        painter->setFont(filterBold);
+        painter->drawText(at, spot.label);
+        painter->setFont(filterFont);
+        painter->drawText(at + QPointF(QFontMetricsF(filterBold).horizontalAdvance(spot.label) + space, 0), spot.value);
+        filtersBottom = std::max(filtersBottom, y + spot.at.y() + filterMetrics.height() * 1.25);
     }
-    y += mm(2.5);
+    y = filtersBottom + mm(2.5);
     painter->setPen(QPen(kAccent, pt(1.2)));
     painter->drawLine(QPointF(left, y), QPointF(left + width, y));
 
-    // Body: this page's slice of the laid-out document.
+    // Body: the chart on the first page, the headings, then this page's lines.
     const QRectF body = bodyRect();
-    painter->save();
-    painter->translate(body.left(), body.top() - page * body.height());
-    const QRectF slice(0, page * body.height(), body.width(), body.height());
-    painter->setClipRect(slice);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = slice;
-    context.palette.setColor(QPalette::Text, kInk);
-    mDoc->documentLayout()->draw(painter, context);
-    painter->restore();
+    const ReportLayout &layout = mModel.layout;
+    const QList<ReportLine> &lines = mModel.lines;
+    const PageRange range = mPages.at(page);
+    y = body.top();
+    if (page == 0 && mChart) {
+        const qreal block = chartBlockHeight();
+        drawReportChart(painter, QRectF(body.left(), y, body.width(), block - mm(4)), mModel);
+        y += block;
+    }
+    const QFont plain = reportFont(kBodyPoints);
+    const QFont bold = reportFont(kBodyPoints, true);
+    const QFontMetricsF plainMetrics(plain);
+    const QFontMetricsF boldMetrics(bold);
+    if (mModel.detailCount == 0) {
+        painter->setFont(bold);
+        painter->setPen(kInk);
+        const QString text = boldMetrics.elidedText(layout.emptyText, Qt::ElideRight, body.width());
+        painter->drawText(QPointF(body.center().x() - boldMetrics.horizontalAdvance(text) / 2, y + pt(16) + boldMetrics.ascent()),
+                          text);
+    } else {
+        const qsizetype columns = layout.columns.size();
+        auto cellRect = [&](qsizetype from, qsizetype to, qreal top, qreal height) {
+            return QRectF(body.left() + mColumnX.at(from), top, mColumnX.at(to) - mColumnX.at(from), height);
+        };
+        const QRectF full(body.left(), 0, body.width(), 0);
+
+        QFont heading = bold;
+        heading.setPixelSize(mHeadingPixels);
+        const QFontMetricsF headingMetrics(heading);
+        painter->fillRect(QRectF(full.left(), y, full.width(), mHeadingHeight), kHeadingFill);
+        painter->setFont(heading);
+        painter->setPen(kAccent);
+        for (qsizetype c = 0; c < columns; ++c)
+            drawCellText(painter, headingMetrics, cellRect(c, c + 1, y, mHeadingHeight), layout.columns.at(c).label,
+                         layout.columns.at(c).numeric());
+        y += mHeadingHeight;
+
+        auto groupTitle = [&](const QString &caption) {
+            const QRectF row(full.left(), y, full.width(), mGroupHeight);
+            const QRectF band(row.left(), row.bottom() - mRowHeight, row.width(), mRowHeight);
+            painter->fillRect(band, kGroupFill);
+            painter->setFont(bold);
+            painter->setPen(kAccent);
+            drawCellText(painter, boldMetrics, band, caption, false);
+            y += mGroupHeight;
+        };
+        int stripe = range.first;
+        if (range.continued >= 0) {
+            groupTitle(lines.at(range.continued).caption + kContinued);
+            stripe = range.first - range.continued - 1;
+        }
+        for (int i = range.first; i < range.first + range.count; ++i) {
+            const ReportLine &line = lines.at(i);
+            switch (line.kind) {
+            case ReportLine::Kind::GroupHeader:
+                groupTitle(line.caption);
+                stripe = 0;
+                break;
+            case ReportLine::Kind::Detail: {
+                if (stripe++ % 2)
+                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), kStripeFill);
+                painter->setFont(plain);
+                painter->setPen(kInk);
+                for (qsizetype c = 0; c < columns; ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    drawCellText(painter, plainMetrics, cellRect(c, c + 1, y, mRowHeight),
+                                 ReportFormat::cell(column, line.values.value(c), line.ends.value(c)), column.numeric());
+                }
+                y += mRowHeight;
+                break;
+            }
+            case ReportLine::Kind::Subtotal:
+            case ReportLine::Kind::Total: {
+                const QRectF row(full.left(), y, full.width(), mTotalHeight);
+                if (line.kind == ReportLine::Kind::Total)
+                    painter->fillRect(row, kTotalFill);
+                painter->setPen(QPen(kAccent, pt(0.8)));
+                painter->drawLine(row.topLeft(), row.topRight());
+                painter->setFont(bold);
+                painter->setPen(kInk);
+                if (mLabelColumns > 0)
+                    drawCellText(painter, boldMetrics, cellRect(0, mLabelColumns, y, mTotalHeight), totalCaption(layout, line),
+                                 false);
+                for (qsizetype c = mLabelColumns; c < columns; ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    drawCellText(painter, boldMetrics, cellRect(c, c + 1, y, mTotalHeight),
+                                 ReportFormat::cell(column, line.values.value(c)), column.numeric());
+                }
+                y += mTotalHeight;
+                break;
+            }
+            }
+        }
+    }
 
     // Footer: rule, report and page number.
     const qreal footerTop = paper.height() - mm(kMargin) - mm(kFooter) + mm(3);
     painter->setPen(QPen(QColor(0xB0, 0xB0, 0xB0), pt(0.5)));
     painter->drawLine(QPointF(left, footerTop), QPointF(left + width, footerTop));
-    painter->setFont(reportFont(kFilterPoints));
+    painter->setFont(filterFont);
     painter->setPen(kMuted);
-    const QRectF footer(left, footerTop + mm(1), width, mm(kFooter) - mm(4));
-    painter->drawText(footer, Qt::AlignLeft | Qt::AlignVCenter,
-                      mModel.code.isEmpty() ? mModel.title : mModel.code + u" · "_s + mModel.title);
-    painter->drawText(footer, Qt::AlignRight | Qt::AlignVCenter,
-                      u"Página %1 de %2"_s.arg(page + 1).arg(pageCount()));
+    const qreal baseline = footerTop + mm(1) + (mm(kFooter) - mm(4) - filterMetrics.height()) / 2 + filterMetrics.ascent();
+    const QString pages = u"Página %1 de %2"_s.arg(page + 1).arg(pageCount());
+    const qreal pagesWidth = filterMetrics.horizontalAdvance(pages);
+    painter->drawText(QPointF(left + width - pagesWidth, baseline), pages);
+    painter->drawText(QPointF(left, baseline),
+                      filterMetrics.elidedText(mModel.code.isEmpty() ? mModel.title : mModel.code + u" · "_s + mModel.title,
+                                               Qt::ElideRight, width - pagesWidth - mm(4)));
     painter->restore();
 }
 

@@ -9,13 +9,13 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPageLayout>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <QVariant>
-#include <memory>
 
 class QPagedPaintDevice;
 class QPainter;
-class QTextDocument;
 struct ReportDefinition;
 
 // One printed column of a report (the "columns" entries of a definition; docs/reports.md).
@@ -86,7 +86,10 @@ struct HOST_EXPORT ReportModel
     ReportLayout layout;
     QList<ReportLine> lines;
     int detailCount = 0;
-    QList<QPair<QString, double>> chart; // label text, summed value, in order of appearance
+    // Label text and value summed over every line with that label (across groups), in the order of
+    // the label's values when they are times, dates or numbers, otherwise in order of appearance.
+    QList<QPair<QString, double>> chart;
+    QString chartTitle; // the definition's, saying so when the bars sum several groups
 
     // Throws EHostError when the layout names a field the query does not answer.
     static ReportModel build(const QString &code, const ReportDefinition &definition, const TParams &params,
@@ -97,15 +100,28 @@ struct HOST_EXPORT ReportModel
 // The filters the parameters express, with pt-BR labels, in a fixed order.
 HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params);
 
-// The bar chart of a model's chart series, `width` x `height` pixels.
+// The bar chart of a model's chart series drawn into `rect` of any painter: vector text and bars on
+// a PDF or a printer, pixels on an image. Every measure scales with the rectangle's height.
+HOST_EXPORT void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &model);
+// The same chart as an image of `width` x `height` pixels (HTML export).
 HOST_EXPORT QImage renderReportChart(const ReportModel &model, int width, int height);
 
-// The paged report: a QTextDocument laid out once on A4 at 300 dpi, painted page by page with its
-// page header (title, filters) and footer (page numbers) onto a preview, a printer or a PDF.
+// The paged report on A4, measured at 300 dpi: a page header (title, filters), the chart on the
+// first page, the column headings on every page, then a run of the model's lines, and a footer
+// (page numbers). Lines have fixed heights per kind and texts are elided, never wrapped, so paging
+// is one pass over the lines and a page paints only its own lines, whatever the report's length.
 class HOST_EXPORT ReportDocument
 {
 public:
     static constexpr int Dpi = 300;
+
+    // The lines one page prints.
+    struct PageRange
+    {
+        int first = 0;      // index of the first line in model().lines
+        int count = 0;      // lines on the page
+        int continued = -1; // the GroupHeader line repeated as "(continuação)" on top, or -1
+    };
 
     explicit ReportDocument(ReportModel model);
     ~ReportDocument();
@@ -113,27 +129,46 @@ public:
     ReportDocument &operator=(const ReportDocument &) = delete;
 
     const ReportModel &model() const { return mModel; }
-    QTextDocument *textDocument() const { return mDoc.get(); }
-    int pageCount() const;
+    int pageCount() const { return int(mPages.size()); }
+    int lineCount() const { return int(mModel.lines.size()); }
+    // The lines of page `page` (from 0); an empty range for a page out of range.
+    PageRange pageRange(int page) const;
     // A4 in the report's orientation, no margins: the page header and footer sit inside the paper.
     QPageLayout pageLayout() const;
 
-    // Paints page `page` (from 0) on a painter whose origin is the paper's top-left corner.
+    // Paints page `page` (from 0) on a painter whose origin is the paper's top-left corner: any page,
+    // in any order, also from a worker thread on a QPdfWriter or QImage (it reads only what the
+    // constructor laid out and uses no widget or pixmap). Text stays text on a PDF or a printer.
     void paintPage(QPainter *painter, int page) const;
     // Every page, with newPage() in between. Answers false when the device cannot be painted.
     bool paint(QPagedPaintDevice *device) const;
-    QImage chartImage() const { return mChart; }
+    // The chart as an image (drawn on each call), null when the report has no chart or no rows.
+    QImage chartImage() const;
 
 private:
-    void layOut();
-    void fillBody();
+    // One "Label: value" of the page header's filters, placed once for every page.
+    struct FilterSpot
+    {
+        QString label;
+        QString value;
+        QPointF at; // top-left, relative to the filter block
+    };
+
+    void layOutHeader();
+    void layOutColumns();
+    void paginate();
+    qreal lineHeight(const ReportLine &line) const;
     QRectF paperRect() const;
     QRectF bodyRect() const;
+    qreal chartBlockHeight() const;
 
     ReportModel mModel;
-    std::unique_ptr<QTextDocument> mDoc;
-    std::unique_ptr<QTextDocument> mFilters; // the page header's filter text
-    std::unique_ptr<QImage> mLayoutDevice;
-    QImage mChart;
+    QList<PageRange> mPages;
+    QList<FilterSpot> mFilters;
+    QList<qreal> mColumnX;  // left edge of each column and the table's right edge, relative to the body
+    int mLabelColumns = 0;  // leading text columns a subtotal's or total's label spans
     qreal mHeaderHeight = 0;
+    qreal mRowHeight = 0, mGroupHeight = 0, mTotalHeight = 0, mHeadingHeight = 0;
+    int mHeadingPixels = 0; // column heading font size: the largest at which every heading fits
+    bool mChart = false;
 };

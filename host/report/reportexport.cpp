@@ -148,11 +148,11 @@ QByteArray htmlBytes(const ReportDocument &document)
         filters << u"<b>%1:</b> %2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
     filters << u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s);
     html += filters.join(u" &nbsp;·&nbsp; "_s) + u"</div>\n"_s;
-    if (!document.chartImage().isNull()) {
+    if (const QImage chart = document.chartImage(); !chart.isNull()) {
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        document.chartImage().save(&buffer, "PNG");
+        chart.save(&buffer, "PNG");
         html += u"<p><img alt=\"Gráfico\" src=\"data:image/png;base64,"_s + QString::fromLatin1(png.toBase64()) +
                 u"\"></p>\n"_s;
     }

@@ -4,7 +4,6 @@
 #include "errors.h"
 #include "reportdocument.h"
 
-#include <QTextDocument>
 
 using namespace enginetest;
 
@@ -251,26 +250,6 @@ TEST(ReportModel, ChartSumsEachIntervalOverAllGroups)
         {QStringLiteral("08:00"), 125.0}, {QStringLiteral("09:00"), 50.0}, {QStringLiteral("10:00"), 10.0}};
     EXPECT_EQ(model.chart, expected);
 
-    // the chart goes into the document as an image with bars in it
-    const ReportDocument document{ReportModel(model)};
-    ASSERT_FALSE(document.chartImage().isNull());
-    EXPECT_TRUE(document.textDocument()->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("report://chart"))).isValid());
-    const QImage image = document.chartImage();
-    int barPixels = 0;
-    for (int y = 0; y < image.height(); y += 4)
-        for (int x = 0; x < image.width(); x += 4)
-            barPixels += image.pixelColor(x, y) == QColor(0x2E, 0x6D, 0xB4);
-    EXPECT_GT(barPixels, 100);
-}
-
-TEST(ReportDocument, EmptyResultPrintsOnePageSayingSo)
-{
-    ReportTable empty;
-    empty.columns = dailyTable().columns;
-    const ReportDocument document(ReportModel::build({}, dailyDefinition(), TParams(), empty));
-    EXPECT_EQ(document.pageCount(), 1);
-    EXPECT_TRUE(document.textDocument()->toPlainText().contains(QStringLiteral("Nenhuma venda encontrada")));
-    EXPECT_EQ(document.model().totalLine(), nullptr);
 }
 
 } // namespace

@@ -6,14 +6,18 @@
 #include "demodb.h"
 #include "enginetest.h"
 #include "errors.h"
+#include "pdfpages.h"
 #include "reportdocument.h"
+#include "reportexport.h"
 #include "sqltext.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSet>
 #include <map>
 
 using namespace enginetest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -279,6 +283,93 @@ TEST_F(ReportsTest, TotalsMatchHandWrittenSql)
         EXPECT_GE(document->pageCount(), 1);
         EXPECT_EQ(model.layout.hasChart(), !document->chartImage().isNull());
     }
+}
+
+// The grouped reports on paper: each page opens with its group (continued or new), no title or
+// lone subtotal is left at a page's edge, labels stay whole, and hour charts read HH:MM in order.
+// With BO_REPORT_PDF_DIR set the PDFs are kept there to be looked at.
+TEST_F(ReportsTest, GroupedReportsReadOnEveryPage)
+{
+    const Values base = baseFilters();
+    const struct
+    {
+        const char *file;
+        Values params;
+    } cases[] = {
+        {"vendas_por_hora_caixa.json", with(base, {{"MINUTOS", 30}})},
+        {"vendas_por_dia_caixa.json", base},
+        {"vendas_por_hora_loja.json", with(base, {{"MINUTOS", 15}})},
+        {"vendas_por_hora_produto.json", with(base, {{"MINUTOS", 60}})},
+        {"vendas_por_produto_hora.json", with(base, {{"MINUTOS", 120}})},
+        {"vendas_por_hora_modalidade.json", with(base, {{"P_CDFILIAL", QStringLiteral("T")}, {"P_TCDFILIAL", QStringLiteral("T")}, {"MINUTOS", 30}})},
+    };
+    const QString keep = qEnvironmentVariable("BO_REPORT_PDF_DIR");
+    const QString folder = testsupport::sourcePath(QStringLiteral("reports/Vnd025"));
+    const QRegularExpression clock(QStringLiteral("^\\d\\d:\\d\\d$"));
+    int continuations = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const ReportDefinition def = ReportDefinition::load(QDir(folder).filePath(QLatin1String(c.file)));
+        const std::shared_ptr<ReportDocument> document =
+            ReportEngine::instance().build(nullptr, QStringLiteral("Vnd025"), def, paramsFor(def, c.params));
+        ASSERT_NE(document, nullptr);
+        const ReportModel &model = document->model();
+        ASSERT_TRUE(model.layout.grouped());
+        ASSERT_GE(document->pageCount(), 2) << "too few rows to page: the check would prove nothing";
+        QTemporaryDir dir;
+        const QString pdf = (keep.isEmpty() ? dir.path() : keep) + u'/' + QString::fromLatin1(c.file).replace(u".json"_s, u".pdf"_s);
+        ReportExport::writePdf(*document, pdf);
+
+        QSet<QString> titles;
+        for (const ReportLine &line : model.lines) {
+            if (line.kind == ReportLine::Kind::GroupHeader)
+                titles.insert(line.caption.simplified());
+        }
+        const QString continued = u" (continuação)"_s;
+        const QString subtotal = u"Subtotal "_s + model.layout.groupLabel;
+        QString open; // the group whose rows run on
+        for (int page = 1; page <= document->pageCount(); ++page) {
+            const QStringList body = pdfBodyLines(pdfText(pdf, page), model.layout.columns.first().label,
+                                                  model.layout.columns.last().label);
+            SCOPED_TRACE(testing::Message() << "page " << page << ":\n" << body.join(u'\n').toStdString());
+            ASSERT_GE(body.size(), 2);
+            if (page > 1) {
+                if (body.first().endsWith(continued)) {
+                    EXPECT_EQ(body.first().chopped(continued.size()), open);
+                    EXPECT_FALSE(body.at(1).startsWith(subtotal)) << "a subtotal without a row of its own";
+                    ++continuations;
+                } else {
+                    EXPECT_TRUE(titles.contains(body.first())) << "the page does not open with its group";
+                    EXPECT_TRUE(open.isEmpty()) << "group " << open.toStdString() << " continues unnamed";
+                }
+            }
+            EXPECT_FALSE(titles.contains(body.last())) << "a group title at the page's foot";
+            for (const QString &line : body) {
+                if (titles.contains(line))
+                    open = line;
+                if (line.contains(u"Subtotal")) {
+                    EXPECT_TRUE(line.startsWith(subtotal + u' ')) << line.toStdString();
+                    open.clear();
+                }
+                if (line.contains(u"Total geral")) {
+                    EXPECT_TRUE(line.startsWith(u"Total geral ")) << line.toStdString();
+                }
+            }
+        }
+        if (model.layout.hasChart()) {
+            // the axis under the bars: clock times, left to right in order, as text in the PDF
+            QStringList axis;
+            for (const QString &line : pdfText(pdf, 1).split(u'\n')) {
+                const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
+                if (words.size() >= 3 && std::all_of(words.cbegin(), words.cend(), [&](const QString &w) { return clock.match(w).hasMatch(); }))
+                    axis = words;
+            }
+            ASSERT_GE(axis.size(), 3) << pdfText(pdf, 1).toStdString();
+            EXPECT_TRUE(std::is_sorted(axis.cbegin(), axis.cend())) << axis.join(u' ').toStdString();
+            EXPECT_EQ(QSet<QString>(axis.cbegin(), axis.cend()).size(), axis.size()) << axis.join(u' ').toStdString();
+        }
+    }
+    EXPECT_GT(continuations, std::size(cases)) << "few groups ran over a page: the check proved little";
 }
 
 TEST_F(ReportsTest, EveryDefinitionDeclaresWhatItsSqlUses)
