@@ -89,13 +89,15 @@ struct HOST_EXPORT ReportModel
     QList<QPair<QString, double>> chart; // label text, summed value, in order of appearance
 
     // Throws EHostError when the layout names a field the query does not answer.
+    // `productMask`: the host's mask for product codes, for the filter texts.
     static ReportModel build(const QString &code, const ReportDefinition &definition, const TParams &params,
-                             const ReportTable &table);
+                             const ReportTable &table, const QString &productMask = {});
     const ReportLine *totalLine() const;
 };
 
-// The filters the parameters express, with pt-BR labels, in a fixed order.
-HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params);
+// The filters the parameters express, with pt-BR labels, in a fixed order; product codes shown
+// through `productMask` (the host's code mask) as the screen's edits show them.
+HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params, const QString &productMask = {});
 
 // The bar chart of a model's chart series, `width` x `height` pixels.
 HOST_EXPORT QImage renderReportChart(const ReportModel &model, int width, int height);
