@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 using namespace enginetest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
