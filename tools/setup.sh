@@ -9,7 +9,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev
           libqt6sql6-sqlite libqt6sql6-ibase libqt6sql6-odbc
           firebird3.0-server firebird-dev libsqlite3-dev sqlite3
           libxlsxwriter-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
-          tzdata)
+          tzdata qt6-translations-l10n)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "reportdefinition.h"
+#include "widgets.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -373,7 +374,7 @@ QString cell(const ReportColumn &column, const QVariant &value, const QVariant &
 
 } // namespace ReportFormat
 
-QList<QPair<QString, QString>> reportFilters(const TParams &params)
+QList<QPair<QString, QString>> reportFilters(const TParams &params, const QString &productMask)
 {
     QList<QPair<QString, QString>> filters;
     auto text = [&params](const char *name) -> std::optional<QString> {
@@ -445,7 +446,8 @@ QList<QPair<QString, QString>> reportFilters(const TParams &params)
         QString last = lastProduct.value_or(QString());
         while (last.endsWith(u'Z'))
             last.chop(1); // the screen pads the end of the range with Z
-        const QString first = firstProduct.value_or(QString());
+        last = TMaskEdit::maskedText(productMask, last);
+        const QString first = TMaskEdit::maskedText(productMask, firstProduct.value_or(QString()));
         QString shown;
         if (first.isEmpty() && last.isEmpty())
             shown = u"Todos"_s;
@@ -463,12 +465,12 @@ QList<QPair<QString, QString>> reportFilters(const TParams &params)
 }
 
 ReportModel ReportModel::build(const QString &code, const ReportDefinition &definition, const TParams &params,
-                               const ReportTable &table)
+                               const ReportTable &table, const QString &productMask)
 {
     ReportModel model;
     model.code = code;
     model.title = definition.title;
-    model.filters = reportFilters(params);
+    model.filters = reportFilters(params, productMask);
     model.issued = QDateTime::currentDateTime();
     model.layout = ReportLayout::fromJson(definition.layout);
     ReportLayout &layout = model.layout;

@@ -92,13 +92,15 @@ struct HOST_EXPORT ReportModel
     QString chartTitle; // the definition's, saying so when the bars sum several groups
 
     // Throws EHostError when the layout names a field the query does not answer.
+    // `productMask`: the host's mask for product codes, for the filter texts.
     static ReportModel build(const QString &code, const ReportDefinition &definition, const TParams &params,
-                             const ReportTable &table);
+                             const ReportTable &table, const QString &productMask = {});
     const ReportLine *totalLine() const;
 };
 
-// The filters the parameters express, with pt-BR labels, in a fixed order.
-HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params);
+// The filters the parameters express, with pt-BR labels, in a fixed order; product codes shown
+// through `productMask` (the host's code mask) as the screen's edits show them.
+HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params, const QString &productMask = {});
 
 // The bar chart of a model's chart series drawn into `rect` of any painter: vector text and bars on
 // a PDF or a printer, pixels on an image. Every measure scales with the rectangle's height.

@@ -128,7 +128,8 @@ QString ReportEngine::validate(const ReportDefinition &definition)
 }
 
 std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QString &code,
-                                                    const ReportDefinition &definition, const TParams &params)
+                                                    const ReportDefinition &definition, const TParams &params,
+                                                    const QString &productMask)
 {
     const QSqlDatabase shared = QSqlDatabase::database(sourceConnection(), false);
     if (!shared.isValid() || !shared.isOpen())
@@ -158,7 +159,7 @@ std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QStri
         break;
     }
     const ReportTable table = query.takeTable();
-    return std::make_shared<ReportDocument>(ReportModel::build(code, definition, params, table));
+    return std::make_shared<ReportDocument>(ReportModel::build(code, definition, params, table, productMask));
 }
 
 void ReportEngine::run(QWidget *parent, ReportAction action, const ReportDefinition &definition,
@@ -198,17 +199,17 @@ void ReportEngine::run(const ReportRequest &request)
         } else {
             QString file;
             if (action == ReportAction::SaveAs) {
-                const auto answer = ui.saveFileName(request.parent, u"Salvar relatório como"_s, ReportExport::fileFilters());
+                QString filter;
+                const auto answer =
+                    ui.saveFileName(request.parent, u"Salvar relatório como"_s, ReportExport::fileFilters(), &filter);
                 if (!answer)
                     run.outcome = ReportRun::Outcome::Cancelled;
-                else if (!ReportExport::formatOf(*answer))
+                else if (file = ReportExport::fileNameFor(*answer, filter); file.isEmpty())
                     throw EHostError(u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(*answer));
-                else
-                    file = *answer;
             }
             if (action != ReportAction::SaveAs || !file.isEmpty()) {
                 const std::shared_ptr<ReportDocument> document =
-                    build(request.parent, request.code, definition, request.params);
+                    build(request.parent, request.code, definition, request.params, request.productMask);
                 if (!document || (withParent && !alive)) { // the screen closed meanwhile
                     run.outcome = ReportRun::Outcome::Cancelled;
                 } else {

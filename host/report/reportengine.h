@@ -48,6 +48,7 @@ struct HOST_EXPORT ReportRequest
     QString code; // the report code whose catalogue holds the definition ("Vnd025")
     ReportDefinition definition;
     TParams params; // already filled by whoever asked
+    QString productMask; // the host's mask for product codes: the header's filter texts show codes through it
     // Owner of the dialogs; when it is destroyed while the query runs, the action ends quietly.
     QWidget *parent = nullptr;
     // Edit with real dialogs opens the caller's designer; without one (or without real dialogs)
@@ -70,7 +71,7 @@ public:
     // Runs the query and lays the document out. Answers nullptr when the user cancelled; throws
     // EHostError when the definition is refused or the query fails.
     std::shared_ptr<ReportDocument> build(QWidget *parent, const QString &code, const ReportDefinition &definition,
-                                          const TParams &params);
+                                          const TParams &params, const QString &productMask = {});
 
     // Problems that stop a definition from running, for the user; empty when it can run.
     static QString validate(const ReportDefinition &definition);

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "reportdocument.h"
+#include "uiservices.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -100,6 +101,21 @@ QString fileFilters()
 {
     return u"Documento PDF (*.pdf);;Planilha Excel (*.xlsx);;Texto separado por ponto e vírgula (*.csv);;"
            u"Página HTML (*.html *.htm)"_s;
+}
+
+QString fileNameFor(const QString &name, const QString &filter)
+{
+    if (formatOf(name))
+        return name;
+    QString base = name;
+    while (base.endsWith(u'.'))
+        base.chop(1); // "vendas." means no extension, not an empty one
+    for (const QString &suffix : filterSuffixes(filter)) {
+        const QString withSuffix = base + u'.' + suffix;
+        if (formatOf(withSuffix))
+            return withSuffix;
+    }
+    return {};
 }
 
 QByteArray csvBytes(const ReportModel &model)

@@ -20,6 +20,10 @@ enum class Format { Pdf, Xlsx, Csv, Html };
 HOST_EXPORT std::optional<Format> formatOf(const QString &path);
 // The save dialog's filter list.
 HOST_EXPORT QString fileFilters();
+// The file to write for a name given in the save dialog with `filter` chosen there: a name whose
+// extension is one of the formats stays as it is; any other name takes the filter's extension (so
+// "vendas 01.12" becomes "vendas 01.12.xlsx"). Empty when neither names a format.
+HOST_EXPORT QString fileNameFor(const QString &name, const QString &filter);
 
 // The CSV bytes: UTF-8 with BOM, ';' separated, decimal comma, RFC 4180 quoting, CRLF line ends.
 // One line per detail row (the group first when the report is grouped); no subtotal lines, so the

@@ -2,6 +2,8 @@
 
 #include "dataset.h"
 
+#include <QFileInfo>
+
 namespace {
 QStringList keysOf(const TDataSet &data, const QString &keyField)
 {
@@ -75,11 +77,29 @@ std::optional<QString> RecordingUi::prompt(QWidget *, const QString &, const QSt
     return mPromptAnswers.dequeue();
 }
 
-std::optional<QString> RecordingUi::saveFileName(QWidget *, const QString &, const QString &)
+std::optional<QString> RecordingUi::saveFileName(QWidget *, const QString &, const QString &filters,
+                                                 QString *selectedFilter)
 {
     if (mFileAnswers.isEmpty())
         return std::nullopt;
-    return mFileAnswers.dequeue();
+    const auto [file, filter] = mFileAnswers.dequeue();
+    if (selectedFilter) {
+        const QStringList entries = filters.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
+        QString chosen = filter;
+        if (chosen.isEmpty()) {
+            const QString suffix = QFileInfo(file).suffix();
+            for (const QString &entry : entries) {
+                if (!suffix.isEmpty() && filterSuffixes(entry).contains(suffix, Qt::CaseInsensitive)) {
+                    chosen = entry;
+                    break;
+                }
+            }
+        }
+        if (chosen.isEmpty() && !entries.isEmpty())
+            chosen = entries.first();
+        *selectedFilter = chosen;
+    }
+    return file;
 }
 
 void RecordingUi::clear()

@@ -28,14 +28,17 @@ public:
                               const QString &keyField) override;
     std::optional<QString> prompt(QWidget *parent, const QString &caption, const QString &label,
                                   const QString &initial) override;
-    std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters) override;
+    // Answers the queued file with its queued filter; without one, the filter whose pattern matches
+    // the file's extension, else the first filter (what the real dialog starts with).
+    std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
+                                        QString *selectedFilter = nullptr) override;
     void showHelp(QWidget *parent, const QString &title, const QString &pagePath) override;
 
     // Answers for the next dialog of each kind.
     void answerPicker(const QStringList &keys) { mPickerAnswers.enqueue(keys); }
     void answerSearch(const QString &key) { mSearchAnswers.enqueue(key); }
     void answerPrompt(const QString &text) { mPromptAnswers.enqueue(text); }
-    void answerFile(const QString &path) { mFileAnswers.enqueue(path); }
+    void answerFile(const QString &path, const QString &filter = {}) { mFileAnswers.enqueue({path, filter}); }
 
     // What was shown, in order. Errors that reached the event boundary are in `errors`.
     QStringList messages;
@@ -54,5 +57,5 @@ private:
     QQueue<QStringList> mPickerAnswers;
     QQueue<QString> mSearchAnswers;
     QQueue<QString> mPromptAnswers;
-    QQueue<QString> mFileAnswers;
+    QQueue<std::pair<QString, QString>> mFileAnswers; // file, filter
 };

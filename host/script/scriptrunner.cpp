@@ -300,7 +300,7 @@ void ScriptRunner::runStep(int step, const QJsonObject &object)
         } else if (a.contains(u"prompt")) {
             mUi.answerPrompt(a.value(u"prompt").toString());
         } else if (a.contains(u"file")) {
-            mUi.answerFile(a.value(u"file").toString());
+            mUi.answerFile(a.value(u"file").toString(), a.value(u"filter").toString());
         } else {
             throw EHostError(QStringLiteral("Passo %1: resposta desconhecida.").arg(step));
         }

@@ -1,6 +1,7 @@
 #include "tfrmdadosgerrel.h"
 
 #include "consiste.h"
+#include "corvel.h"
 #include "errors.h"
 #include "eventboundary.h"
 #include "messages.h"
@@ -16,6 +17,11 @@
 #include <QLabel>
 #include <QPainter>
 #include <QStylePainter>
+
+namespace {
+// The base screen's own texts, "key|text" a line as in the screens' catalogues.
+constexpr char HostCatalogue[] = "Rel_Nao_Sel|Selecione um relatório.\n";
+} // namespace
 
 TReportCombo::TReportCombo(QWidget *parent) : QComboBox(parent)
 {
@@ -76,6 +82,8 @@ void TfrmDadosGerRel::buildBase()
 {
     msgPadrao = new TMessages(this);
     msgPadrao->setObjectName(QStringLiteral("msgPadrao"));
+    msgHost = new TMessages(this);
+    msgHost->Load(QString::fromUtf8(HostCatalogue));
     rpddPadrao = new TReportDesignerDialog(this);
     rpddPadrao->setObjectName(QStringLiteral("rpddPadrao"));
 
@@ -249,8 +257,19 @@ std::array<QWidget *, 3> TfrmDadosGerRel::consolidationLocked() const
     return {sbtPrint, sbtSalvarComo, sbtReportEdit};
 }
 
+QString TfrmDadosGerRel::Msg(const QString &key) const
+{
+    return msgPadrao->contains(key) ? msgPadrao->Msg(key) : msgHost->Msg(key);
+}
+
 ReportDefinition TfrmDadosGerRel::chosenDefinition() const
 {
+    // A list with reports and none chosen is the user's to settle; only an empty list (no
+    // catalogue) is about files.
+    if (cbbReportNames->currentIndex() < 0 && cbbReportNames->count() > 0) {
+        cbbReportNames->setFocus();
+        MensErro(Msg(QStringLiteral("Rel_Nao_Sel")), true);
+    }
     const QString path = mCatalog.pathOf(cbbReportNames->currentIndex());
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         // A catalogue that could not be read has no folder of its own: name where it was looked for.
@@ -282,6 +301,7 @@ void TfrmDadosGerRel::runReport(ReportAction action)
     request.code = mReportCode;
     request.definition = definition;
     request.params = params;
+    request.productMask = Corvel::DBPict(0);
     request.parent = this;
     const QString path = mCatalog.pathOf(cbbReportNames->currentIndex());
     request.openEditor = [this, definition, path] { openDesigner(definition, path); };

@@ -87,6 +87,7 @@ public:
     TSpeedButton *sbtReportEdit = nullptr;
     QLabel *lblCodTela = nullptr;
     TMessages *msgPadrao = nullptr;
+    TMessages *msgHost = nullptr; // the base screen's own texts ("Rel_Nao_Sel")
     TReportDesignerDialog *rpddPadrao = nullptr;
 
     // The three controls a derived screen may lock while a consolidated report is chosen.
@@ -97,7 +98,10 @@ public:
     // and the chosen one stays chosen. A catalogue that cannot be read is shown and the list kept.
     void reloadCatalog();
     QString reportCode() const { return mReportCode; }
-    // Definition of the chosen report; shows Arq_Rel_Err and aborts when its file is missing.
+    // A text of the screen's catalogue, else of the base screen's own (msgHost).
+    QString Msg(const QString &key) const;
+    // Definition of the chosen report; with none chosen, shows Rel_Nao_Sel, puts the focus on the
+    // report list and aborts; shows Arq_Rel_Err and aborts when its file is missing.
     ReportDefinition chosenDefinition() const;
 
     // Fills the chosen report's declared parameters through rpddPadrao.

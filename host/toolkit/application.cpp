@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QStyle>
@@ -25,6 +26,14 @@ int gCursor = TScreen::crDefault;
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     mHelpDir = QStringLiteral(BO_SOURCE_DIR "/help");
+    // Every standard dialog speaks the users' language; without the file they stay in English.
+    auto *translator = new QTranslator(this);
+    if (translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        installTranslator(translator)) {
+        mQtTranslations = translator;
+    } else {
+        delete translator;
+    }
 }
 
 TApplication::~TApplication()

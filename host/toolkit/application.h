@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QTranslator>
 
 // The host application: the event-dispatch boundary, the main window's MDI area and the form
 // factory.
@@ -17,6 +18,10 @@ class HOST_EXPORT TApplication : public QApplication
 public:
     TApplication(int &argc, char **argv);
     ~TApplication() override;
+
+    // Qt's own texts (file, print and message dialogs, standard buttons) in Portuguese: loads
+    // qtbase_pt_BR from Qt's translations folder. False when that file is not installed.
+    bool qtTranslationsLoaded() const { return mQtTranslations != nullptr; }
 
     // Ends an EAbort quietly and shows any other exception; an event handler never ends the process.
     bool notify(QObject *receiver, QEvent *event) override;
@@ -59,6 +64,7 @@ private:
     QPointer<QMdiSubWindow> mLastActive;
     QString mHelpDir;
     QIcon mSubWindowIcon; // the one default icon of every child window
+    QTranslator *mQtTranslations = nullptr;
 };
 
 HOST_EXPORT TApplication *Application();

@@ -58,11 +58,32 @@ std::optional<QString> WidgetUi::prompt(QWidget *parent, const QString &caption,
     return text;
 }
 
-std::optional<QString> WidgetUi::saveFileName(QWidget *parent, const QString &caption, const QString &filters)
+QStringList filterSuffixes(const QString &filter)
 {
-    const QString path = QFileDialog::getSaveFileName(parent, caption, QString(), filters);
+    // Only the patterns inside the parentheses count: the name before them is free text.
+    const qsizetype open = filter.lastIndexOf(u'(');
+    const qsizetype close = filter.lastIndexOf(u')');
+    const QString patterns = open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : filter;
+    QStringList suffixes;
+    for (const QString &pattern : patterns.split(u' ', Qt::SkipEmptyParts)) {
+        if (!pattern.startsWith(QStringLiteral("*.")))
+            continue;
+        const QString suffix = pattern.mid(2);
+        if (!suffix.isEmpty() && !suffix.contains(u'*') && !suffix.contains(u'?'))
+            suffixes << suffix;
+    }
+    return suffixes;
+}
+
+std::optional<QString> WidgetUi::saveFileName(QWidget *parent, const QString &caption, const QString &filters,
+                                              QString *selectedFilter)
+{
+    QString chosen;
+    const QString path = QFileDialog::getSaveFileName(parent, caption, QString(), filters, &chosen);
     if (path.isEmpty())
         return std::nullopt;
+    if (selectedFilter)
+        *selectedFilter = chosen;
     return path;
 }
 

@@ -31,9 +31,11 @@ public:
                                       const QString &keyField) = 0;
     virtual std::optional<QString> prompt(QWidget *parent, const QString &caption, const QString &label,
                                           const QString &initial) = 0;
-    // File name to write to; `filters` is a QFileDialog filter list.
-    virtual std::optional<QString> saveFileName(QWidget *parent, const QString &caption,
-                                                const QString &filters) = 0;
+    // File name to write to; `filters` is a QFileDialog filter list. `selectedFilter`, when given,
+    // receives the filter the user left chosen (one entry of `filters`), so that a name typed
+    // without an extension can take the chosen type's.
+    virtual std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
+                                                QString *selectedFilter = nullptr) = 0;
 
     // Shows a help page (an HTML file); no page is a message, not a failure.
     virtual void showHelp(QWidget *parent, const QString &title, const QString &pagePath) = 0;
@@ -43,6 +45,10 @@ public:
     // Installs `services` (not owned); nullptr restores the real dialogs. Answers the previous one.
     static UiServices *install(UiServices *services);
 };
+
+// The extensions one entry of a file dialog's filter list names, without the dot, in order
+// ("Planilha Excel (*.xlsx)" -> {"xlsx"}); "*" and "*.*" name none.
+HOST_EXPORT QStringList filterSuffixes(const QString &filter);
 
 // Real, modal Qt dialogs.
 class HOST_EXPORT WidgetUi : public UiServices
@@ -56,7 +62,8 @@ public:
                               const QString &keyField) override;
     std::optional<QString> prompt(QWidget *parent, const QString &caption, const QString &label,
                                   const QString &initial) override;
-    std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters) override;
+    std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
+                                        QString *selectedFilter = nullptr) override;
     void showHelp(QWidget *parent, const QString &title, const QString &pagePath) override;
 };
 

@@ -7,21 +7,25 @@
 #include "uiservices.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QClipboard>
 #include <QDate>
 #include <QFocusEvent>
+#include <QFrame>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMetaMethod>
 #include <QPainter>
+#include <QScreen>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
 #include <limits>
@@ -449,6 +453,30 @@ QString TMaskEdit::Text() const
     return typed ? out : QString();
 }
 
+QString TMaskEdit::maskedText(const QString &hostMask, const QString &text)
+{
+    const ParsedMask parsed = parseHostMask(hostMask);
+    if (parsed.slots.isEmpty())
+        return text;
+    QString shown;
+    qsizetype next = 0;
+    qsizetype end = 0;
+    for (const MaskSlot &slot : parsed.slots) {
+        if (next >= text.size())
+            break;
+        if (slot.literal) {
+            shown += slot.ch;
+            if (text.at(next) == slot.ch)
+                ++next; // a text that carries its literals
+        } else {
+            shown += text.at(next++);
+            end = shown.size();
+        }
+    }
+    shown.truncate(end);
+    return shown + text.mid(next);
+}
+
 QString TMaskEdit::EditText() const
 {
     return displayText();
@@ -510,13 +538,55 @@ int weekdayNameWidth(const QFontMetrics &metrics)
         width = std::max(width, metrics.horizontalAdvance(TDateEditPlus::weekdayName(DateZero.addDays(day))));
     return width;
 }
+
+// The calendar's pop-up window: Escape closes it (nothing picked) even while the calendar's own
+// grid has the keyboard.
+class CalendarPopup : public QFrame
+{
+public:
+    explicit CalendarPopup(QWidget *owner) : QFrame(owner, Qt::Popup)
+    {
+        setFrameShape(QFrame::StyledPanel);
+        calendar = new QCalendarWidget(this);
+        calendar->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
+        calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(1, 1, 1, 1);
+        layout->addWidget(calendar);
+        calendar->installEventFilter(this);
+        for (QWidget *child : calendar->findChildren<QWidget *>())
+            child->installEventFilter(this);
+    }
+    QCalendarWidget *calendar = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            close();
+            return true;
+        }
+        return QFrame::eventFilter(watched, event);
+    }
+};
+
+constexpr int CalendarButtonWidth = 18;
 } // namespace
 
 TDateEditPlus::TDateEditPlus(QWidget *parent) : TMaskEdit(parent)
 {
     setEditMask(u"!99/99/9999;1;_"_s);
-    // Room at the right for the weekday name, so the date never runs under it.
-    setTextMargins(0, 0, weekdayNameWidth(fontMetrics()) + 6, 0);
+    mCalendarButton = new QToolButton(this);
+    mCalendarButton->setObjectName(u"calendarButton"_s);
+    mCalendarButton->setArrowType(Qt::DownArrow);
+    mCalendarButton->setAutoRaise(true);
+    mCalendarButton->setCursor(Qt::ArrowCursor);
+    mCalendarButton->setToolTip(u"Calendário (Alt+Seta para baixo)"_s);
+    // The button never takes the focus: clicking it must not count as leaving the edit.
+    mCalendarButton->setFocusPolicy(Qt::NoFocus);
+    connect(mCalendarButton, &QToolButton::clicked, this, [this] { showCalendar(); });
+    // Room at the right for the weekday name and the button, so the date never runs under them.
+    setTextMargins(0, 0, weekdayNameWidth(fontMetrics()) + 6 + CalendarButtonWidth, 0);
     connect(this, &QLineEdit::textChanged, this, [this] {
         QPalette pal = palette();
         const QPalette base = parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
@@ -560,6 +630,67 @@ QString TDateEditPlus::weekdayName(const QDate &date)
     return names[date.dayOfWeek() - 1];
 }
 
+void TDateEditPlus::showCalendar()
+{
+    if (!isEnabled() || isReadOnly())
+        return;
+    // As before typing: the control that had the focus runs its exit first, and may keep it.
+    if (!hasFocus()) {
+        setFocus(Qt::MouseFocusReason);
+        if (window()->isActiveWindow() && !hasFocus())
+            return;
+    }
+    auto *popup = mCalendar ? static_cast<CalendarPopup *>(mCalendar->parentWidget()) : nullptr;
+    if (!popup) {
+        popup = new CalendarPopup(this); // owned by this edit
+        mCalendar = popup->calendar;
+        connect(mCalendar, &QCalendarWidget::clicked, this, [this](const QDate &d) { pickDate(d); });
+        connect(mCalendar, &QCalendarWidget::activated, this, [this](const QDate &d) { pickDate(d); });
+    }
+    const QDate shown = date().isValid() ? date() : QDate::currentDate();
+    mCalendar->setSelectedDate(shown);
+    mCalendar->setCurrentPage(shown.year(), shown.month());
+    popup->adjustSize();
+    // Below the edit, or above it when the screen ends first.
+    QPoint at = mapToGlobal(QPoint(0, height()));
+    if (const QScreen *screen = this->screen()) {
+        const QRect room = screen->availableGeometry();
+        if (at.y() + popup->height() > room.bottom())
+            at.setY(mapToGlobal(QPoint(0, 0)).y() - popup->height());
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - popup->width())));
+    }
+    popup->move(at);
+    popup->show();
+    mCalendar->setFocus(Qt::PopupFocusReason);
+}
+
+void TDateEditPlus::pickDate(const QDate &date)
+{
+    if (mCalendar)
+        mCalendar->parentWidget()->close();
+    setDate(date);
+    setFocus(Qt::PopupFocusReason);
+}
+
+void TDateEditPlus::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier)) {
+        showCalendar();
+        return;
+    }
+    TMaskEdit::keyPressEvent(event);
+}
+
+void TDateEditPlus::resizeEvent(QResizeEvent *event)
+{
+    TMaskEdit::resizeEvent(event);
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QRect area = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
+    mCalendarButton->setGeometry(area.right() - CalendarButtonWidth + 1, area.top(), CalendarButtonWidth,
+                                 area.height());
+}
+
 double TDateEditPlus::toDateValue(const QDate &date)
 {
     return date.isValid() ? double(DateZero.daysTo(date)) : 0.0;
@@ -573,7 +704,8 @@ void TDateEditPlus::paintEvent(QPaintEvent *event)
         return;
     QStyleOptionFrame option;
     initStyleOption(&option);
-    const QRect area = style()->subElementRect(QStyle::SE_LineEditContents, &option, this).adjusted(0, 0, -3, 0);
+    const QRect area = style()->subElementRect(QStyle::SE_LineEditContents, &option, this)
+                           .adjusted(0, 0, -3 - CalendarButtonWidth, 0);
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
     painter.drawText(area, int(Qt::AlignRight | Qt::AlignVCenter), name);

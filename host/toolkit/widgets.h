@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 #include <QToolButton>
 
+class QCalendarWidget;
 class TDataSource;
 
 // Plain edit with the host's events: change (every text change, from code too), exit (the user
@@ -74,6 +75,11 @@ public:
     // text, literals included); runs the change event when the text changes.
     void SetText(const QString &text);
 
+    // A code as an edit with this host mask shows it ("99.99.999;0;_", "0102003" -> "01.02.003"),
+    // for texts printed outside an edit: a partial code ends at its last character ("0102" ->
+    // "01.02"), characters beyond the mask are kept as they are, no mask leaves the text as it is.
+    static QString maskedText(const QString &hostMask, const QString &text);
+
     // The Qt input mask for a host mask ("99:99;0; " -> "00:00; ": the host's 9 is an optional digit).
     static QString toQtInputMask(const QString &hostMask);
 
@@ -107,8 +113,23 @@ public:
     static QString weekdayName(const QDate &date);
     static double toDateValue(const QDate &date);
 
+    // The calendar pop-up, opened by the button at the right or Alt+Down. A picked date is written
+    // as typing it would be (the change event runs, the exit event when the user leaves the edit);
+    // Escape closes it without change. Opening it is not an exit of the edit.
+    void showCalendar();
+    QCalendarWidget *calendar() const { return mCalendar; } // null until first opened
+    QToolButton *calendarButton() const { return mCalendarButton; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void pickDate(const QDate &date);
+
+    QToolButton *mCalendarButton = nullptr;
+    QCalendarWidget *mCalendar = nullptr; // inside its pop-up window, a child of this edit
 };
 
 // Radio button whose click event also runs when code checks it.

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 
 using namespace enginetest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -80,6 +81,35 @@ ReportTable longTable(int rows)
                                    QDate(2024, 1, 1).addDays(i).toString(Qt::ISODate), 1 + i % 7, total, total / (1 + i % 7)};
     }
     return table;
+}
+
+TEST(ReportExport, FileNameTakesTheChosenTypeUnlessItNamesAFormat)
+{
+    const QString xlsx = u"Planilha Excel (*.xlsx)"_s;
+    const QString html = u"Página HTML (*.html *.htm)"_s;
+    const struct
+    {
+        QString name;
+        QString filter;
+        QString file; // empty: refused
+    } rows[] = {
+        {u"/tmp/vendas"_s, xlsx, u"/tmp/vendas.xlsx"_s},
+        {u"/tmp/vendas."_s, xlsx, u"/tmp/vendas.xlsx"_s},
+        {u"/tmp/vendas.pdf"_s, xlsx, u"/tmp/vendas.pdf"_s},
+        {u"/tmp/VENDAS.Csv"_s, xlsx, u"/tmp/VENDAS.Csv"_s},
+        {u"/tmp/vendas.htm"_s, xlsx, u"/tmp/vendas.htm"_s},
+        {u"/tmp/vendas"_s, html, u"/tmp/vendas.html"_s},
+        {u"/tmp/dez.2026/vendas"_s, xlsx, u"/tmp/dez.2026/vendas.xlsx"_s}, // a dotted folder is no extension
+        {u"/tmp/vendas 01.12.2026"_s, xlsx, u"/tmp/vendas 01.12.2026.xlsx"_s},
+        {u"/tmp/vendas"_s, QString(), QString()},
+        {u"/tmp/vendas"_s, u"Todos os arquivos (*)"_s, QString()},
+        {u"/tmp/vendas"_s, u"Texto (*.txt)"_s, QString()},
+        {u"/tmp/vendas.txt"_s, QString(), QString()},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(ReportExport::fileNameFor(row.name, row.filter), row.file)
+            << row.name.toStdString() << " / " << row.filter.toStdString();
+    }
 }
 
 TEST(ReportExport, CsvReadsBackWithBomQuotingAndDecimalComma)

@@ -235,6 +235,30 @@ TEST(ReportFilters, ParametersBecomeReadableLabels)
     }
 }
 
+TEST(ReportModel, FilterTextsShowProductCodesThroughTheCodeMask)
+{
+    const QString mask = QStringLiteral("99.99.999;0;_");
+    const struct
+    {
+        const char *first;
+        const char *last; // as the screen sends it: padded with Z
+        QString shown;
+    } cases[] = {
+        {"0101001", "0102003ZZZ", QStringLiteral("01.01.001 a 01.02.003")},
+        {"0101", "0102ZZZZZZ", QStringLiteral("01.01 a 01.02")}, // branches of the tree
+        {"", "0102003ZZZ", QStringLiteral("até 01.02.003")},
+        {"0101001", "ZZZZZZZZZZ", QStringLiteral("a partir de 01.01.001")},
+        {"", "ZZZZZZZZZZ", QStringLiteral("Todos")},
+    };
+    for (const auto &c : cases) {
+        TParams params;
+        params.CreateParam(QStringLiteral("P_PRODINI")).SetAsString(QString::fromLatin1(c.first));
+        params.CreateParam(QStringLiteral("P_PRODFIN")).SetAsString(QString::fromLatin1(c.last));
+        const QList<QPair<QString, QString>> expected{{QStringLiteral("Produtos"), c.shown}};
+        EXPECT_EQ(reportFilters(params, mask), expected) << c.first << " " << c.last;
+    }
+}
+
 TEST(ReportModel, ChartSumsEachIntervalOverAllGroups)
 {
     ReportTable table;

@@ -2,8 +2,10 @@
 #include "widgettest.h"
 #include "widgets.h"
 
+#include <QCalendarWidget>
 #include <QDate>
 #include <QImage>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -120,6 +122,36 @@ TEST(MaskEdit, ChangeFollowsText)
     }
 }
 
+TEST(MaskEdit, MaskedTextShowsACodeAsTheEditWould)
+{
+    const struct
+    {
+        const char *mask;
+        QString text;
+        QString shown;
+    } rows[] = {
+        {"99.99.999;0;_", u"0102003"_s, u"01.02.003"_s},
+        {"99.99.999;0;_", u"0102"_s, u"01.02"_s}, // a branch of the tree: no dangling literal
+        {"99.99.999;0;_", u"01"_s, u"01"_s},
+        {"99.99.999;0;_", u""_s, u""_s},
+        {"99.99.999;1;_", u"01.02.003"_s, u"01.02.003"_s}, // literals kept in the text
+        {"99.99.999;0;_", u"0102003456"_s, u"01.02.003456"_s}, // beyond the mask: kept, not cut
+        {"9-999-999;0; ", u"0101001"_s, u"0-101-001"_s},
+        {"", u"0102003"_s, u"0102003"_s},
+    };
+    for (const auto &row : rows) {
+        const QString mask = QString::fromLatin1(row.mask);
+        EXPECT_EQ(str(TMaskEdit::maskedText(mask, row.text)), str(row.shown)) << row.mask << " " << str(row.text);
+        // Where the code fills the mask, the edit shows the same.
+        if (!mask.isEmpty() && row.text.size() == 7) {
+            TMaskEdit edit;
+            edit.setEditMask(mask);
+            edit.SetText(row.text);
+            EXPECT_EQ(str(edit.EditText()), str(row.shown)) << row.mask;
+        }
+    }
+}
+
 // --- TDateEditPlus ----------------------------------------------------------------------------
 
 TEST(DateEditPlus, DatesTypedOrSet)
@@ -178,7 +210,7 @@ TEST(DateEditPlus, WeekdayIsDrawnAtTheRightOnlyForValidDates)
         const QImage image = edit.grab().toImage();
         const QColor background = image.pixelColor(image.width() - 3, 3);
         int ink = 0;
-        for (int x = image.width() * 2 / 3; x < image.width() - 4; ++x) {
+        for (int x = image.width() * 2 / 3; x < edit.calendarButton()->geometry().left() - 1; ++x) {
             for (int y = 4; y < image.height() - 4; ++y)
                 ink += image.pixelColor(x, y) != background;
         }
@@ -190,4 +222,102 @@ TEST(DateEditPlus, WeekdayIsDrawnAtTheRightOnlyForValidDates)
     EXPECT_EQ(inkAtTheRight(edit), 0);
     edit.SetText(u"01/12/2026"_s);
     EXPECT_GT(inkAtTheRight(edit), 10);
+}
+
+namespace {
+// A date edit between two other edits on a shown screen, counting its change and exit events.
+struct CalendarScreen
+{
+    CalendarScreen()
+    {
+        before = screen.add(new TEdit);
+        date = screen.add(new TDateEditPlus);
+        after = screen.add(new TEdit);
+        QObject::connect(date, &TMaskEdit::Change, [this] { ++changes; });
+        QObject::connect(date, &TMaskEdit::Exit, [this] { ++exits; });
+        QObject::connect(before, &TEdit::Exit, [this] { ++beforeExits; });
+    }
+    QWidget *popup() const { return date->calendar() ? date->calendar()->window() : nullptr; }
+    bool popupShown() const { return popup() && popup()->isVisible(); }
+    // The calendar's grid, where its keys go.
+    QWidget *grid() const { return date->calendar()->findChild<QTableView *>(); }
+
+    ShownScreen screen;
+    TEdit *before = nullptr;
+    TDateEditPlus *date = nullptr;
+    TEdit *after = nullptr;
+    int changes = 0;
+    int exits = 0;
+    int beforeExits = 0;
+};
+} // namespace
+
+TEST(DateEditPlus, CalendarPicksADateAsTypingItWould)
+{
+    enum class Open { AltDown, Button };
+    for (const Open open : {Open::AltDown, Open::Button}) {
+        CalendarScreen s;
+        ASSERT_TRUE(s.screen.activate());
+        s.date->SetText(u"07/12/2026"_s);
+        s.changes = 0;
+        if (open == Open::AltDown) {
+            s.date->setFocus();
+            QTest::keyClick(s.date, Qt::Key_Down, Qt::AltModifier);
+        } else {
+            s.before->setFocus();
+            QTest::mouseClick(s.date->calendarButton(), Qt::LeftButton);
+            EXPECT_EQ(s.beforeExits, 1); // leaving the previous control, as a click into the date would
+        }
+        ASSERT_TRUE(s.popupShown()) << int(open);
+        EXPECT_EQ(s.date->calendar()->selectedDate(), QDate(2026, 12, 7)); // opens on the edit's date
+        EXPECT_EQ(s.exits, 0) << "opening the calendar is not leaving the edit";
+        // Two days on, then Enter.
+        QTest::keyClick(s.grid(), Qt::Key_Right);
+        QTest::keyClick(s.grid(), Qt::Key_Right);
+        QTest::keyClick(s.grid(), Qt::Key_Return);
+        EXPECT_FALSE(s.popupShown());
+        EXPECT_EQ(s.date->EditText(), u"09/12/2026"_s);
+        EXPECT_EQ(s.date->weekdayName(), u"Quarta"_s);
+        EXPECT_EQ(s.changes, 1);
+        EXPECT_EQ(s.exits, 0);
+        EXPECT_TRUE(s.date->hasFocus());
+        // The exit rule runs when the user leaves, as after typing.
+        s.after->setFocus(Qt::TabFocusReason);
+        EXPECT_EQ(s.exits, 1);
+    }
+}
+
+TEST(DateEditPlus, CalendarClosesWithoutChangeOnEscapeAndStaysShutWhenDisabled)
+{
+    const QString starts[] = {u"07/12/2026"_s, QString(), u"31/02/2026"_s};
+    for (const QString &start : starts) {
+        CalendarScreen s;
+        ASSERT_TRUE(s.screen.activate());
+        s.date->SetText(start);
+        const QString before = s.date->EditText();
+        s.changes = 0;
+        s.date->setFocus();
+        QTest::keyClick(s.date, Qt::Key_Down, Qt::AltModifier);
+        ASSERT_TRUE(s.popupShown()) << str(start);
+        // An empty or invalid date opens on today.
+        const QDate expected = start == starts[0] ? QDate(2026, 12, 7) : QDate::currentDate();
+        EXPECT_EQ(s.date->calendar()->selectedDate(), expected) << str(start);
+        QTest::keyClick(s.grid(), Qt::Key_Right);
+        QTest::keyClick(s.grid(), Qt::Key_Escape);
+        EXPECT_FALSE(s.popupShown()) << str(start);
+        EXPECT_EQ(s.date->EditText(), before) << str(start);
+        EXPECT_EQ(s.changes, 0) << str(start);
+        EXPECT_EQ(s.exits, 0) << str(start);
+    }
+    CalendarScreen s;
+    ASSERT_TRUE(s.screen.activate());
+    s.date->setEnabled(false);
+    s.date->showCalendar();
+    QTest::mouseClick(s.date->calendarButton(), Qt::LeftButton);
+    EXPECT_FALSE(s.popupShown());
+    s.date->setEnabled(true);
+    s.date->setReadOnly(true);
+    s.date->setFocus();
+    QTest::keyClick(s.date, Qt::Key_Down, Qt::AltModifier);
+    EXPECT_FALSE(s.popupShown());
 }
