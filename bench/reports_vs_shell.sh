@@ -5,6 +5,10 @@
 # writing CSV. A month and a year, CSV and PDF; the application and the shell alternate run by run
 # and each figure is a median. Prints one table of ratios (application / shell).
 #
+# The shell runs twice: on a copy of the database with the indexes it had before the reports' own
+# (IX_VENDA_FILIAL_DATA on CDFILIAL, DTVENDA only: the user's query on the user's database, the
+# baseline), and on the same database as the application (what the indexes alone give that query).
+#
 #   bench/reports_vs_shell.sh [BUILD_DIR]          (default: build-bench next to this folder)
 #   env: DB=path        SQLite demo database (default BUILD_DIR/benchdata/sales1m.sqlite, made when missing)
 #        SALES=N        sales of the generated database (default 1000000)
@@ -42,6 +46,19 @@ if [[ ! -f $db ]]; then
     "$build/bin/bo-demo-gen" --driver QSQLITE --db "$db" --sales "$sales" --seed 1 --quiet
 fi
 
+db=$(realpath "$db")
+build=$(realpath "$build")
+
+# The same rows with the former index, for the baseline.
+before=${db%.sqlite}.before.sqlite
+if [[ ! -f $before || $before -ot $db ]]; then
+    echo "making $before (the former index) ..." >&2
+    cp "$db" "$before.tmp"
+    sqlite3 "$before.tmp" "DROP INDEX IX_VENDA_FILIAL_DATA; CREATE INDEX IX_VENDA_FILIAL_DATA ON VENDA (CDFILIAL, DTVENDA);
+                           PRAGMA analysis_limit = 1000; ANALYZE;"
+    mv "$before.tmp" "$before"
+fi
+
 reports=${REPORTS:-$(jq -r '.reports[].file | sub("\\.json$"; "")' "$src/reports/Vnd025/index.json")}
 
 work=$(mktemp -d)
@@ -49,6 +66,8 @@ trap 'rm -rf "$work"' EXIT
 
 read -r first last < <(sqlite3 -separator ' ' "$db" "SELECT MIN(DTVENDA), MAX(DTVENDA) FROM VENDA")
 month_first="${last:0:8}01"
+# The product reports: every product sold.
+read -r product_first product_last < <(sqlite3 -separator ' ' "$db" "SELECT MIN(CDARVPROD), MAX(CDARVPROD) FROM PRODUTO WHERE CDNVPRODUTO = '3'")
 shown() { local d=$1; echo "${d:8:2}/${d:5:2}/${d:0:4}"; }
 
 # script NAME DRIVER DATABASE TITLE FROM TO FILE: a screen script that saves one report as FILE.
@@ -56,12 +75,13 @@ script() {
     local out=$1 driver=$2 name=$3 title=$4 from=$5 to=$6 file=$7
     jq -n --arg driver "$driver" --arg name "$name" --arg user "$fbuser" --arg password "$fbpassword" \
         --arg title "$title" --arg branch "$branch" --arg from "$(shown "$from")" --arg to "$(shown "$to")" \
-        --arg file "$file" '
+        --arg file "$file" --arg pde "$product_first" --arg pate "$product_last" '
       {config: {database: ({driver: $driver, name: $name}
                            + (if $driver == "QIBASE" then {user: $user, password: $password} else {} end))},
-       steps: [{open: "Vnd02500"}, {select: $title}, {set: ["edtFilial", $branch]},
-               {set: ["depDtHrIni", $from]}, {set: ["depDtHrFin", $to]},
-               {answer: {file: $file}}, {click: "sbtSalvarComo"}]}' > "$out"
+       steps: ([{open: "Vnd02500"}, {select: $title}, {set: ["edtFilial", $branch]},
+                {set: ["depDtHrIni", $from]}, {set: ["depDtHrFin", $to]}]
+               + (if ($title | test("Produto")) then [{set: ["medDe", $pde]}, {set: ["medAte", $pate]}] else [] end)
+               + [{answer: {file: $file}}, {click: "sbtSalvarComo"}])}' > "$out"
 }
 
 # literal SQLFILE PARAMS: the text with each :NAME replaced by its value (text quoted, numbers as they
@@ -86,7 +106,7 @@ seconds() { # command...: wall seconds of one run, output discarded
 
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
 
-run_sqlite3() { sqlite3 -csv -header "$db" < "$1" > "$work/shell.csv"; }
+run_sqlite3() { sqlite3 -csv -header "$1" < "$2" > "$work/shell.csv"; }
 run_isql() { isql-fb -user "$fbuser" -password "$fbpassword" -i "$1" -o "$work/shell.txt" "$fbdb"; }
 run_app() { "$build/bin/backoffice" --script "$1"; }
 
@@ -97,7 +117,8 @@ echo "load before: $(uptime)"
 echo
 
 table="$work/table.txt"
-printf '%-32s %-6s %-8s %-4s %9s %9s %7s %6s\n' report period engine fmt "app s" "shell s" ratio rows > "$table"
+printf '%-28s %-6s %-8s %-4s %8s %8s %6s %8s %6s %s\n' report period engine fmt "app s" "before s" ratio "same s" ratio \
+    "rows app/shell" > "$table"
 
 # The host's own start, the same for every line.
 jq -n --arg name "$db" --arg branch "$branch" \
@@ -118,32 +139,41 @@ for report in $reports; do
         params=$(jq -c 'select(.params) | .params' "$work/probe.out" | tail -n 1)
         [[ -n $params && -s $work/probe.csv ]] || { echo "$title: the screen wrote no report" >&2; cat "$work/probe.out" "$work/probe.err" >&2; exit 1; }
         literal "$here/naive_sql/$report.sql" "$params" > "$work/shell.sql"
-        run_sqlite3 "$work/shell.sql"
+        run_sqlite3 "$before" "$work/shell.sql"
         rows="$(($(wc -l < "$work/probe.csv") - 1))/$(($(wc -l < "$work/shell.csv") - 1))"
         for format in $formats; do
-            script "$work/app.json" QSQLITE "$db" "$title" "$from" "$last" "$work/app.$format"
-            app=() shell=()
-            for ((i = 0; i < runs; i++)); do
-                app+=("$(seconds run_app "$work/app.json")")
-                shell+=("$(seconds run_sqlite3 "$work/shell.sql")")
-            done
-            a=$(median "${app[@]}") s=$(median "${shell[@]}")
-            printf '%-32s %-6s %-8s %-4s %9.3f %9.3f %7.2f %6s\n' "$report" "$period" sqlite "$format" "$a" "$s" \
-                "$(echo "$a / $s" | bc -l)" "$rows" | tee -a "$table"
-            sqlite_app=$a
+            script "$work/app.$format.json" QSQLITE "$db" "$title" "$from" "$last" "$work/app.$format"
         done
+        declare -A app=()
+        old=() same=()
+        for ((i = 0; i < runs; i++)); do
+            for format in $formats; do
+                app[$format]+=" $(seconds run_app "$work/app.$format.json")"
+            done
+            old+=("$(seconds run_sqlite3 "$before" "$work/shell.sql")")
+            same+=("$(seconds run_sqlite3 "$db" "$work/shell.sql")")
+        done
+        o=$(median "${old[@]}") m=$(median "${same[@]}")
+        for format in $formats; do
+            # shellcheck disable=SC2086
+            a=$(median ${app[$format]})
+            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8.3f %6.2f %s\n' "$report" "$period" sqlite "$format" "$a" \
+                "$o" "$(echo "$a / $o" | bc -l)" "$m" "$(echo "$a / $m" | bc -l)" "$rows" | tee -a "$table"
+            [[ $format != csv ]] || sqlite_app=$a
+        done
+        unset app
         if [[ -n $fbdb ]]; then
             { literal "$here/naive_sql/$report.ib.sql" "$params"; echo ';'; } > "$work/shell.ib.sql"
             script "$work/fb.json" QIBASE "$fbdb" "$title" "$from" "$last" "$work/fb.csv"
-            app=() shell=()
+            fbapp=() shell=()
             for ((i = 0; i < runs; i++)); do
-                app+=("$(seconds run_app "$work/fb.json")")
+                fbapp+=("$(seconds run_app "$work/fb.json")")
                 shell+=("$(seconds run_isql "$work/shell.ib.sql")")
             done
-            a=$(median "${app[@]}") s=$(median "${shell[@]}")
-            printf '%-32s %-6s %-8s %-4s %9.3f %9.3f %7.2f %6s   app on SQLite (last format) %.3f s: Firebird/SQLite %.2f\n' \
-                "$report" "$period" firebird csv "$a" "$s" "$(echo "$a / $s" | bc -l)" "" \
-                "$sqlite_app" "$(echo "$a / $sqlite_app" | bc -l)" | tee -a "$table"
+            a=$(median "${fbapp[@]}") s=$(median "${shell[@]}")
+            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8s %6s %s\n' "$report" "$period" firebird csv "$a" "$s" \
+                "$(echo "$a / $s" | bc -l)" "" "" "Firebird/SQLite application: $(printf '%.2f' "$(echo "$a / $sqlite_app" | bc -l)")" \
+                | tee -a "$table"
         fi
     done
 done
@@ -151,6 +181,7 @@ done
 echo
 echo "load after: $(uptime)"
 printf 'host start and screen, no report: median %.3f s\n' "$(median "${open_times[@]}")"
-echo "shell: the former text run by sqlite3 (isql-fb for Firebird) writing CSV; rows: application CSV/shell CSV"
+echo "before: the former text run by sqlite3 on the database with the former index (isql-fb on the same file for"
+echo "Firebird); same: that text by sqlite3 on the application's database; ratio: application / shell; rows: CSV lines"
 echo
 cat "$table"

@@ -671,9 +671,18 @@ QImage renderReportChart(const ReportModel &model, int width, int height)
     return image;
 }
 
-ReportDocument::ReportDocument(ReportModel model) : mModel(std::move(model))
+ReportDocument::ReportDocument(ReportModel model) : mModel(std::move(model)) {}
+
+QTextDocument *ReportDocument::textDocument() const
 {
     layOut();
+    return mDoc.get();
+}
+
+QImage ReportDocument::chartImage() const
+{
+    layOut();
+    return mChart;
 }
 
 ReportDocument::~ReportDocument() = default;
@@ -707,8 +716,10 @@ QRectF ReportDocument::bodyRect() const
     return QRectF(mm(kMargin), top, paper.width() - 2 * mm(kMargin), paper.height() - top - mm(kMargin) - mm(kFooter));
 }
 
-void ReportDocument::layOut()
+void ReportDocument::layOut() const
 {
+    if (mDoc)
+        return;
     // Text is measured at 300 dpi, whatever device later paints it.
     mLayoutDevice = std::make_unique<QImage>(1, 1, QImage::Format_RGB32);
     mLayoutDevice->setDotsPerMeterX(qRound(Dpi / 0.0254));
@@ -737,7 +748,7 @@ void ReportDocument::layOut()
     fillBody();
 }
 
-void ReportDocument::fillBody()
+void ReportDocument::fillBody() const
 {
     const ReportLayout &layout = mModel.layout;
     const QRectF body = bodyRect();
@@ -861,11 +872,13 @@ void ReportDocument::fillBody()
 
 int ReportDocument::pageCount() const
 {
+    layOut();
     return mDoc->pageCount();
 }
 
 void ReportDocument::paintPage(QPainter *painter, int page) const
 {
+    layOut();
     painter->save();
     const qreal scale = painter->device()->logicalDpiX() / qreal(Dpi);
     painter->scale(scale, painter->device()->logicalDpiY() / qreal(Dpi));

@@ -101,7 +101,9 @@ HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params);
 HOST_EXPORT QImage renderReportChart(const ReportModel &model, int width, int height);
 
 // The paged report: a QTextDocument laid out once on A4 at 300 dpi, painted page by page with its
-// page header (title, filters) and footer (page numbers) onto a preview, a printer or a PDF.
+// page header (title, filters) and footer (page numbers) onto a preview, a printer or a PDF. The
+// layout is made on first use: a CSV or XLSX export reads only the model, and on a report of
+// thousands of lines the layout costs more than the query.
 class HOST_EXPORT ReportDocument
 {
 public:
@@ -113,7 +115,7 @@ public:
     ReportDocument &operator=(const ReportDocument &) = delete;
 
     const ReportModel &model() const { return mModel; }
-    QTextDocument *textDocument() const { return mDoc.get(); }
+    QTextDocument *textDocument() const;
     int pageCount() const;
     // A4 in the report's orientation, no margins: the page header and footer sit inside the paper.
     QPageLayout pageLayout() const;
@@ -122,18 +124,19 @@ public:
     void paintPage(QPainter *painter, int page) const;
     // Every page, with newPage() in between. Answers false when the device cannot be painted.
     bool paint(QPagedPaintDevice *device) const;
-    QImage chartImage() const { return mChart; }
+    QImage chartImage() const;
 
 private:
-    void layOut();
-    void fillBody();
+    void layOut() const;
+    void fillBody() const;
     QRectF paperRect() const;
     QRectF bodyRect() const;
 
     ReportModel mModel;
-    std::unique_ptr<QTextDocument> mDoc;
-    std::unique_ptr<QTextDocument> mFilters; // the page header's filter text
-    std::unique_ptr<QImage> mLayoutDevice;
-    QImage mChart;
-    qreal mHeaderHeight = 0;
+    // Made by layOut() on first use.
+    mutable std::unique_ptr<QTextDocument> mDoc;
+    mutable std::unique_ptr<QTextDocument> mFilters; // the page header's filter text
+    mutable std::unique_ptr<QImage> mLayoutDevice;
+    mutable QImage mChart;
+    mutable qreal mHeaderHeight = 0;
 };
