@@ -19,6 +19,7 @@
 #                       host:path for a server): adds lines for the application on Firebird against
 #                       isql-fb running the former Firebird text, and against the application on SQLite
 #        FBUSER, FBPASSWORD (default SYSDBA / masterkey)
+#        SAME=0         skip the shell run on the application's database (the "same" columns)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -151,14 +152,16 @@ for report in $reports; do
                 app[$format]+=" $(seconds run_app "$work/app.$format.json")"
             done
             old+=("$(seconds run_sqlite3 "$before" "$work/shell.sql")")
-            same+=("$(seconds run_sqlite3 "$db" "$work/shell.sql")")
+            if [[ ${SAME:-1} != 0 ]]; then same+=("$(seconds run_sqlite3 "$db" "$work/shell.sql")"); else same+=(0); fi
         done
         o=$(median "${old[@]}") m=$(median "${same[@]}")
         for format in $formats; do
             # shellcheck disable=SC2086
             a=$(median ${app[$format]})
-            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8.3f %6.2f %s\n' "$report" "$period" sqlite "$format" "$a" \
-                "$o" "$(echo "$a / $o" | bc -l)" "$m" "$(echo "$a / $m" | bc -l)" "$rows" | tee -a "$table"
+            same_s=- same_r=-
+            if [[ $m != 0 ]]; then same_s=$(printf '%.3f' "$m") same_r=$(printf '%.2f' "$(echo "$a / $m" | bc -l)"); fi
+            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8s %6s %s\n' "$report" "$period" sqlite "$format" "$a" \
+                "$o" "$(echo "$a / $o" | bc -l)" "$same_s" "$same_r" "$rows" | tee -a "$table"
             [[ $format != csv ]] || sqlite_app=$a
         done
         unset app
