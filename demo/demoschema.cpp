@@ -67,7 +67,13 @@ std::vector<DemoTable> buildSchema()
           {"VRTXENTR", T::Money},
           {"IDCANCELADA", T::Indicator}},
          {"CDFILIAL", "CDCAIXA", "NRVENDA"},
-         {{"IX_VENDA_DATA", {"DTVENDA", "HRVENDA"}}, {"IX_VENDA_FILIAL_DATA", {"CDFILIAL", "DTVENDA"}}}},
+         {{"IX_VENDA_DATA", {"DTVENDA", "HRVENDA"}},
+          // Every Vnd025 report reads a branch's sales over a period, and only these columns of
+          // them (the key's CDCAIXA and NRVENDA ride in every index of a table without row ids).
+          {"IX_VENDA_FILIAL_DATA",
+           {"CDFILIAL", "DTVENDA"},
+           false,
+           {"IDCANCELADA", "HRVENDA", "CDLOJA", "QTITENS", "VRTOTVENDA", "VRDESCONTO", "VRTXSERV", "VRTXENTR"}}}},
         {"ITVENDA",
          {{"CDFILIAL", T::Code, 4},
           {"CDCAIXA", T::Code, 3},
@@ -180,10 +186,14 @@ QStringList demoIndexDdl(DemoDialect dialect)
             ddl << u"ALTER TABLE %1 ADD %2"_s.arg(QLatin1String(table.name), primaryKeyClause(table));
     }
     for (const DemoTable &table : demoSchema())
-        for (const DemoIndex &index : table.indexes)
+        for (const DemoIndex &index : table.indexes) {
+            std::vector<const char *> columns = index.columns;
+            if (dialect == DemoDialect::SQLite)
+                columns.insert(columns.end(), index.covering.begin(), index.covering.end());
             ddl << u"CREATE %1INDEX %2 ON %3 (%4)"_s.arg(index.unique ? u"UNIQUE "_s : QString(),
                                                         QLatin1String(index.name), QLatin1String(table.name),
-                                                        joined(index.columns));
+                                                        joined(columns));
+        }
     return ddl;
 }
 

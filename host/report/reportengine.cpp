@@ -214,7 +214,11 @@ void ReportEngine::run(const ReportRequest &request)
                     run.outcome = ReportRun::Outcome::Cancelled;
                 } else {
                     run.rows = document->model().detailCount;
-                    run.pages = document->pageCount();
+                    // CSV and XLSX have no pages; only what is paged pays for the layout.
+                    const auto format = ReportExport::formatOf(file);
+                    if (action != ReportAction::SaveAs ||
+                        (format != ReportExport::Format::Csv && format != ReportExport::Format::Xlsx))
+                        run.pages = document->pageCount();
                     switch (action) {
                     case ReportAction::Preview:
                         preview(request.parent, *document, run);

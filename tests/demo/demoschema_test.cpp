@@ -92,7 +92,11 @@ TEST(DemoSchema, DateIndexesAndInsertsFollowTheDescription)
 {
     const QStringList indexes = demoIndexDdl(DemoDialect::SQLite);
     EXPECT_TRUE(indexes.contains(u"CREATE INDEX IX_VENDA_DATA ON VENDA (DTVENDA, HRVENDA)"_s));
-    EXPECT_TRUE(indexes.contains(u"CREATE INDEX IX_VENDA_FILIAL_DATA ON VENDA (CDFILIAL, DTVENDA)"_s));
+    // the reports' index covers their columns where the engine can read an index alone
+    EXPECT_TRUE(indexes.contains(u"CREATE INDEX IX_VENDA_FILIAL_DATA ON VENDA (CDFILIAL, DTVENDA, IDCANCELADA, HRVENDA, "
+                                 u"CDLOJA, QTITENS, VRTOTVENDA, VRDESCONTO, VRTXSERV, VRTXENTR)"_s));
+    EXPECT_TRUE(demoIndexDdl(DemoDialect::Firebird)
+                    .contains(u"CREATE INDEX IX_VENDA_FILIAL_DATA ON VENDA (CDFILIAL, DTVENDA)"_s));
     EXPECT_TRUE(indexes.contains(u"CREATE UNIQUE INDEX UQ_PRODUTO_ARVORE ON PRODUTO (CDARVPROD)"_s));
     EXPECT_EQ(demoInsertSql(demoTable("MODALIDADE")),
               u"INSERT INTO MODALIDADE (CDMODALIDADE, NMMODALIDADE, IDATIVO) VALUES (?, ?, ?)"_s);

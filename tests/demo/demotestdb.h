@@ -61,9 +61,11 @@ public:
             out << QStringLiteral("ERROR ") + query.lastError().text();
             return out;
         }
+        // once: QIBASE reads the column descriptions from the system tables on every record()
+        const int columns = query.record().count();
         while (query.next()) {
             QStringList fields;
-            for (int i = 0; i < query.record().count(); ++i)
+            for (int i = 0; i < columns; ++i)
                 fields << normalized(query.value(i));
             out << fields.join(QLatin1Char('|'));
         }

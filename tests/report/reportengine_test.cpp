@@ -34,6 +34,27 @@ TEST_F(ReportEngineTest, SaveAsRunsTheQueryWithTheParametersAndWritesTheFile)
     EXPECT_FALSE(text.contains(QStringLiteral("03/06/2025")));
 }
 
+// Only paged files pay for the layout: a CSV or XLSX has no pages, a PDF or HTML saved the same way does.
+TEST_F(ReportEngineTest, SavedFilesCountPagesOnlyWhenTheyArePaged)
+{
+    const struct
+    {
+        const char *file;
+        int pages;
+    } cases[] = {{"tabela.csv", 0}, {"paginas.pdf", 1}, {"pagina.html", 1}};
+    for (const auto &c : cases) {
+        runs.clear();
+        ui.answerFile(path(QLatin1String(c.file)));
+        ReportEngine::instance().run(nullptr, ReportAction::SaveAs, dailyDefinition(),
+                                     period(QDate(2025, 6, 1), QDate(2025, 6, 30)));
+        ASSERT_EQ(runs.size(), 1);
+        EXPECT_EQ(runs[0].outcome, ReportRun::Outcome::Saved) << c.file;
+        EXPECT_EQ(runs[0].pages, c.pages) << c.file;
+        EXPECT_EQ(runs[0].rows, 5) << c.file;
+        EXPECT_GT(readAll(path(QLatin1String(c.file))).size(), 0) << c.file;
+    }
+}
+
 TEST_F(ReportEngineTest, PreviewAndPrintDoNotBlockWithoutRealDialogs)
 {
     ReportEngine::instance().run(nullptr, ReportAction::Preview, dailyDefinition(),
