@@ -349,6 +349,49 @@ TEST_F(ReportPlans, RowsAreThoseOfTheFormerTexts)
     EXPECT_EQ(compared, 33);
 }
 
+// A night shift: with the start hour after the end hour (a period over several days), every report
+// reads the hours from the start hour to midnight and from midnight to the end hour of each day.
+// The demo sells from 08:00 to 21:59, so 20:00 to 08:59 takes both ends of every day.
+TEST_F(ReportPlans, NightShiftHoursSpanMidnight)
+{
+    const DemoConnection lite(sSqlite), fb(sFirebird);
+    ASSERT_TRUE(lite.isOpen()) << lite.error().toStdString();
+    ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
+    auto hours = [](const char *from, const char *to) {
+        Values v = filterCases().front().values;
+        v[QStringLiteral("P_IDIMPHR")] = QStringLiteral("S");
+        v[QStringLiteral("P_HRINI")] = QLatin1String(from);
+        v[QStringLiteral("P_HRFIN")] = QLatin1String(to);
+        v[QStringLiteral("MINUTOS")] = 60;
+        v[QStringLiteral("MINUTOS1")] = 60;
+        return v;
+    };
+    const Values night = hours("2000", "0859"), early = hours("0000", "0859"), late = hours("2000", "2359");
+    int checked = 0;
+    for (const QString &path : reportFiles()) {
+        const ReportDefinition def = ReportDefinition::load(path);
+        if (!def.sqlFor(SqlDialect::Default).contains(u":P_IDIMPHR"))
+            continue;
+        SCOPED_TRACE(def.title.toStdString());
+        for (const DemoConnection *db : {&lite, &fb}) {
+            const QString sql = def.sqlFor(db == &lite ? SqlDialect::Default : SqlDialect::InterBase);
+            SCOPED_TRACE(db == &lite ? "SQLite" : "Firebird");
+            const Rows rows = reportRows(*db, sql, paramsFor(def, night));
+            ASSERT_FALSE(rows.isEmpty());
+            ASSERT_GT(rows.first().size(), 1) << shown(rows.first()).toStdString();
+            // One-hour lines: the night is the morning's lines followed by the evening's.
+            if (QFileInfo(path).completeBaseName() == u"vendas_por_hora") {
+                const Rows morning = reportRows(*db, sql, paramsFor(def, early));
+                const Rows evening = reportRows(*db, sql, paramsFor(def, late));
+                ASSERT_FALSE(morning.isEmpty() || evening.isEmpty());
+                EXPECT_EQ(firstDifference(rows, morning + evening), "");
+            }
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 18);
+}
+
 } // namespace
 
 #endif
