@@ -11,6 +11,7 @@
 #include <QPageLayout>
 #include <QString>
 #include <QVariant>
+#include <functional>
 #include <memory>
 
 class QPagedPaintDevice;
@@ -74,6 +75,7 @@ struct HOST_EXPORT ReportLine
     QString group;        // the group of a Detail line
     QVariantList values;  // one per layout column; totals already computed
     QVariantList ends;    // interval ends, Detail lines only
+    QString groupValue;   // the group field's value of a Detail line ("08:00", "0001"), for CSV/XLSX
 };
 
 // The laid-out content: what every output (page, CSV, XLSX, HTML) prints.
@@ -88,9 +90,10 @@ struct HOST_EXPORT ReportModel
     int detailCount = 0;
     QList<QPair<QString, double>> chart; // label text, summed value, in order of appearance
 
-    // Throws EHostError when the layout names a field the query does not answer.
+    // Throws EHostError when the layout names a field the query does not answer. `step` is called
+    // every few thousand rows with the rows read so far; it may throw EAbort to stop.
     static ReportModel build(const QString &code, const ReportDefinition &definition, const TParams &params,
-                             const ReportTable &table);
+                             const ReportTable &table, const std::function<void(int rows)> &step = {});
     const ReportLine *totalLine() const;
 };
 
