@@ -206,6 +206,13 @@ void offUiThread(const std::shared_ptr<ReportEngine::Job> &job, ReportProgress &
         std::rethrow_exception(state->error);
 }
 
+// Freeing a long report's pages and lines takes a while: the last owner lets go on a pool thread.
+void releaseOffUiThread(std::shared_ptr<ReportDocument> document)
+{
+    if (document && document.use_count() == 1)
+        QThreadPool::globalInstance()->start([document = std::move(document)]() mutable { document.reset(); });
+}
+
 QString withPdfSuffix(const QString &path)
 {
     return QFileInfo(path).suffix().isEmpty() ? path + u".pdf"_s : path;
@@ -448,12 +455,19 @@ void ReportEngine::runAction(const ReportRequest &request, const QString &file, 
         throw EAbort();
     run.rows = built->rows;
     run.pages = built->document ? built->document->pageCount() : 0;
+    std::shared_ptr<ReportDocument> document = std::move(built->document);
+    built.reset();
+    struct Release
+    {
+        std::shared_ptr<ReportDocument> &document;
+        ~Release() { releaseOffUiThread(std::move(document)); }
+    } release{document};
     switch (request.action) {
     case ReportAction::Preview:
-        preview(request.parent, built->document, run);
+        preview(request.parent, document, run);
         break;
     case ReportAction::Print:
-        print(job, request.parent, built->document, run);
+        print(job, request.parent, document, run);
         break;
     case ReportAction::SaveAs:
         run.file = file;

@@ -43,7 +43,7 @@ struct HOST_EXPORT ReportRun
     ReportAction action = ReportAction::Preview;
     QString title;
     Outcome outcome = Outcome::Failed;
-    int pages = 0;
+    int pages = 0; // pages laid out; 0 for files written from the model alone (CSV, XLSX, HTML)
     int rows = 0; // detail rows
     QString file; // the file written (save as, print to PDF)
     QString error;

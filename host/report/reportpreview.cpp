@@ -121,6 +121,8 @@ void ReportPreview::showPage(int page)
     }
     updateView();
     mScroll->verticalScrollBar()->setValue(0);
+    if (mCache.contains(mPage))
+        Q_EMIT pageShown(mPage);
     schedule();
 }
 
@@ -144,7 +146,7 @@ void ReportPreview::dropCache()
 void ReportPreview::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    if (mZoom == 0 && mFitWidth != 0 && mScroll->viewport()->width() != mFitWidth)
+    if (mScroll && mZoom == 0 && mFitWidth != 0 && mScroll->viewport()->width() != mFitWidth)
         dropCache();
 }
 
