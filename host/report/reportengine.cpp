@@ -257,7 +257,7 @@ void buildAndWrite(ReportEngine::Job &job, Built &built, const QString &code, co
     built.document = std::make_shared<ReportDocument>(std::move(model));
     job.check();
     if (!file.isEmpty())
-        ReportExport::writePdf(*built.document, file, written(u"Gravando o PDF: página %1 de %2"_s));
+        ReportExport::writePdf(*built.document, file, written(u"Gravando o PDF: %1 de %2 páginas"_s));
 }
 
 } // namespace
@@ -546,7 +546,7 @@ void ReportEngine::print(const std::shared_ptr<Job> &job, QWidget *parent, const
     offUiThread(job, progress(), [job, document, file] {
         ReportExport::writePdf(*document, file, [&job](qint64 done, qint64 all) {
             job->check();
-            job->say(u"Gravando o PDF: página %1 de %2"_s.arg(count(done), count(all)));
+            job->say(u"Gravando o PDF: %1 de %2 páginas"_s.arg(count(done), count(all)));
         });
     });
     run.file = file;
