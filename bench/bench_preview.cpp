@@ -9,6 +9,7 @@
 // Without --db a demo database of one million sales is made in a temporary folder first.
 
 #include "benchsupport.h"
+#include "datamodule.h"
 #include "demodb.h"
 #include "errors.h"
 #include "modulestate.h"
@@ -20,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <QTimer>
 #include <cstdio>
 
@@ -127,8 +129,12 @@ int run(int argc, char **argv)
     f->medHoraIni->SetText(QString());
     f->medHoraFin->SetText(QString());
     f->medHoras->SetText(u"%1:%2"_s.arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0')));
-    f->medDe->SetText(QString());
-    f->medAte->SetText(QString());
+    // Every product: the first and last item codes of the catalogue.
+    QSqlQuery range(TdtmDBGeral::adcGeral());
+    if (!range.exec(u"SELECT MIN(CDARVPROD), MAX(CDARVPROD) FROM PRODUTO WHERE LENGTH(CDARVPROD) = 7"_s) || !range.next())
+        throw EHostError(u"no products in '%1'"_s.arg(db));
+    f->medDe->SetText(range.value(0).toString());
+    f->medAte->SetText(range.value(1).toString());
     std::printf("database: %s\nreport: Vendas por Hora/Produto, branch %s, %s to %s, %d-minute interval\n", qPrintable(db),
                 qPrintable(branch), qPrintable(size.firstDay().toString(Qt::ISODate)),
                 qPrintable(size.lastDay.toString(Qt::ISODate)), minutes);
