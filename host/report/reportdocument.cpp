@@ -465,7 +465,8 @@ QList<QPair<QString, QString>> reportFilters(const TParams &params, const QStrin
 }
 
 ReportModel ReportModel::build(const QString &code, const ReportDefinition &definition, const TParams &params,
-                               const ReportTable &table, const QString &productMask)
+                               const ReportTable &table, const QString &productMask,
+                               const std::function<void(int rows)> &step)
 {
     ReportModel model;
     model.code = code;
@@ -553,25 +554,31 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     QHash<QString, qsizetype> chartIndex;
     QString currentGroup;
     QString currentTitle;
+    QString currentValue;
     bool inGroup = false;
     int groups = 0;
     for (int row = 0; row < table.rows.size(); ++row) {
+        if (step && row % 4096 == 0 && row > 0)
+            step(row);
         if (groupAt >= 0) {
             const QString key = textOf(table.value(row, groupAt));
             if (!inGroup || key != currentGroup) {
                 if (inGroup)
-                    model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}});
+                    model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {}});
                 group.reset();
                 currentGroup = key;
                 currentTitle = expandTitle(layout, table, row);
+                // The value alone, as the group's type reads it without the interval's end.
+                currentValue = ReportFormat::cell(layout.groupFormat, table.value(row, groupAt), {}, false);
                 inGroup = true;
                 ++groups;
-                model.lines.append({ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}});
+                model.lines.append({ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}, {}});
             }
         }
         ReportLine line;
         line.kind = ReportLine::Kind::Detail;
         line.group = currentTitle;
+        line.groupValue = currentValue;
         line.values.reserve(count);
         line.ends.reserve(count);
         for (qsizetype c = 0; c < count; ++c) {
@@ -598,7 +605,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
     }
     if (inGroup)
-        model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}});
+        model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {}});
     if (chartColumn && chartColumn->type != ReportColumn::Type::Text) {
         // A report grouped by product lists each product's hours: the bars go by the clock.
         QList<qsizetype> order(model.chart.size());
@@ -618,7 +625,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     const bool anyTotal = std::any_of(layout.columns.cbegin(), layout.columns.cend(),
                                       [](const ReportColumn &c) { return c.total != ReportColumn::Total::None; });
     if (anyTotal && model.detailCount > 0)
-        model.lines.append({ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}});
+        model.lines.append({ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}, {}});
     return model;
 }
 

@@ -13,6 +13,8 @@
 #include <QRectF>
 #include <QString>
 #include <QVariant>
+#include <functional>
+#include <memory>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -74,6 +76,7 @@ struct HOST_EXPORT ReportLine
     QString group;        // the group of a Detail line
     QVariantList values;  // one per layout column; totals already computed
     QVariantList ends;    // interval ends, Detail lines only
+    QString groupValue;   // the group field's value of a Detail line ("08:00", "0001"), for CSV/XLSX
 };
 
 // The laid-out content: what every output (page, CSV, XLSX, HTML) prints.
@@ -92,9 +95,11 @@ struct HOST_EXPORT ReportModel
     QString chartTitle; // the definition's, saying so when the bars sum several groups
 
     // Throws EHostError when the layout names a field the query does not answer.
-    // `productMask`: the host's mask for product codes, for the filter texts.
+    // `productMask`: the host's mask for product codes, for the filter texts. `step` is called every
+    // few thousand rows with the rows read so far; it may throw EAbort to stop.
     static ReportModel build(const QString &code, const ReportDefinition &definition, const TParams &params,
-                             const ReportTable &table, const QString &productMask = {});
+                             const ReportTable &table, const QString &productMask = {},
+                             const std::function<void(int rows)> &step = {});
     const ReportLine *totalLine() const;
 };
 

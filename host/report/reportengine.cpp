@@ -4,21 +4,65 @@
 #include "errors.h"
 #include "reportdocument.h"
 #include "reportexport.h"
+#include "reportpreview.h"
 #include "reportrunner.h"
 #include "sqltext.h"
 #include "uiservices.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLocale>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPainter>
 #include <QPrintDialog>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProgressDialog>
+#include <QThreadPool>
+#include <QTimer>
+#include <atomic>
+#include <exception>
 
 using namespace Qt::StringLiterals;
 
 ReportProgress::~ReportProgress() = default;
+
+void ReportProgress::update(const QString &) {}
+
+// What a run shares between the UI thread and its workers: the cancel flag, the query to interrupt
+// and the status text the progress shows.
+struct ReportEngine::Job
+{
+    std::atomic_bool cancelled{false};
+    QPointer<ReportQuery> running; // UI thread only
+    mutable QMutex mutex;
+    QString status;
+
+    // UI thread.
+    void cancel()
+    {
+        cancelled = true;
+        if (running)
+            running->cancel();
+    }
+    void say(const QString &text)
+    {
+        const QMutexLocker lock(&mutex);
+        status = text;
+    }
+    QString said() const
+    {
+        const QMutexLocker lock(&mutex);
+        return status;
+    }
+    // Workers call it between rows and pages: a cancelled run stops there.
+    void check() const
+    {
+        if (cancelled)
+            throw EAbort();
+    }
+};
 
 namespace {
 
@@ -29,14 +73,15 @@ public:
     void end() override {}
 };
 
-// The busy dialog of the real application: it appears only when the query takes a moment, keeps
-// the rest of the application from starting another report, and its button cancels.
+// The busy dialog of the real application: it appears after a moment, keeps the rest of the
+// application from starting another report, says what the run is doing, and its button cancels.
 class DialogProgress : public ReportProgress
 {
 public:
     void begin(QWidget *parent, const QString &title, const std::function<void()> &cancel) override
     {
-        mDialog = new QProgressDialog(u"Executando o relatório \"%1\"…"_s.arg(title), u"Cancelar"_s, 0, 0, parent);
+        mHeading = u"Executando o relatório \"%1\"…"_s.arg(title);
+        mDialog = new QProgressDialog(mHeading, u"Cancelar"_s, 0, 0, parent);
         mDialog->setWindowTitle(u"Relatório"_s);
         mDialog->setWindowModality(Qt::ApplicationModal);
         mDialog->setMinimumDuration(400);
@@ -46,6 +91,13 @@ public:
             dialog->setLabelText(u"Cancelando…"_s);
             cancel();
         });
+        // The dialog's own timer counts from its last setValue(); a busy dialog never gets one.
+        QTimer::singleShot(400, mDialog, [dialog = mDialog] { dialog->show(); });
+    }
+    void update(const QString &status) override
+    {
+        if (mDialog && !mDialog->wasCanceled())
+            mDialog->setLabelText(mHeading + u"\n"_s + status);
     }
     void end() override
     {
@@ -55,6 +107,7 @@ public:
 
 private:
     QPointer<QProgressDialog> mDialog;
+    QString mHeading;
 };
 
 class BusyGuard
@@ -67,9 +120,145 @@ private:
     bool &mBusy;
 };
 
+// The progress shown from begin to end of a scope, or of the steps between dialogs.
+class ProgressScope
+{
+public:
+    ProgressScope(ReportProgress &progress, QWidget *parent, QString title, std::shared_ptr<ReportEngine::Job> job)
+        : mProgress(progress), mParent(parent), mTitle(std::move(title)), mJob(std::move(job))
+    {
+        open();
+    }
+    ~ProgressScope() { close(); }
+    void open()
+    {
+        if (mOpen)
+            return;
+        mOpen = true;
+        mProgress.begin(mParent, mTitle, [job = mJob] { job->cancel(); });
+    }
+    void close()
+    {
+        if (!mOpen)
+            return;
+        mOpen = false;
+        mProgress.end();
+    }
+
+private:
+    ReportProgress &mProgress;
+    QPointer<QWidget> mParent;
+    QString mTitle;
+    std::shared_ptr<ReportEngine::Job> mJob;
+    bool mOpen = false;
+};
+
+// Waits in a local event loop (the windows keep painting) until `finished` answers true or the run
+// is cancelled, passing the job's status to the progress as it changes.
+void waitFor(ReportEngine::Job &job, ReportProgress &shown, const std::function<bool()> &finished)
+{
+    QEventLoop loop;
+    QTimer tick;
+    QString last;
+    auto poll = [&] {
+        if (finished() || job.cancelled) {
+            loop.quit();
+            return;
+        }
+        const QString status = job.said();
+        if (status != last) {
+            last = status;
+            shown.update(status);
+        }
+    };
+    QObject::connect(&tick, &QTimer::timeout, &loop, poll);
+    tick.start(50);
+    if (!finished() && !job.cancelled)
+        loop.exec();
+}
+
+// Runs `work` on a pool thread while the UI thread waits. A cancel ends the wait at once: a worker
+// inside a step it cannot interrupt (the page layout) finishes alone and its result is dropped; it
+// checks the flag before it writes anything. The worker's exceptions are thrown again here, so
+// `work` must own what it uses (it may outlive this call).
+void offUiThread(const std::shared_ptr<ReportEngine::Job> &job, ReportProgress &shown, std::function<void()> work)
+{
+    struct State
+    {
+        std::atomic_bool done{false};
+        std::exception_ptr error;
+    };
+    auto state = std::make_shared<State>();
+    // The global pool: the application waits for it before it ends.
+    QThreadPool::globalInstance()->start([state, work = std::move(work)] {
+        try {
+            work();
+        } catch (...) {
+            state->error = std::current_exception();
+        }
+        state->done = true;
+    });
+    waitFor(*job, shown, [&state] { return state->done.load(); });
+    // A step that ended before the cancel was seen stands: its file is complete.
+    if (!state->done)
+        throw EAbort();
+    if (state->error)
+        std::rethrow_exception(state->error);
+}
+
+// Freeing a long report's pages and lines takes a while: the last owner lets go on a pool thread.
+void releaseOffUiThread(std::shared_ptr<ReportDocument> document)
+{
+    if (document && document.use_count() == 1)
+        QThreadPool::globalInstance()->start([document = std::move(document)]() mutable { document.reset(); });
+}
+
 QString withPdfSuffix(const QString &path)
 {
     return QFileInfo(path).suffix().isEmpty() ? path + u".pdf"_s : path;
+}
+
+QString count(qint64 n)
+{
+    return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(n);
+}
+
+// What the worker of a run hands back.
+struct Built
+{
+    std::shared_ptr<ReportDocument> document;
+    int rows = 0;
+};
+
+// Builds the model from the fetched rows (dropping them as it goes), then either writes `file` from
+// the model (formats without pages) or lays the pages out and, when `file` is a PDF, writes it.
+void buildAndWrite(ReportEngine::Job &job, Built &built, const QString &code, const ReportDefinition &definition,
+                   const TParams &params, const QString &productMask, ReportTable &table, bool pages,
+                   const QString &file)
+{
+    const int total = int(table.rows.size());
+    ReportModel model = ReportModel::build(code, definition, params, table, productMask, [&job, total](int rows) {
+        job.check();
+        job.say(u"Montando o relatório: %1 de %2 linhas"_s.arg(count(rows), count(total)));
+    });
+    table = {}; // the rows are in the model now
+    built.rows = model.detailCount;
+    job.check();
+    const auto written = [&job](const QString &what) {
+        return [&job, what](qint64 done, qint64 all) {
+            job.check();
+            job.say(what.arg(count(done), count(all)));
+        };
+    };
+    if (!pages) {
+        ReportExport::write(model, file, written(u"Gravando o arquivo: %1 de %2 linhas"_s));
+        return;
+    }
+    job.say(u"Paginando %1 linhas…"_s.arg(count(model.detailCount)));
+    built.document = std::make_shared<ReportDocument>(std::move(model));
+    job.check();
+    if (!file.isEmpty())
+        ReportExport::writePdf(*built.document, file, written(u"Gravando o PDF: %1 de %2 páginas"_s));
 }
 
 } // namespace
@@ -127,9 +316,7 @@ QString ReportEngine::validate(const ReportDefinition &definition)
     return {};
 }
 
-std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QString &code,
-                                                    const ReportDefinition &definition, const TParams &params,
-                                                    const QString &productMask)
+ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, const TParams &params)
 {
     const QSqlDatabase shared = QSqlDatabase::database(sourceConnection(), false);
     if (!shared.isValid() || !shared.isOpen())
@@ -141,25 +328,52 @@ std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QStri
     const QVariantList values = ReportSql::bindValues(positional.names, params);
 
     ReportQuery query(sourceConnection(), positional.text, values);
-    QEventLoop loop;
-    QObject::connect(&query, &ReportQuery::finished, &loop, &QEventLoop::quit);
-    ReportProgress &shown = progress();
-    shown.begin(parent, definition.title, [&query] { query.cancel(); });
+    bool done = false;
+    QObject::connect(&query, &ReportQuery::finished, &query, [&done] { done = true; });
+    job.running = &query;
+    job.say(u"Consultando o banco de dados…"_s);
     query.start();
-    loop.exec(); // the window keeps painting while the worker runs
-    shown.end();
-
+    waitFor(job, progress(), [&] {
+        if (const int rows = query.fetched(); rows > 0)
+            job.say(u"%1 linhas lidas"_s.arg(count(rows)));
+        return done;
+    });
+    job.running = nullptr;
+    if (!done) {
+        // Cancelled: the interrupt is on its way; the destructor waits for the worker to let go.
+        query.cancel();
+        throw EAbort();
+    }
     switch (query.outcome()) {
     case ReportQuery::Outcome::Cancelled:
-        return nullptr;
+        throw EAbort();
     case ReportQuery::Outcome::Failed:
         throw EHostError(u"Erro ao executar o relatório \"%1\".\n%2"_s.arg(definition.title, query.errorText()));
     case ReportQuery::Outcome::Running:
     case ReportQuery::Outcome::Done:
         break;
     }
-    const ReportTable table = query.takeTable();
-    return std::make_shared<ReportDocument>(ReportModel::build(code, definition, params, table, productMask));
+    ReportTable table = query.takeTable();
+    Q_EMIT fetched(int(table.rows.size()));
+    return table;
+}
+
+std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QString &code,
+                                                    const ReportDefinition &definition, const TParams &params,
+                                                    const QString &productMask)
+{
+    auto job = std::make_shared<Job>();
+    ProgressScope scope(progress(), parent, definition.title, job);
+    try {
+        auto table = std::make_shared<ReportTable>(query(*job, definition, params));
+        auto built = std::make_shared<Built>();
+        offUiThread(job, progress(), [job, built, table, code, definition, params, productMask] {
+            buildAndWrite(*job, *built, code, definition, params, productMask, *table, true, {});
+        });
+        return built->document;
+    } catch (const EAbort &) {
+        return nullptr;
+    }
 }
 
 void ReportEngine::run(QWidget *parent, ReportAction action, const ReportDefinition &definition,
@@ -175,7 +389,7 @@ void ReportEngine::run(QWidget *parent, ReportAction action, const ReportDefinit
 
 void ReportEngine::run(const ReportRequest &request)
 {
-    // A second action while a query runs (the event loop keeps turning) is ignored.
+    // A second action while a report runs (the event loop keeps turning) is ignored.
     if (mBusy)
         return;
     const BusyGuard guard(mBusy);
@@ -207,35 +421,8 @@ void ReportEngine::run(const ReportRequest &request)
                 else if (file = ReportExport::fileNameFor(*answer, filter); file.isEmpty())
                     throw EHostError(u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(*answer));
             }
-            if (action != ReportAction::SaveAs || !file.isEmpty()) {
-                const std::shared_ptr<ReportDocument> document =
-                    build(request.parent, request.code, definition, request.params, request.productMask);
-                if (!document || (withParent && !alive)) { // the screen closed meanwhile
-                    run.outcome = ReportRun::Outcome::Cancelled;
-                } else {
-                    run.rows = document->model().detailCount;
-                    // CSV and XLSX have no pages; only what is paged pays for the layout.
-                    const auto format = ReportExport::formatOf(file);
-                    if (action != ReportAction::SaveAs ||
-                        (format != ReportExport::Format::Csv && format != ReportExport::Format::Xlsx))
-                        run.pages = document->pageCount();
-                    switch (action) {
-                    case ReportAction::Preview:
-                        preview(request.parent, *document, run);
-                        break;
-                    case ReportAction::Print:
-                        print(request.parent, *document, run);
-                        break;
-                    case ReportAction::SaveAs:
-                        ReportExport::write(*document, file);
-                        run.file = file;
-                        run.outcome = ReportRun::Outcome::Saved;
-                        break;
-                    case ReportAction::Edit:
-                        break;
-                    }
-                }
-            }
+            if (action != ReportAction::SaveAs || !file.isEmpty())
+                runAction(request, file, run);
         }
     } catch (const EAbort &) {
         run.outcome = ReportRun::Outcome::Cancelled;
@@ -247,42 +434,106 @@ void ReportEngine::run(const ReportRequest &request)
     Q_EMIT finished(run);
 }
 
-void ReportEngine::preview(QWidget *parent, ReportDocument &document, ReportRun &run)
+void ReportEngine::runAction(const ReportRequest &request, const QString &file, ReportRun &run)
 {
-    run.outcome = ReportRun::Outcome::Previewed;
-    if (!interactive())
-        return; // rendered and counted; nothing to show without real dialogs
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(document.pageLayout());
-    printer.setFullPage(true);
-    printer.setDocName(document.model().title);
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(u"Visualizar - "_s + document.model().title);
-    dialog.resize(1000, 800);
-    // The document is laid out once; every repaint of the preview paints the same pages.
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&document](QPrinter *target) {
-        target->setFullPage(true);
-        document.paint(target);
-    });
-    dialog.exec();
+    const QPointer<QWidget> alive(request.parent);
+    const bool withParent = request.parent != nullptr;
+    auto job = std::make_shared<Job>();
+    auto built = std::make_shared<Built>();
+    {
+        ProgressScope scope(progress(), request.parent, request.definition.title, job);
+        auto table = std::make_shared<ReportTable>(query(*job, request.definition, request.params));
+        if (withParent && !alive) // the screen closed meanwhile
+            throw EAbort();
+        // CSV, XLSX and HTML are written from the model; only the PDF and the screen need pages.
+        const bool pages = request.action != ReportAction::SaveAs || ReportExport::needsPages(*ReportExport::formatOf(file));
+        offUiThread(job, progress(),
+                    [job, built, table, pages, file, code = request.code, definition = request.definition,
+                     params = request.params, mask = request.productMask] {
+                        buildAndWrite(*job, *built, code, definition, params, mask, *table, pages, file);
+                    });
+    }
+    if (withParent && !alive)
+        throw EAbort();
+    run.rows = built->rows;
+    run.pages = built->document ? built->document->pageCount() : 0;
+    std::shared_ptr<ReportDocument> document = std::move(built->document);
+    built.reset();
+    struct Release
+    {
+        std::shared_ptr<ReportDocument> &document;
+        ~Release() { releaseOffUiThread(std::move(document)); }
+    } release{document};
+    switch (request.action) {
+    case ReportAction::Preview:
+        preview(request.parent, document, run);
+        break;
+    case ReportAction::Print:
+        print(job, request.parent, document, run);
+        break;
+    case ReportAction::SaveAs:
+        run.file = file;
+        run.outcome = ReportRun::Outcome::Saved;
+        break;
+    case ReportAction::Edit:
+        break;
+    }
 }
 
-void ReportEngine::print(QWidget *parent, ReportDocument &document, ReportRun &run)
+void ReportEngine::preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, ReportRun &run)
+{
+    run.outcome = ReportRun::Outcome::Previewed;
+    if (!interactive() && !mPreviewWindow)
+        return; // laid out and counted; nothing to show without real dialogs
+    bool print = false;
+    {
+        ReportPreview window(document, parent);
+        Q_EMIT previewOpened(&window);
+        window.exec();
+        print = window.printRequested();
+    }
+    if (print)
+        this->print(std::make_shared<Job>(), parent, document, run);
+}
+
+void ReportEngine::print(const std::shared_ptr<Job> &job, QWidget *parent, const std::shared_ptr<ReportDocument> &document,
+                         ReportRun &run)
 {
     UiServices &ui = UiServices::current();
+    const QString title = document->model().title;
     if (interactive() && !QPrinterInfo::availablePrinters().isEmpty()) {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setPageLayout(document.pageLayout());
-        printer.setFullPage(true);
-        printer.setDocName(document.model().title);
-        QPrintDialog dialog(&printer, parent);
-        if (dialog.exec() != QDialog::Accepted) {
-            run.outcome = ReportRun::Outcome::Cancelled;
-            return;
+        auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+        printer->setPageLayout(document->pageLayout());
+        printer->setFullPage(true);
+        printer->setDocName(title);
+        {
+            QPrintDialog dialog(printer.get(), parent);
+            if (dialog.exec() != QDialog::Accepted) {
+                run.outcome = ReportRun::Outcome::Cancelled;
+                return;
+            }
         }
-        printer.setFullPage(true);
-        if (!document.paint(&printer))
-            throw EHostError(u"Não foi possível imprimir o relatório \"%1\"."_s.arg(document.model().title));
+        printer->setFullPage(true);
+        ProgressScope scope(progress(), parent, title, job);
+        // The pages are painted on the worker; the printer is its own until the job ends.
+        offUiThread(job, progress(), [job, printer, document] {
+            QPainter painter;
+            if (!painter.begin(printer.get()))
+                throw EHostError(u"Não foi possível imprimir o relatório \"%1\"."_s.arg(document->model().title));
+            const int pages = document->pageCount();
+            for (int page = 0; page < pages; ++page) {
+                if (job->cancelled) {
+                    printer->abort();
+                    throw EAbort();
+                }
+                job->say(u"Imprimindo a página %1 de %2"_s.arg(page + 1).arg(pages));
+                if (page > 0 && !printer->newPage())
+                    throw EHostError(u"Não foi possível imprimir o relatório \"%1\"."_s.arg(document->model().title));
+                document->paintPage(&painter, page);
+            }
+            if (!painter.end())
+                throw EHostError(u"Não foi possível imprimir o relatório \"%1\"."_s.arg(document->model().title));
+        });
         run.outcome = ReportRun::Outcome::Printed;
         return;
     }
@@ -293,7 +544,13 @@ void ReportEngine::print(QWidget *parent, ReportDocument &document, ReportRun &r
         return;
     }
     const QString file = withPdfSuffix(*answer);
-    ReportExport::writePdf(document, file);
+    ProgressScope scope(progress(), parent, title, job);
+    offUiThread(job, progress(), [job, document, file] {
+        ReportExport::writePdf(*document, file, [&job](qint64 done, qint64 all) {
+            job->check();
+            job->say(u"Gravando o PDF: %1 de %2 páginas"_s.arg(count(done), count(all)));
+        });
+    });
     run.file = file;
     run.outcome = ReportRun::Outcome::Printed;
 }

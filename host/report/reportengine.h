@@ -3,6 +3,7 @@
 #include "host_global.h"
 #include "params.h"
 #include "reportdefinition.h"
+#include "reportrunner.h"
 
 #include <QObject>
 #include <QPointer>
@@ -10,20 +11,27 @@
 #include <functional>
 #include <memory>
 
+class QPrinter;
 class QWidget;
 class ReportDocument;
+class ReportPreview;
+struct ReportModel;
 
 // What a report action asks the report engine to do.
 enum class ReportAction { Preview, Print, SaveAs, Edit };
 
-// Shown while a report query runs. The real application shows a progress dialog with "Cancelar";
-// tests and screen scripts install their own (or none) so that nothing blocks.
+// Shown while a report runs (query, fetch, page layout, writing a file). The real application
+// shows a progress dialog with "Cancelar"; tests and screen scripts install their own (or none) so
+// that nothing blocks.
 class HOST_EXPORT ReportProgress
 {
 public:
     virtual ~ReportProgress();
-    // `cancel` stops the query; it may be called from the UI thread at any time until end().
+    // `cancel` stops the run in whatever step it is; it may be called from the UI thread at any
+    // time, even after end() (it then does nothing).
     virtual void begin(QWidget *parent, const QString &title, const std::function<void()> &cancel) = 0;
+    // What the run is doing ("123.456 linhas lidas", "Página 12 de 286 gravada"), a few times a second.
+    virtual void update(const QString &status);
     virtual void end() = 0;
 };
 
@@ -35,7 +43,7 @@ struct HOST_EXPORT ReportRun
     ReportAction action = ReportAction::Preview;
     QString title;
     Outcome outcome = Outcome::Failed;
-    int pages = 0;
+    int pages = 0; // pages laid out; 0 for files written from the model alone (CSV, XLSX, HTML)
     int rows = 0; // detail rows
     QString file; // the file written (save as, print to PDF)
     QString error;
@@ -68,8 +76,8 @@ public:
     // A request without report code or editor (tests, tools).
     void run(QWidget *parent, ReportAction action, const ReportDefinition &definition, const TParams &params);
 
-    // Runs the query and lays the document out. Answers nullptr when the user cancelled; throws
-    // EHostError when the definition is refused or the query fails.
+    // Runs the query and lays the document out, both off the UI thread. Answers nullptr when the
+    // user cancelled; throws EHostError when the definition is refused or the query fails.
     std::shared_ptr<ReportDocument> build(QWidget *parent, const QString &code, const ReportDefinition &definition,
                                           const TParams &params, const QString &productMask = {});
 
@@ -82,20 +90,33 @@ public:
     void setSourceConnection(const QString &name) { mSource = name; }
     QString sourceConnection() const;
     bool busy() const { return mBusy; }
+    // Opens the preview window even without real dialogs (the preview benchmark watches it).
+    void setPreviewWindow(bool always) { mPreviewWindow = always; }
 
     // True when the real, modal dialogs are in use (not a screen script or a test).
     static bool interactive();
 
+    // What one run shares between the UI thread and its workers (reportengine.cpp).
+    struct Job;
+
 Q_SIGNALS:
     void finished(const ReportRun &run);
+    // The query has answered all its rows; the rest of the run works on them.
+    void fetched(int rows);
+    // The preview window is open (it shows its first page when painted).
+    void previewOpened(ReportPreview *window);
 
 private:
     ReportEngine() = default;
     ReportProgress &progress();
-    void preview(QWidget *parent, ReportDocument &document, ReportRun &run);
-    void print(QWidget *parent, ReportDocument &document, ReportRun &run);
+    ReportTable query(Job &job, const ReportDefinition &definition, const TParams &params);
+    void runAction(const ReportRequest &request, const QString &file, ReportRun &run);
+    void preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, ReportRun &run);
+    void print(const std::shared_ptr<Job> &job, QWidget *parent, const std::shared_ptr<ReportDocument> &document,
+               ReportRun &run);
 
     ReportProgress *mProgress = nullptr;
     QString mSource;
     bool mBusy = false;
+    bool mPreviewWindow = false;
 };

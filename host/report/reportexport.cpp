@@ -8,9 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPageSize>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QUuid>
+#include <cmath>
 #include <filesystem>
 
 #ifdef BO_HAVE_XLSXWRITER
@@ -30,6 +33,62 @@ QString shown(const QString &path)
 {
     throw EHostError(u"Não foi possível gravar o arquivo '%1'.\n%2\nO arquivo anterior, se existia, não foi alterado."_s
                          .arg(shown(path), reason));
+}
+
+// A file written in pieces under a temporary name: the target is replaced only by commit(). Destroyed
+// before that (a failure, a cancel) it removes the temporary file and the target stays as it was.
+class StreamedFile
+{
+public:
+    explicit StreamedFile(const QString &path) : mPath(path), mFile(path)
+    {
+        if (!mFile.open(QIODevice::WriteOnly))
+            failWrite(mPath, mFile.errorString());
+    }
+    void append(const QByteArray &bytes)
+    {
+        mBuffer += bytes;
+        if (mBuffer.size() >= (1 << 16))
+            writeBuffer();
+    }
+    void append(const QString &text) { append(text.toUtf8()); }
+    void commit()
+    {
+        writeBuffer();
+        // The explicit flush matters: QSaveFile::commit() does not notice a failure of the final
+        // buffered write (disk full), and would put a truncated file in place of the old one.
+        if (!mFile.flush())
+            fail();
+        if (!mFile.commit())
+            failWrite(mPath, mFile.errorString());
+    }
+
+private:
+    void writeBuffer()
+    {
+        if (mFile.write(mBuffer) != mBuffer.size())
+            fail();
+        mBuffer.clear();
+    }
+    [[noreturn]] void fail()
+    {
+        const QString reason = mFile.errorString();
+        mFile.cancelWriting();
+        failWrite(mPath, reason);
+    }
+
+    QString mPath;
+    QSaveFile mFile;
+    QByteArray mBuffer;
+};
+
+// Every this many lines the writers tell their progress (and learn of a cancel).
+constexpr int kProgressLines = 2000;
+
+void tell(const ReportExport::Progress &progress, qint64 done, qint64 total)
+{
+    if (progress)
+        progress(done, total);
 }
 
 } // namespace
@@ -118,36 +177,40 @@ QString fileNameFor(const QString &name, const QString &filter)
     return {};
 }
 
-QByteArray csvBytes(const ReportModel &model)
+
+namespace {
+
+QString csvHeading(const ReportLayout &layout)
 {
-    const ReportLayout &layout = model.layout;
-    QStringList lines;
     QStringList heading;
     if (layout.grouped())
         heading << csvField(layout.groupLabel);
     for (const ReportColumn &column : layout.columns)
         heading << csvField(column.label);
-    lines << heading.join(u';');
-    for (const ReportLine &line : model.lines) {
-        if (line.kind != ReportLine::Kind::Detail)
-            continue;
-        QStringList fields;
-        if (layout.grouped())
-            fields << csvField(line.group);
-        for (qsizetype c = 0; c < layout.columns.size(); ++c)
-            fields << csvField(ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c), false));
-        lines << fields.join(u';');
-    }
-    QByteArray bytes("\xEF\xBB\xBF"); // Excel reads UTF-8 only with the BOM
-    bytes += lines.join(u"\r\n"_s).toUtf8();
-    bytes += "\r\n";
-    return bytes;
+    return heading.join(u';') + u"\r\n"_s;
 }
 
-QByteArray htmlBytes(const ReportDocument &document)
+QString csvLine(const ReportLayout &layout, const ReportLine &line)
 {
-    const ReportModel &model = document.model();
-    const ReportLayout &layout = model.layout;
+    QStringList fields;
+    if (layout.grouped())
+        fields << csvField(line.groupValue);
+    for (qsizetype c = 0; c < layout.columns.size(); ++c)
+        fields << csvField(ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c), false));
+    return fields.join(u';') + u"\r\n"_s;
+}
+
+// A4 body width at the page layout's 300 dpi: the chart is drawn as wide as on paper.
+QSize chartSize(const ReportModel &model)
+{
+    const QSizeF a4 = QPageSize(QPageSize::A4).size(QPageSize::Millimeter);
+    const qreal paperMm = model.layout.landscape ? a4.height() : a4.width();
+    const int width = qRound((paperMm - 24) * ReportDocument::Dpi / 25.4);
+    return {width, qRound(width * 0.28)};
+}
+
+QString htmlHead(const ReportModel &model)
+{
     QString html;
     html += u"<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n<title>"_s +
             model.title.toHtmlEscaped() + u"</title>\n"_s;
@@ -164,85 +227,159 @@ QByteArray htmlBytes(const ReportDocument &document)
         filters << u"<b>%1:</b> %2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
     filters << u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s);
     html += filters.join(u" &nbsp;·&nbsp; "_s) + u"</div>\n"_s;
-    if (const QImage chart = document.chartImage(); !chart.isNull()) {
+    if (model.layout.hasChart() && model.detailCount > 0) {
+        const QSize size = chartSize(model);
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        chart.save(&buffer, "PNG");
+        renderReportChart(model, size.width(), size.height()).save(&buffer, "PNG");
         html += u"<p><img alt=\"Gráfico\" src=\"data:image/png;base64,"_s + QString::fromLatin1(png.toBase64()) +
                 u"\"></p>\n"_s;
     }
     if (model.detailCount == 0) {
-        html += u"<p><b>"_s + layout.emptyText.toHtmlEscaped() + u"</b></p>\n"_s;
+        html += u"<p><b>"_s + model.layout.emptyText.toHtmlEscaped() + u"</b></p>\n"_s;
     } else {
         html += u"<table>\n<thead><tr>"_s;
-        for (const ReportColumn &column : layout.columns)
+        for (const ReportColumn &column : model.layout.columns)
             html += htmlCell(u"th"_s, column.label, column.numeric());
         html += u"</tr></thead>\n<tbody>\n"_s;
-        const int columns = int(layout.columns.size());
-        for (const ReportLine &line : model.lines) {
-            switch (line.kind) {
-            case ReportLine::Kind::GroupHeader:
-                html += u"<tr class=\"g\"><td colspan=\"%1\">%2</td></tr>\n"_s.arg(columns).arg(line.caption.toHtmlEscaped());
-                break;
-            case ReportLine::Kind::Detail:
-                html += u"<tr class=\"d\">"_s;
-                for (int c = 0; c < columns; ++c)
-                    html += htmlCell(u"td"_s, ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c)),
-                                     layout.columns.at(c).numeric());
-                html += u"</tr>\n"_s;
-                break;
-            case ReportLine::Kind::Subtotal:
-            case ReportLine::Kind::Total:
-                html += line.kind == ReportLine::Kind::Total ? u"<tr class=\"t\">"_s : u"<tr class=\"s\">"_s;
-                for (int c = 0; c < columns; ++c) {
-                    const ReportColumn &column = layout.columns.at(c);
-                    html += htmlCell(u"td"_s,
-                                     c == 0 && !column.numeric()
-                                         ? (line.kind == ReportLine::Kind::Total ? line.caption : u"Subtotal "_s + layout.groupLabel)
-                                         : ReportFormat::cell(column, line.values.value(c)),
-                                     column.numeric());
-                }
-                html += u"</tr>\n"_s;
-                break;
-            }
-        }
-        html += u"</tbody>\n</table>\n"_s;
     }
-    html += u"</body>\n</html>\n"_s;
-    return html.toUtf8();
+    return html;
 }
 
-void writePdf(const ReportDocument &document, const QString &path)
+QString htmlLine(const ReportLayout &layout, const ReportLine &line)
+{
+    const int columns = int(layout.columns.size());
+    QString html;
+    switch (line.kind) {
+    case ReportLine::Kind::GroupHeader:
+        html += u"<tr class=\"g\"><td colspan=\"%1\">%2</td></tr>\n"_s.arg(columns).arg(line.caption.toHtmlEscaped());
+        break;
+    case ReportLine::Kind::Detail:
+        html += u"<tr class=\"d\">"_s;
+        for (int c = 0; c < columns; ++c)
+            html += htmlCell(u"td"_s, ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c)),
+                             layout.columns.at(c).numeric());
+        html += u"</tr>\n"_s;
+        break;
+    case ReportLine::Kind::Subtotal:
+    case ReportLine::Kind::Total:
+        html += line.kind == ReportLine::Kind::Total ? u"<tr class=\"t\">"_s : u"<tr class=\"s\">"_s;
+        for (int c = 0; c < columns; ++c) {
+            const ReportColumn &column = layout.columns.at(c);
+            html += htmlCell(u"td"_s,
+                             c == 0 && !column.numeric()
+                                 ? (line.kind == ReportLine::Kind::Total ? line.caption : u"Subtotal "_s + layout.groupLabel)
+                                 : ReportFormat::cell(column, line.values.value(c)),
+                             column.numeric());
+        }
+        html += u"</tr>\n"_s;
+        break;
+    }
+    return html;
+}
+
+QString htmlTail(const ReportModel &model)
+{
+    return (model.detailCount == 0 ? QString() : u"</tbody>\n</table>\n"_s) + u"</body>\n</html>\n"_s;
+}
+
+} // namespace
+
+QByteArray csvBytes(const ReportModel &model)
+{
+    QByteArray bytes("\xEF\xBB\xBF"); // Excel reads UTF-8 only with the BOM
+    bytes += csvHeading(model.layout).toUtf8();
+    for (const ReportLine &line : model.lines) {
+        if (line.kind == ReportLine::Kind::Detail)
+            bytes += csvLine(model.layout, line).toUtf8();
+    }
+    return bytes;
+}
+
+QByteArray htmlBytes(const ReportModel &model)
+{
+    QByteArray bytes = htmlHead(model).toUtf8();
+    if (model.detailCount > 0) {
+        for (const ReportLine &line : model.lines)
+            bytes += htmlLine(model.layout, line).toUtf8();
+    }
+    bytes += htmlTail(model).toUtf8();
+    return bytes;
+}
+
+QByteArray htmlBytes(const ReportDocument &document)
+{
+    return htmlBytes(document.model());
+}
+
+void writePdf(const ReportDocument &document, const QString &path, const Progress &progress)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         failWrite(path, file.errorString());
+    // Page by page rather than paint(): a cancel between pages ends the writer, and QSaveFile's
+    // destructor then drops the temporary file.
+    const int pages = document.pageCount();
     bool painted = false;
     {
         QPdfWriter writer(&file);
         writer.setResolution(ReportDocument::Dpi);
         writer.setTitle(document.model().title);
         writer.setCreator(u"Retaguarda"_s);
-        painted = document.paint(&writer);
+        writer.setPageLayout(document.pageLayout());
+        QPainter painter;
+        painted = painter.begin(&writer);
+        for (int page = 0; painted && page < pages; ++page) {
+            tell(progress, page, pages);
+            if (page > 0 && !writer.newPage())
+                painted = false;
+            else
+                document.paintPage(&painter, page);
+        }
+        if (painted)
+            painted = painter.end();
     }
     if (!painted || !file.flush()) {
         const QString reason = painted ? file.errorString() : u"Falha ao gerar o PDF."_s;
         file.cancelWriting();
         failWrite(path, reason);
     }
+    tell(progress, pages, pages);
     if (!file.commit())
         failWrite(path, file.errorString());
 }
 
-void writeCsv(const ReportModel &model, const QString &path)
+void writeCsv(const ReportModel &model, const QString &path, const Progress &progress)
 {
-    replaceFile(path, csvBytes(model));
+    StreamedFile file(path);
+    file.append(QByteArray("\xEF\xBB\xBF"));
+    file.append(csvHeading(model.layout));
+    const qint64 total = model.lines.size();
+    for (qint64 i = 0; i < total; ++i) {
+        if (i % kProgressLines == 0)
+            tell(progress, i, total);
+        const ReportLine &line = model.lines.at(i);
+        if (line.kind == ReportLine::Kind::Detail)
+            file.append(csvLine(model.layout, line));
+    }
+    tell(progress, total, total);
+    file.commit();
 }
 
-void writeHtml(const ReportDocument &document, const QString &path)
+void writeHtml(const ReportModel &model, const QString &path, const Progress &progress)
 {
-    replaceFile(path, htmlBytes(document));
+    StreamedFile file(path);
+    file.append(htmlHead(model));
+    const qint64 total = model.detailCount > 0 ? model.lines.size() : 0;
+    for (qint64 i = 0; i < total; ++i) {
+        if (i % kProgressLines == 0)
+            tell(progress, i, total);
+        file.append(htmlLine(model.layout, model.lines.at(i)));
+    }
+    file.append(htmlTail(model));
+    tell(progress, total, total);
+    file.commit();
 }
 
 #ifdef BO_HAVE_XLSXWRITER
@@ -282,18 +419,51 @@ QString columnName(int column)
     return name;
 }
 
+// The temporary workbook is removed unless it was put in place: a cancel or a failure midway
+// leaves no file behind.
+struct TemporaryFile
+{
+    QString path;
+    bool kept = false;
+    ~TemporaryFile()
+    {
+        if (!kept)
+            QFile::remove(path);
+    }
+};
+
+// The value a cell holds: rounded as the report prints it, so that the sheet sums what the reader
+// sees; percentages as fractions, for the spreadsheet's percentage format.
+double cellNumber(const ReportColumn &column, double value)
+{
+    switch (column.type) {
+    case ReportColumn::Type::Integer:
+        return std::round(value);
+    case ReportColumn::Type::Percent:
+        return std::round(value * 100.0) / 10000.0;
+    default: {
+        const double scale = std::pow(10.0, column.decimals());
+        return std::round(value * scale) / scale;
+    }
+    }
+}
+
 } // namespace
 
-void writeXlsx(const ReportModel &model, const QString &path)
+void writeXlsx(const ReportModel &model, const QString &path, const Progress &progress)
 {
     const QFileInfo target(path);
-    const QString temporary = target.absoluteDir().filePath(
-        u".%1.%2.xlsx"_s.arg(target.completeBaseName(), QUuid::createUuid().toString(QUuid::Id128).left(8)));
-    const std::string temporaryName = QFile::encodeName(temporary).toStdString();
+    TemporaryFile temporary{target.absoluteDir().filePath(
+        u".%1.%2.xlsx"_s.arg(target.completeBaseName(), QUuid::createUuid().toString(QUuid::Id128).left(8)))};
+    const std::string temporaryName = QFile::encodeName(temporary.path).toStdString();
     const ReportLayout &layout = model.layout;
     {
         Workbook wb;
-        wb.book = workbook_new(temporaryName.c_str());
+        // Constant memory: each row goes to disk when the next one starts, so a long report is
+        // not held a second time as cells (strings are then written inline).
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        wb.book = workbook_new_opt(temporaryName.c_str(), &options);
         if (!wb.book)
             failWrite(path, u"Falha ao criar a planilha."_s);
         lxw_worksheet *sheet = workbook_add_worksheet(wb.book, "Relatório");
@@ -326,7 +496,7 @@ void writeXlsx(const ReportModel &model, const QString &path)
                 format_set_num_format(f, "#,##0.000");
                 break;
             case ReportColumn::Type::Percent:
-                format_set_num_format(f, "0.00\" %\"");
+                format_set_num_format(f, "0.00%");
                 break;
             default:
                 format_set_num_format(f, "#,##0.00");
@@ -374,11 +544,15 @@ void writeXlsx(const ReportModel &model, const QString &path)
         worksheet_freeze_panes(sheet, headingRow + 1, 0);
 
         lxw_row_t row = headingRow + 1;
-        for (const ReportLine &line : model.lines) {
+        const qint64 lineCount = model.lines.size();
+        for (qint64 i = 0; i < lineCount; ++i) {
+            if (i % kProgressLines == 0)
+                tell(progress, i, lineCount);
+            const ReportLine &line = model.lines.at(i);
             if (line.kind != ReportLine::Kind::Detail)
                 continue;
             if (layout.grouped())
-                worksheet_write_string(sheet, row, 0, utf8(line.group).c_str(), nullptr);
+                worksheet_write_string(sheet, row, 0, utf8(line.groupValue).c_str(), nullptr);
             for (qsizetype c = 0; c < layout.columns.size(); ++c) {
                 const ReportColumn &column = layout.columns.at(c);
                 const lxw_col_t col = lxw_col_t(c + offset);
@@ -386,7 +560,7 @@ void writeXlsx(const ReportModel &model, const QString &path)
                 if (value.isNull() || !value.isValid())
                     continue;
                 if (column.numeric()) {
-                    worksheet_write_number(sheet, row, col, value.toDouble(), plainFormats.at(c));
+                    worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()), plainFormats.at(c));
                 } else if (column.type == ReportColumn::Type::Date && ReportFormat::toDate(value).isValid()) {
                     const QDate d = ReportFormat::toDate(value);
                     lxw_datetime dt{d.year(), d.month(), d.day(), 0, 0, 0};
@@ -414,50 +588,69 @@ void writeXlsx(const ReportModel &model, const QString &path)
                     const QString letter = columnName(col);
                     const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(first + 1).arg(last + 1);
                     worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
-                                                value.toDouble());
+                                                cellNumber(column, value.toDouble()));
                 } else if (column.total == ReportColumn::Total::Ratio && value.isValid() && !value.isNull()) {
-                    worksheet_write_number(sheet, row, col, value.toDouble(), totalFormats.at(c));
+                    worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()), totalFormats.at(c));
                 }
             }
         }
+        tell(progress, lineCount, lineCount);
         const lxw_error error = wb.close();
-        if (error != LXW_NO_ERROR) {
-            QFile::remove(temporary);
+        if (error != LXW_NO_ERROR)
             failWrite(path, QString::fromUtf8(lxw_strerror(error)));
-        }
     }
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(temporaryName), std::filesystem::path(QFile::encodeName(path).toStdString()),
                             ec);
-    if (ec) {
-        QFile::remove(temporary);
+    if (ec)
         failWrite(path, QString::fromLocal8Bit(ec.message().c_str()));
-    }
+    temporary.kept = true;
 }
 #else
-void writeXlsx(const ReportModel &, const QString &path)
+void writeXlsx(const ReportModel &, const QString &path, const Progress &)
 {
     failWrite(path, u"Esta instalação não grava planilhas XLSX."_s);
 }
 #endif
 
-void write(const ReportDocument &document, const QString &path)
+bool needsPages(Format format)
+{
+    return format == Format::Pdf;
+}
+
+namespace {
+
+Format formatFor(const QString &path)
 {
     const auto format = formatOf(path);
     if (!format)
         throw EHostError(u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(shown(path)));
-    switch (*format) {
+    return *format;
+}
+
+} // namespace
+
+void write(const ReportDocument &document, const QString &path, const Progress &progress)
+{
+    if (formatFor(path) == Format::Pdf)
+        writePdf(document, path, progress);
+    else
+        write(document.model(), path, progress);
+}
+
+void write(const ReportModel &model, const QString &path, const Progress &progress)
+{
+    switch (formatFor(path)) {
     case Format::Pdf:
-        writePdf(document, path);
-        break;
+        throw EHostError(u"O PDF é gravado a partir das páginas do relatório."_s);
     case Format::Xlsx:
-        writeXlsx(document.model(), path);
+        writeXlsx(model, path, progress);
         break;
     case Format::Csv:
-        writeCsv(document.model(), path);
+        writeCsv(model, path, progress);
         break;
     case Format::Html:
-        writeHtml(document, path);
+        writeHtml(model, path, progress);
         break;
     }
 }

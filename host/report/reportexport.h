@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class ReportDocument;
@@ -25,19 +26,30 @@ HOST_EXPORT QString fileFilters();
 // "vendas 01.12" becomes "vendas 01.12.xlsx"). Empty when neither names a format.
 HOST_EXPORT QString fileNameFor(const QString &name, const QString &filter);
 
+// Told how far a writer got (lines or pages written, of `total`) between lines and pages; it throws
+// EAbort to stop, and the writer then discards its temporary file: the target stays as it was.
+using Progress = std::function<void(qint64 done, qint64 total)>;
+
 // The CSV bytes: UTF-8 with BOM, ';' separated, decimal comma, RFC 4180 quoting, CRLF line ends.
-// One line per detail row (the group first when the report is grouped); no subtotal lines, so the
-// file sums correctly in a spreadsheet.
+// One line per detail row (the group's value first when the report is grouped); no subtotal lines,
+// so the file sums correctly in a spreadsheet.
 HOST_EXPORT QByteArray csvBytes(const ReportModel &model);
+HOST_EXPORT QByteArray htmlBytes(const ReportModel &model);
 HOST_EXPORT QByteArray htmlBytes(const ReportDocument &document);
 
-HOST_EXPORT void writePdf(const ReportDocument &document, const QString &path);
-HOST_EXPORT void writeCsv(const ReportModel &model, const QString &path);
-HOST_EXPORT void writeHtml(const ReportDocument &document, const QString &path);
-HOST_EXPORT void writeXlsx(const ReportModel &model, const QString &path);
+// PDF paints the laid-out pages; CSV, XLSX and HTML are written line by line from the model, so
+// they need no page layout and hold no second copy of the report in memory.
+HOST_EXPORT void writePdf(const ReportDocument &document, const QString &path, const Progress &progress = {});
+HOST_EXPORT void writeCsv(const ReportModel &model, const QString &path, const Progress &progress = {});
+HOST_EXPORT void writeHtml(const ReportModel &model, const QString &path, const Progress &progress = {});
+HOST_EXPORT void writeXlsx(const ReportModel &model, const QString &path, const Progress &progress = {});
 // Replaces `path` with `bytes` through a temporary file in the same folder; throws EHostError.
 HOST_EXPORT void replaceFile(const QString &path, const QByteArray &bytes);
+// True for the formats written from the laid-out pages (PDF).
+HOST_EXPORT bool needsPages(Format format);
 // By the path's extension; throws EHostError for an unknown one.
-HOST_EXPORT void write(const ReportDocument &document, const QString &path);
+HOST_EXPORT void write(const ReportDocument &document, const QString &path, const Progress &progress = {});
+// The same for the formats written from the model alone; throws EHostError for PDF.
+HOST_EXPORT void write(const ReportModel &model, const QString &path, const Progress &progress = {});
 
 } // namespace ReportExport

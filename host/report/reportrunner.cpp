@@ -249,6 +249,7 @@ void ReportQuery::work()
                         row.append(std::move(v));
                     }
                     table.rows.append(std::move(row));
+                    mFetched.store(int(table.rows.size()), std::memory_order_relaxed);
                 }
                 if (query.lastError().isValid())
                     ok = false;

@@ -73,6 +73,8 @@ public:
     void cancel();
 
     Outcome outcome() const { return mOutcome; }
+    // Rows fetched so far; read from any thread while the query runs.
+    int fetched() const { return mFetched.load(std::memory_order_relaxed); }
     QString errorText() const { return mError; }
     ReportTable takeTable() { return std::move(mTable); }
 
@@ -88,6 +90,7 @@ private:
     QVariantList mValues;
     QThread *mThread = nullptr;
     std::atomic_bool mCancelled{false};
+    std::atomic_int mFetched{0};
     QMutex mDbMutex;
     QSqlDatabase mRunning; // the worker's connection while a statement may run; guarded by mDbMutex
     Outcome mOutcome = Outcome::Running;

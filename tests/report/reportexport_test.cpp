@@ -63,8 +63,8 @@ ReportTable awkwardTable()
     table.columns = {QStringLiteral("CDFILIAL"), QStringLiteral("NMFILIAL"), QStringLiteral("DTVENDA"),
                      QStringLiteral("QTVENDAS"), QStringLiteral("VRTOTAL"), QStringLiteral("VRMEDIO")};
     table.rows = {
-        {QStringLiteral("0001"), QStringLiteral("Centro; \"Matriz\""), QStringLiteral("2025-06-01"), 2, 1234.5, 617.25},
-        {QStringLiteral("0002"), QStringLiteral("Norte\r\nAnexo"), QStringLiteral("2025-06-02"), 1, 10.0, 10.0},
+        {QStringLiteral("0001; \"A\""), QStringLiteral("Centro; \"Matriz\""), QStringLiteral("2025-06-01"), 2, 1234.5, 617.25},
+        {QStringLiteral("0002\r\nB"), QStringLiteral("Norte\r\nAnexo"), QStringLiteral("2025-06-02"), 1, 10.0, 10.0},
     };
     return table;
 }
@@ -123,9 +123,10 @@ TEST(ReportExport, CsvReadsBackWithBomQuotingAndDecimalComma)
     ASSERT_EQ(records.size(), 3);
     EXPECT_EQ(records[0], (QStringList{QStringLiteral("Filial"), QStringLiteral("Data"), QStringLiteral("Vendas"),
                                        QStringLiteral("Total"), QStringLiteral("Ticket médio")}));
-    EXPECT_EQ(records[1], (QStringList{QStringLiteral("Filial 0001 - Centro; \"Matriz\""), QStringLiteral("01/06/2025"),
+    // the group column holds the group field's value, not the group's title
+    EXPECT_EQ(records[1], (QStringList{QStringLiteral("0001; \"A\""), QStringLiteral("01/06/2025"),
                                        QStringLiteral("2"), QStringLiteral("1234,50"), QStringLiteral("617,25")}));
-    EXPECT_EQ(records[2][0], QStringLiteral("Filial 0002 - Norte\r\nAnexo"));
+    EXPECT_EQ(records[2][0], QStringLiteral("0002\r\nB"));
     EXPECT_EQ(records[2][3], QStringLiteral("10,00"));
     // subtotal and total lines stay out of the data
     EXPECT_FALSE(text.contains(QStringLiteral("Total geral")));
@@ -198,7 +199,8 @@ TEST(ReportExport, XlsxHoldsNumbersAndDatesAsValues)
     const auto [totalAttributes, total] = cell("D8");
     EXPECT_TRUE(total.contains(QStringLiteral("<f>SUM(D6:D7)</f>"))) << total.toStdString();
     EXPECT_TRUE(total.contains(QStringLiteral("<v>1244.5</v>"))) << total.toStdString();
-    EXPECT_TRUE(cell("A6").first.contains(QStringLiteral("t=\"s\"")));
+    // text cells are written inline (the workbook is streamed row by row)
+    EXPECT_TRUE(cell("A6").first.contains(QStringLiteral("t=\"inlineStr\"")));
 }
 
 TEST(ReportExport, HtmlIsAStandaloneTable)
@@ -206,12 +208,17 @@ TEST(ReportExport, HtmlIsAStandaloneTable)
     ReportDefinition def = dailyDefinition();
     def.layout.insert(QStringLiteral("chart"), QJsonObject{{QStringLiteral("label"), QStringLiteral("DTVENDA")},
                                                             {QStringLiteral("value"), QStringLiteral("VRTOTAL")}});
-    const ReportDocument document(modelOf(awkwardTable(), def));
-    const QString html = QString::fromUtf8(ReportExport::htmlBytes(document));
+    const ReportModel model = modelOf(awkwardTable(), def);
+    const QString html = QString::fromUtf8(ReportExport::htmlBytes(model));
     EXPECT_TRUE(html.contains(QStringLiteral("<thead><tr><th>Data</th>")));
     EXPECT_TRUE(html.contains(QStringLiteral("Centro; &quot;Matriz&quot;")));
     EXPECT_TRUE(html.contains(QStringLiteral("src=\"data:image/png;base64,")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td class=\"n\">1.244,50</td>")));
+    // the file is streamed line by line and holds the same page
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("r.html"));
+    ReportExport::writeHtml(model, file);
+    EXPECT_EQ(readAll(file), html.toUtf8());
 }
 
 TEST(ReportExport, FailedWritesLeaveThePreviousFileByteIdentical)

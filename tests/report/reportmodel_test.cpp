@@ -77,6 +77,8 @@ TEST(ReportModel, GroupsGetSubtotalsAndTheReportAGrandTotal)
     }
     EXPECT_EQ(model.lines.at(1).group, QStringLiteral("Filial 0001 - Centro"));
     EXPECT_EQ(model.lines.at(6).group, QStringLiteral("Filial 0002 - Norte"));
+    EXPECT_EQ(model.lines.at(1).groupValue, QStringLiteral("0001"));
+    EXPECT_EQ(model.lines.at(6).groupValue, QStringLiteral("0002"));
 }
 
 TEST(ReportModel, WithoutGroupOrTotalsNoExtraLinesAppear)
