@@ -384,7 +384,13 @@ TEST_F(ReportPlans, NightShiftHoursSpanMidnight)
                 const Rows morning = reportRows(*db, sql, paramsFor(def, early));
                 const Rows evening = reportRows(*db, sql, paramsFor(def, late));
                 ASSERT_FALSE(morning.isEmpty() || evening.isEmpty());
-                EXPECT_EQ(firstDifference(rows, morning + evening), "");
+                // the last column is each line's share of the window's total, which the halves cannot keep
+                auto counts = [](Rows lines) {
+                    for (QVariantList &line : lines)
+                        line.removeLast();
+                    return lines;
+                };
+                EXPECT_EQ(firstDifference(counts(rows), counts(morning + evening)), "");
             }
             ++checked;
         }
