@@ -1,13 +1,13 @@
 #include "reportdefinition.h"
 
 #include "errors.h"
+#include "reportfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace {
 QString gReportsDir;
@@ -140,13 +140,9 @@ ReportDefinition ReportDefinition::load(const QString &path)
 
 void ReportDefinition::save(const QString &path) const
 {
-    QSaveFile file(path); // writes a temporary file and renames it on commit
-    if (!file.open(QIODevice::WriteOnly))
-        throw EHostError(QStringLiteral("Não foi possível gravar '%1': %2").arg(path, file.errorString()));
-    const QByteArray bytes = QJsonDocument(toJson()).toJson(QJsonDocument::Indented);
-    // flush() first: commit() alone misses a failed last write (disk full) and would rename.
-    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
-        throw EHostError(QStringLiteral("Não foi possível gravar '%1': %2").arg(path, file.errorString()));
+    ReportFile file(path); // a temporary beside the file, synced and renamed on commit
+    file.append(QJsonDocument(toJson()).toJson(QJsonDocument::Indented));
+    file.commit();
 }
 
 ReportCatalog ReportCatalog::load(const QString &reportsDir, const QString &reportCode)

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "reportdocument.h"
+#include "reportfile.h"
 #include "uiservices.h"
 
 #include <QBuffer>
@@ -11,10 +12,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
-#include <QUuid>
+#include <cerrno>
 #include <cmath>
-#include <filesystem>
 
 #ifdef BO_HAVE_XLSXWRITER
 #include <xlsxwriter.h>
@@ -29,58 +28,11 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-[[noreturn]] void failWrite(const QString &path, const QString &reason)
+[[maybe_unused]] [[noreturn]] void failWrite(const QString &path, const QString &reason)
 {
     throw EHostError(u"Não foi possível gravar o arquivo '%1'.\n%2\nO arquivo anterior, se existia, não foi alterado."_s
                          .arg(shown(path), reason));
 }
-
-// A file written in pieces under a temporary name: the target is replaced only by commit(). Destroyed
-// before that (a failure, a cancel) it removes the temporary file and the target stays as it was.
-class StreamedFile
-{
-public:
-    explicit StreamedFile(const QString &path) : mPath(path), mFile(path)
-    {
-        if (!mFile.open(QIODevice::WriteOnly))
-            failWrite(mPath, mFile.errorString());
-    }
-    void append(const QByteArray &bytes)
-    {
-        mBuffer += bytes;
-        if (mBuffer.size() >= (1 << 16))
-            writeBuffer();
-    }
-    void append(const QString &text) { append(text.toUtf8()); }
-    void commit()
-    {
-        writeBuffer();
-        // The explicit flush matters: QSaveFile::commit() does not notice a failure of the final
-        // buffered write (disk full), and would put a truncated file in place of the old one.
-        if (!mFile.flush())
-            fail();
-        if (!mFile.commit())
-            failWrite(mPath, mFile.errorString());
-    }
-
-private:
-    void writeBuffer()
-    {
-        if (mFile.write(mBuffer) != mBuffer.size())
-            fail();
-        mBuffer.clear();
-    }
-    [[noreturn]] void fail()
-    {
-        const QString reason = mFile.errorString();
-        mFile.cancelWriting();
-        failWrite(mPath, reason);
-    }
-
-    QString mPath;
-    QSaveFile mFile;
-    QByteArray mBuffer;
-};
 
 // Every this many lines the writers tell their progress (and learn of a cancel).
 constexpr int kProgressLines = 2000;
@@ -97,18 +49,9 @@ namespace ReportExport {
 
 void replaceFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path, file.errorString());
-    // The explicit flush matters: QSaveFile::commit() does not notice a failure of the final
-    // buffered write (disk full), and would put a truncated file in place of the old one.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        failWrite(path, reason);
-    }
-    if (!file.commit())
-        failWrite(path, file.errorString());
+    ReportFile file(path);
+    file.append(bytes);
+    file.commit();
 }
 
 } // namespace ReportExport
@@ -122,6 +65,17 @@ QString csvField(const QString &text)
     QString quoted = text;
     quoted.replace(u"\""_s, u"\"\""_s);
     return u'"' + quoted + u'"';
+}
+
+// A text cell that a spreadsheet would run as a formula ("=HYPERLINK(...)" as a product's name)
+// gets the usual leading apostrophe, so that it is read as the text it is. Numbers do not come
+// through here: a negative value stays a number.
+QString csvText(const QString &text)
+{
+    static const QString formulaStarts = u"=+-@\t\r"_s;
+    if (!text.isEmpty() && formulaStarts.contains(text.front()))
+        return csvField(u'\'' + text);
+    return csvField(text);
 }
 
 QString htmlCell(const QString &tag, const QString &text, bool right, const QString &cls = {})
@@ -184,9 +138,9 @@ QString csvHeading(const ReportLayout &layout)
 {
     QStringList heading;
     if (layout.grouped())
-        heading << csvField(layout.groupLabel);
+        heading << csvText(layout.groupLabel);
     for (const ReportColumn &column : layout.columns)
-        heading << csvField(column.label);
+        heading << csvText(column.label);
     return heading.join(u';') + u"\r\n"_s;
 }
 
@@ -194,9 +148,12 @@ QString csvLine(const ReportLayout &layout, const ReportLine &line)
 {
     QStringList fields;
     if (layout.grouped())
-        fields << csvField(line.groupValue);
-    for (qsizetype c = 0; c < layout.columns.size(); ++c)
-        fields << csvField(ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c), false));
+        fields << csvText(line.groupValue);
+    for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+        const ReportColumn &column = layout.columns.at(c);
+        const QString cell = ReportFormat::cell(column, line.values.value(c), line.ends.value(c), false);
+        fields << (column.numeric() ? csvField(cell) : csvText(cell));
+    }
     return fields.join(u';') + u"\r\n"_s;
 }
 
@@ -315,15 +272,13 @@ QByteArray htmlBytes(const ReportDocument &document)
 
 void writePdf(const ReportDocument &document, const QString &path, const Progress &progress)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path, file.errorString());
-    // Page by page rather than paint(): a cancel between pages ends the writer, and QSaveFile's
-    // destructor then drops the temporary file.
+    ReportFile file(path);
+    // Page by page rather than paint(): a cancel between pages ends the writer, and the file's
+    // destructor then drops the temporary.
     const int pages = document.pageCount();
     bool painted = false;
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&file.device());
         writer.setResolution(ReportDocument::Dpi);
         writer.setTitle(document.model().title);
         writer.setCreator(u"Retaguarda"_s);
@@ -340,19 +295,18 @@ void writePdf(const ReportDocument &document, const QString &path, const Progres
         if (painted)
             painted = painter.end();
     }
-    if (!painted || !file.flush()) {
-        const QString reason = painted ? file.errorString() : u"Falha ao gerar o PDF."_s;
-        file.cancelWriting();
-        failWrite(path, reason);
-    }
     tell(progress, pages, pages);
-    if (!file.commit())
-        failWrite(path, file.errorString());
+    // A failed write is the file's to report (disk full); a painter that failed on its own, ours.
+    if (!painted) {
+        file.check();
+        file.fail(0, u"Falha ao gerar o PDF."_s);
+    }
+    file.commit();
 }
 
 void writeCsv(const ReportModel &model, const QString &path, const Progress &progress)
 {
-    StreamedFile file(path);
+    ReportFile file(path);
     file.append(QByteArray("\xEF\xBB\xBF"));
     file.append(csvHeading(model.layout));
     const qint64 total = model.lines.size();
@@ -369,7 +323,7 @@ void writeCsv(const ReportModel &model, const QString &path, const Progress &pro
 
 void writeHtml(const ReportModel &model, const QString &path, const Progress &progress)
 {
-    StreamedFile file(path);
+    ReportFile file(path);
     file.append(htmlHead(model));
     const qint64 total = model.detailCount > 0 ? model.lines.size() : 0;
     for (qint64 i = 0; i < total; ++i) {
@@ -402,6 +356,23 @@ struct Workbook
     }
 };
 
+// libxlsxwriter answers its own error codes; errno then tells the cause when it is one the user
+// can act on (disk full), so the message is the one every format gives. Other values may be left
+// from a probe of the library's and are not trusted.
+int diskError(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case EROFS:
+        return error;
+    default:
+        return 0;
+    }
+}
+
 std::string utf8(const QString &text)
 {
     return text.toStdString();
@@ -418,19 +389,6 @@ QString columnName(int column)
     }
     return name;
 }
-
-// The temporary workbook is removed unless it was put in place: a cancel or a failure midway
-// leaves no file behind.
-struct TemporaryFile
-{
-    QString path;
-    bool kept = false;
-    ~TemporaryFile()
-    {
-        if (!kept)
-            QFile::remove(path);
-    }
-};
 
 // The value a cell holds: rounded as the report prints it, so that the sheet sums what the reader
 // sees; percentages as fractions, for the spreadsheet's percentage format.
@@ -452,10 +410,9 @@ double cellNumber(const ReportColumn &column, double value)
 
 void writeXlsx(const ReportModel &model, const QString &path, const Progress &progress)
 {
-    const QFileInfo target(path);
-    TemporaryFile temporary{target.absoluteDir().filePath(
-        u".%1.%2.xlsx"_s.arg(target.completeBaseName(), QUuid::createUuid().toString(QUuid::Id128).left(8)))};
-    const std::string temporaryName = QFile::encodeName(temporary.path).toStdString();
+    // libxlsxwriter opens the file by name: it writes the temporary, which commit() puts in place.
+    ReportFile file(path);
+    const QByteArray temporaryName = QFile::encodeName(file.temporaryPath());
     const ReportLayout &layout = model.layout;
     {
         Workbook wb;
@@ -463,9 +420,9 @@ void writeXlsx(const ReportModel &model, const QString &path, const Progress &pr
         // not held a second time as cells (strings are then written inline).
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
-        wb.book = workbook_new_opt(temporaryName.c_str(), &options);
+        wb.book = workbook_new_opt(temporaryName.constData(), &options);
         if (!wb.book)
-            failWrite(path, u"Falha ao criar a planilha."_s);
+            file.fail(diskError(errno), u"Falha ao criar a planilha."_s);
         lxw_worksheet *sheet = workbook_add_worksheet(wb.book, "Relatório");
         lxw_format *title = workbook_add_format(wb.book);
         format_set_bold(title);
@@ -595,16 +552,12 @@ void writeXlsx(const ReportModel &model, const QString &path, const Progress &pr
             }
         }
         tell(progress, lineCount, lineCount);
+        errno = 0;
         const lxw_error error = wb.close();
         if (error != LXW_NO_ERROR)
-            failWrite(path, QString::fromUtf8(lxw_strerror(error)));
+            file.fail(diskError(errno), QString::fromUtf8(lxw_strerror(error)));
     }
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(temporaryName), std::filesystem::path(QFile::encodeName(path).toStdString()),
-                            ec);
-    if (ec)
-        failWrite(path, QString::fromLocal8Bit(ec.message().c_str()));
-    temporary.kept = true;
+    file.commit();
 }
 #else
 void writeXlsx(const ReportModel &, const QString &path, const Progress &)
