@@ -1,6 +1,7 @@
 // backoffice: the host application. Opens the main window on the configured database, replays
 // a screen script offscreen (--script), or writes one report unattended (export).
 #include "application.h"
+#include "errors.h"
 #include "exportcommand.h"
 #include "hostsession.h"
 #include "scriptrunner.h"
@@ -43,12 +44,15 @@ int main(int argc, char **argv)
     if (parser.isSet(scriptOption))
         return ScriptRunner::runFile(parser.value(scriptOption), parser.value(configOption), stdout, stderr);
 
+    // A configuration or a module the host cannot trust stops it before any window opens; the
+    // reason goes to a dialog as well as to standard error.
     HostSession session;
     try {
         session.start(HostConfig::load(parser.value(configOption)));
+    } catch (const EHostError &e) {
+        return HostSession::refuseStart(e.message(), stderr, HostSession::hasWindow());
     } catch (const std::exception &e) {
-        std::fprintf(stderr, "backoffice: %s\n", e.what());
-        return 2;
+        return HostSession::refuseStart(describeException(e), stderr, HostSession::hasWindow());
     }
     session.showMainWindow();
     if (parser.isSet(openOption))

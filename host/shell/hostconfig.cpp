@@ -1,10 +1,15 @@
 #include "hostconfig.h"
 
 #include "errors.h"
+#include "widgets.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QStringDecoder>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 QString resolve(const QString &baseDir, const QString &path)
@@ -12,6 +17,179 @@ QString resolve(const QString &baseDir, const QString &path)
     if (path.isEmpty() || QDir::isAbsolutePath(path) || path == u":memory:" || path.contains(u':'))
         return path; // absolute, in-memory, or "host:path" of a database server
     return QDir(baseDir).absoluteFilePath(path);
+}
+
+// What a key's value must be.
+enum class Kind { Text, Flag, Port, PortOrDefault, Count, DigitCodeMask };
+
+struct KeyRule
+{
+    const char *section;
+    const char *key;
+    Kind kind;
+};
+
+// Every key the host reads. A key not here is a misspelling (or belongs to another program) and is
+// refused rather than ignored: a "pasword" or a "[databse]" would otherwise start the host on
+// defaults nobody chose.
+const KeyRule kKeys[] = {
+    {"context", "ModuFili", Kind::Flag},
+    {"context", "FiliProc", Kind::Text},
+    {"context", "NomeFiliProc", Kind::Text},
+    {"context", "WebURL", Kind::Text},
+    {"context", "WebPort", Kind::Port},
+    {"context", "DBPict", Kind::DigitCodeMask},
+    {"database", "driver", Kind::Text},
+    {"database", "name", Kind::Text},
+    {"database", "host", Kind::Text},
+    {"database", "port", Kind::PortOrDefault},
+    {"database", "user", Kind::Text},
+    {"database", "password", Kind::Text},
+    {"database", "options", Kind::Text},
+    {"paths", "modules", Kind::Text},
+    {"paths", "reports", Kind::Text},
+    {"paths", "help", Kind::Text},
+    {"screens", "size", Kind::Count},
+};
+
+const KeyRule *ruleFor(const QString &section, const QString &key)
+{
+    for (const KeyRule &rule : kKeys) {
+        if (section == QLatin1String(rule.section) && key == QLatin1String(rule.key))
+            return &rule;
+    }
+    // The screens' entries: "1\code", "1\module", "1\menu", ...
+    static const KeyRule screenEntry{"screens", "", Kind::Text};
+    static const QRegularExpression entry(u"^[0-9]+\\\\(code|module|menu)$"_s);
+    if (section == u"screens" && entry.match(key).hasMatch())
+        return &screenEntry;
+    return nullptr;
+}
+
+// Why `value` does not do for a key of this kind; empty when it does.
+QString valueProblem(Kind kind, const QString &value)
+{
+    const QString v = value.trimmed();
+    bool isNumber = false;
+    const int number = v.toInt(&isNumber);
+    switch (kind) {
+    case Kind::Text:
+        return {};
+    case Kind::Flag:
+        if (QStringList{u"true"_s, u"false"_s, u"1"_s, u"0"_s}.contains(v.toLower()))
+            return {};
+        return u"deve ser true ou false."_s;
+    case Kind::Port:
+        if (isNumber && number >= 1 && number <= 65535)
+            return {};
+        return u"a porta deve ser um número de 1 a 65535."_s;
+    case Kind::PortOrDefault:
+        if (v.isEmpty() || (isNumber && number >= 0 && number <= 65535))
+            return {};
+        return u"a porta deve ser um número de 1 a 65535 (ou 0, a porta padrão do servidor)."_s;
+    case Kind::Count:
+        if (isNumber && number >= 0)
+            return {};
+        return u"deve ser um número inteiro não negativo."_s;
+    case Kind::DigitCodeMask:
+        if (const QString why = TMaskEdit::digitCodeMaskProblem(value); !why.isEmpty())
+            return u"a máscara de códigos da árvore de produtos "_s + why;
+        return {};
+    }
+    return {};
+}
+
+// A key that may hold a password, misspellings included ("pasword"): its value is never shown.
+bool looksSecret(const QString &key)
+{
+    static const QRegularExpression secret(u"pa?s+w|pwd|senha|secret|token"_s, QRegularExpression::CaseInsensitiveOption);
+    return secret.match(key).hasMatch();
+}
+
+QString problemLine(const QString &section, const QString &key, const QString &value, const QString &text)
+{
+    const QString where = section.isEmpty() ? u"(fora de uma seção)"_s : u'[' + section + u']';
+    return u"%1 %2 = \"%3\": %4"_s.arg(where, key, looksSecret(key) ? u"***"_s : value, text);
+}
+
+[[noreturn]] void refuse(const QString &path, const QStringList &problems)
+{
+    throw EHostError(u"O arquivo de configuração '%1' não pode ser usado:\n%2\nCorrija o arquivo e abra o programa de novo."_s
+                         .arg(QDir::toNativeSeparators(path), problems.join(u'\n')));
+}
+
+[[noreturn]] void refuseFile(const QString &path, const QString &why)
+{
+    throw EHostError(u"O arquivo de configuração '%1' %2"_s.arg(QDir::toNativeSeparators(path), why));
+}
+
+// The file as text, line by line: refused when it is not readable UTF-8 text holding sections and
+// key=value lines, or when it holds keys the host does not know. QSettings alone takes any bytes
+// and gives defaults for what it cannot read, so an empty or UTF-16 file would start the host on
+// the built-in defaults.
+void checkFile(const QString &path, QSettings &ini)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        refuseFile(path, u"é uma pasta, não um arquivo."_s);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        refuseFile(path, u"não pôde ser lido: %1."_s.arg(file.errorString()));
+    QByteArray bytes = file.readAll();
+    // UTF-16 with its mark, or without it: every other byte of ASCII text is then zero.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+        (bytes.size() >= 2 && (bytes.at(0) == '\0' || bytes.at(1) == '\0')))
+        refuseFile(path, u"não está gravado como texto UTF-8 (parece UTF-16): grave-o de novo em UTF-8."_s);
+    if (bytes.contains('\0'))
+        refuseFile(path, u"não é um arquivo de texto."_s);
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        refuseFile(path, u"não está gravado como texto UTF-8: grave-o de novo em UTF-8."_s);
+
+    QStringList problems;
+    QString section;
+    bool anyKey = false;
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString line = lines.at(n).trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        if (line.startsWith(u'[')) {
+            if (!line.endsWith(u']') || line.size() < 3) {
+                problems << u"linha %1: \"%2\" não é um nome de seção como [database]."_s.arg(n + 1).arg(line);
+                continue;
+            }
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        const QString key = equals > 0 ? line.left(equals).trimmed() : QString();
+        if (key.isEmpty()) {
+            problems << u"linha %1: \"%2\" não é uma seção [nome] nem uma linha chave=valor."_s.arg(n + 1).arg(
+                            looksSecret(line) ? u"***"_s : line);
+            continue;
+        }
+        anyKey = true;
+        const KeyRule *rule = ruleFor(section, key);
+        const QString value = ini.value(section.isEmpty() ? key : section + u'/' + key).toString();
+        if (!rule) {
+            problems << problemLine(section, key, value, u"chave desconhecida."_s);
+            continue;
+        }
+        if (const QString why = valueProblem(rule->kind, value); !why.isEmpty())
+            problems << problemLine(section, key, value, why);
+    }
+    if (!anyKey && problems.isEmpty())
+        refuseFile(path, u"está vazio: não tem nenhuma chave."_s);
+    if (ini.status() != QSettings::NoError)
+        problems << u"o arquivo não é um INI válido."_s;
+    if (ini.value(u"database/name"_s).toString().trimmed().isEmpty())
+        problems << problemLine(u"database"_s, u"name"_s, {}, u"falta o banco de dados a abrir."_s);
+    if (!problems.isEmpty())
+        refuse(path, problems);
 }
 } // namespace
 
@@ -25,11 +203,11 @@ HostConfig HostConfig::load(const QString &path)
     if (!QFileInfo::exists(path))
         throw EHostError(QStringLiteral("Arquivo de configuração '%1' não encontrado.").arg(path));
     QSettings ini(path, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError)
-        throw EHostError(QStringLiteral("Arquivo de configuração '%1' inválido.").arg(path));
+    checkFile(path, ini);
     const QString base = QFileInfo(path).absolutePath();
 
     HostConfig config;
+    config.path = QFileInfo(path).absoluteFilePath();
     ini.beginGroup(QStringLiteral("context"));
     config.context.moduFili = ini.value(QStringLiteral("ModuFili"), false).toBool();
     config.context.filiProc = ini.value(QStringLiteral("FiliProc"), config.context.filiProc).toString();
@@ -67,6 +245,21 @@ HostConfig HostConfig::load(const QString &path)
 
 void HostConfig::applyOverrides(const QJsonObject &o, const QString &baseDir)
 {
+    // The same rules as in the file, for the values a script gives.
+    QStringList problems;
+    auto check = [&problems](const QString &key, const QJsonValue &value, Kind kind) {
+        const QString text = value.isDouble() ? QString::number(value.toDouble(), 'g', 17) : value.toString();
+        if (value.isUndefined())
+            return;
+        if (const QString why = valueProblem(kind, text); !why.isEmpty() || !(value.isDouble() || value.isString()))
+            problems << u"config.%1 = \"%2\": %3"_s.arg(key, text, why.isEmpty() ? u"valor de tipo inválido."_s : why);
+    };
+    check(u"WebPort"_s, o.value(u"WebPort"), Kind::Port);
+    check(u"DBPict"_s, o.value(u"DBPict"), Kind::DigitCodeMask);
+    check(u"database.port"_s, o.value(u"database").toObject().value(u"port"), Kind::PortOrDefault);
+    if (!problems.isEmpty())
+        throw EHostError(u"A configuração do roteiro não pode ser usada:\n"_s + problems.join(u'\n'));
+
     if (o.contains(u"ModuFili"))
         context.moduFili = o.value(u"ModuFili").toBool();
     if (o.contains(u"FiliProc"))
@@ -91,6 +284,19 @@ void HostConfig::applyOverrides(const QJsonObject &o, const QString &baseDir)
         next.options = db.value(u"options").toString();
         database = next;
     }
+}
+
+void HostConfig::checkCodeMaskHolds(int longestCode) const
+{
+    const QString &mask = context.dbPictArvProd;
+    const int positions = TMaskEdit::inputPositions(mask);
+    if (mask.isEmpty() || positions >= longestCode)
+        return;
+    refuse(path, {problemLine(u"context"_s, u"DBPict"_s, mask,
+                              u"a máscara de códigos da árvore de produtos tem %1 posições, e o banco de dados tem "
+                              u"códigos de %2 caracteres: eles seriam cortados nos campos de produto."_s
+                                  .arg(positions)
+                                  .arg(longestCode))});
 }
 
 const HostConfig::Screen *HostConfig::screen(const QString &code) const

@@ -18,6 +18,7 @@ struct HOST_EXPORT HostConfig
         QString menu;   // "Relatórios/Vendas por Dia\/Hora": menu path, "\/" keeps a slash in a caption
     };
 
+    QString path; // the file it was read from; empty for one made in code
     HostContext context;
     DatabaseConfig database;
     QString modulesDir;
@@ -25,14 +26,23 @@ struct HOST_EXPORT HostConfig
     QString helpDir;
     QList<Screen> screens;
 
-    // Relative paths are taken from the file's folder. Throws EHostError when the file is missing.
+    // Relative paths are taken from the file's folder. Throws EHostError naming the file, and each
+    // section, key and value that cannot be trusted, when the file is missing, unreadable, empty,
+    // not UTF-8 text or not an INI file, or holds an unknown key, a port that is not a number from
+    // 1 to 65535, a flag that is not true or false, or a code mask fields cannot use.
     static HostConfig load(const QString &path);
     // The project's default configuration (config/backoffice.ini of the source tree).
     static QString defaultPath();
 
     // Screen-script "config" overrides: ModuFili, FiliProc, NomeFiliProc, WebURL, WebPort, DBPict,
     // database {driver, name, host, port, user, password}.
+    // Values are checked as in a file; throws EHostError naming the "config" key.
     void applyOverrides(const QJsonObject &overrides, const QString &baseDir);
+
+    // Throws EHostError, naming the file and DBPict, when the product-tree code mask has fewer
+    // positions than `longestCode` (the longest code in the database): every longer code would be
+    // cut in the product fields, and a report would run on another range than the one picked.
+    void checkCodeMaskHolds(int longestCode) const;
 
     const Screen *screen(const QString &code) const;
 };

@@ -1,5 +1,6 @@
 #include "hostsession.h"
 
+#include "adoibquery.h"
 #include "application.h"
 #include "corvel.h"
 #include "datamodule.h"
@@ -10,7 +11,48 @@
 #include "reportdefinition.h"
 #include "uiservices.h"
 
+#include <QGuiApplication>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// The longest product-tree code in the database, 0 when it cannot be read: a database that fails
+// here fails in the lookups as well, and they say so where the user is.
+int longestProductTreeCode()
+{
+    if (Corvel::DBPict(0).isEmpty())
+        return 0;
+    try {
+        TADOIBQuery query;
+        query.setSQL({u"SELECT MAX(LENGTH(TRIM(CDARVPROD))) AS N FROM PRODUTO"_s});
+        query.setSQL_IB({u"SELECT MAX(CHAR_LENGTH(TRIM(CDARVPROD))) AS N FROM PRODUTO"_s});
+        query.setSQL_MSSQL({u"SELECT MAX(LEN(CDARVPROD)) AS N FROM PRODUTO"_s});
+        query.Open();
+        const int longest = query.IsEmpty() ? 0 : query.FieldByName(u"N"_s).AsString().toInt();
+        query.Close();
+        return longest;
+    } catch (const EHostError &) {
+        return 0;
+    }
+}
+} // namespace
+
 HostSession::HostSession() = default;
+
+int HostSession::refuseStart(const QString &text, FILE *err, bool window)
+{
+    std::fprintf(err, "backoffice: %s\n", text.toUtf8().constData());
+    std::fflush(err);
+    if (window)
+        UiServices::current().showError(nullptr, text);
+    return 2;
+}
+
+bool HostSession::hasWindow()
+{
+    const QString platform = QGuiApplication::platformName();
+    return !platform.isEmpty() && platform != u"offscreen" && platform != u"minimal";
+}
 
 HostSession::~HostSession()
 {
@@ -33,6 +75,8 @@ void HostSession::start(const HostConfig &config)
     } catch (const EDatabaseError &e) {
         UiServices::current().showError(nullptr, e.message());
     }
+    if (TdtmDBGeral::isOpen())
+        mConfig.checkCodeMaskHolds(longestProductTreeCode());
     mLoader = std::make_unique<ModuleLoader>(config.modulesDir);
     for (const HostConfig::Screen &screen : config.screens)
         mLoader->load(screen.module);

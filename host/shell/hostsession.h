@@ -3,6 +3,7 @@
 #include "host_global.h"
 #include "hostconfig.h"
 
+#include <cstdio>
 #include <memory>
 
 class MainWindow;
@@ -22,6 +23,13 @@ public:
     void showMainWindow();
     // Opens a screen as the menu does; errors are shown, never thrown.
     void openScreen(const QString &code);
+
+    // A configuration or a module the host cannot start on: the text goes to `err`, and also to an
+    // error dialog when the host runs with a window, so that a user who started it from a menu sees
+    // why it did not open. Answers the exit status (2).
+    static int refuseStart(const QString &text, FILE *err, bool window);
+    // True when the platform shows windows to someone (not offscreen or minimal).
+    static bool hasWindow();
 
     const HostConfig &config() const { return mConfig; }
     MainWindow *mainWindow() const { return mMainWindow.get(); }

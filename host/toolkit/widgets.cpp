@@ -418,6 +418,60 @@ QString TMaskEdit::toQtInputMask(const QString &hostMask)
     return parsed.qtMask + u';' + parsed.blank;
 }
 
+int TMaskEdit::inputPositions(const QString &hostMask)
+{
+    int count = 0;
+    for (const MaskSlot &slot : parseHostMask(hostMask).slots)
+        count += slot.literal ? 0 : 1;
+    return count;
+}
+
+QString TMaskEdit::digitCodeMaskProblem(const QString &hostMask)
+{
+    if (hostMask.isEmpty())
+        return {};
+    // The parts after the mask: the save-literals flag and the blank, nothing more.
+    QStringList parts;
+    QString part;
+    for (qsizetype i = 0; i < hostMask.size(); ++i) {
+        if (hostMask.at(i) == u'\\' && i + 1 < hostMask.size() && parts.isEmpty()) {
+            part += hostMask.at(i);
+            part += hostMask.at(++i);
+        } else if (hostMask.at(i) == u';' && parts.size() < 2) {
+            parts << part;
+            part.clear();
+        } else {
+            part += hostMask.at(i);
+        }
+    }
+    parts << part;
+    if (parts.size() > 1 && parts.at(1) != u"0"_s && parts.at(1) != u"1"_s)
+        return u"depois do primeiro ';' deve vir 0 (o código sem os separadores) ou 1 (com eles), não '%1'."_s.arg(parts.at(1));
+    if (parts.size() > 2 && (parts.at(2).size() != 1 || parts.at(2).at(0).isLetterOrNumber()))
+        return u"depois do segundo ';' deve vir um só caractere para as posições vazias (como '_'), não '%1'."_s.arg(parts.at(2));
+    const ParsedMask parsed = parseHostMask(hostMask);
+    QString letters;
+    QString fixed;
+    int positions = 0;
+    for (const MaskSlot &slot : parsed.slots) {
+        if (slot.literal) {
+            if (slot.ch.isLetterOrNumber())
+                fixed += slot.ch;
+        } else {
+            ++positions;
+            if (slot.ch != u'0' && slot.ch != u'9')
+                letters += slot.ch;
+        }
+    }
+    if (positions == 0)
+        return u"não tem nenhuma posição para digitar (0 ou 9): o campo não aceitaria nenhum código."_s;
+    if (!letters.isEmpty())
+        return u"tem posições que aceitam letras ou sinais ('%1'); os códigos são de algarismos: use 0 ou 9."_s.arg(letters);
+    if (!fixed.isEmpty())
+        return u"tem letras ou algarismos fixos ('%1'); entre as posições só cabem separadores como '.' ou '-'."_s.arg(fixed);
+    return {};
+}
+
 void TMaskEdit::setEditMask(const QString &hostMask)
 {
     mHostMask = hostMask;

@@ -82,6 +82,12 @@ public:
 
     // The Qt input mask for a host mask ("99:99;0; " -> "00:00; ": the host's 9 is an optional digit).
     static QString toQtInputMask(const QString &hostMask);
+    // Why `hostMask` cannot be the mask of a field that holds codes made of digits (the product
+    // tree's "99.99.999;0;_"), in Portuguese; empty when it can. No mask at all can: the field
+    // then takes the code as typed.
+    static QString digitCodeMaskProblem(const QString &hostMask);
+    // The positions a host mask offers for typing ("99.99.999;0;_" -> 7).
+    static int inputPositions(const QString &hostMask);
 
 Q_SIGNALS:
     void Change(QObject *sender);

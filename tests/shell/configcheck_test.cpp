@@ -1,0 +1,227 @@
+// Configuration files the host cannot trust: each is refused with the file, section, key and value
+// named, and the host does not start on it; the files it can trust still load.
+
+#include "errors.h"
+#include "hostconfig.h"
+#include "hostsession.h"
+#include "recordingui.h"
+#include "widgets.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray kGood = "[context]\nModuFili=false\nFiliProc=0001\nWebURL=127.0.0.1\nWebPort=211\n"
+                         "DBPict=\"99.99.999;0;_\"\n[database]\ndriver=QSQLITE\nname=loja.sqlite\n"
+                         "[screens]\nsize=1\n1\\code=Vnd02500\n1\\module=Pkg_Vnd02500\n1\\menu=Relat\xC3\xB3rios/Vendas\n";
+
+QByteArray with(const QByteArray &from, const QByteArray &to)
+{
+    QByteArray text = kGood;
+    text.replace(from, to);
+    return text;
+}
+
+// The message of load(), empty when the file loads.
+QString refusal(const QString &path)
+{
+    try {
+        HostConfig::load(path);
+    } catch (const EHostError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+TEST(ConfigurationCheck, FilesTheHostCannotTrustAreRefusedByName)
+{
+    QTemporaryDir dir;
+    QStringEncoder toUtf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    const struct
+    {
+        const char *label;
+        QByteArray bytes;
+        QStringList expected; // in the message, in order; empty: the file loads
+    } rows[] = {
+        {"the good file", kGood, {}},
+        {"a UTF-8 BOM and CRLF line ends", "\xEF\xBB\xBF" + QByteArray(kGood).replace("\n", "\r\n"), {}},
+        {"a database port", with("driver=QSQLITE", "driver=QIBASE\nport=3050"), {}},
+        {"no mask: codes as typed", with("DBPict=\"99.99.999;0;_\"", "DBPict="), {}},
+        {"empty", "", {u"está vazio"_s}},
+        {"only comments", "; nada aqui\n# nem aqui\n\n", {u"está vazio"_s}},
+        {"UTF-16", QByteArray(toUtf16(QString::fromUtf8(kGood))), {u"não está gravado como texto UTF-8 (parece UTF-16)"_s}},
+        {"Latin-1 bytes", with("Relat\xC3\xB3rios", "Relat\xF3rios"), {u"não está gravado como texto UTF-8"_s}},
+        {"binary garbage", QByteArray("\x7F" "ELF\x02\x01\x01\x00\x00", 9), {u"não é um arquivo de texto."_s}},
+        {"a line that is neither", with("[database]", "[database]\nisto não é uma chave"),
+         {u"linha 8: \"isto não é uma chave\" não é uma seção [nome] nem uma linha chave=valor."_s}},
+        {"a section not closed", with("[database]", "[database"), {u"linha 7: \"[database\" não é um nome de seção"_s}},
+        {"a misspelt key", with("name=loja.sqlite", "nome=loja.sqlite"),
+         {u"[database] nome = \"loja.sqlite\": chave desconhecida."_s, u"[database] name = \"\": falta"_s}},
+        {"a misspelt section", with("[database]", "[databse]"), {u"[databse] driver = \"QSQLITE\": chave desconhecida."_s}},
+        {"a key outside any section", "name=x\n" + kGood, {u"(fora de uma seção) name = \"x\": chave desconhecida."_s}},
+        {"a misspelt password key keeps its value to itself", with("name=loja.sqlite", "name=loja.sqlite\npasword=segredo"),
+         {u"[database] pasword = \"***\": chave desconhecida."_s}},
+        {"port 99999", with("WebPort=211", "WebPort=99999"), {u"[context] WebPort = \"99999\": a porta deve ser um número de 1 a 65535."_s}},
+        {"port -1", with("WebPort=211", "WebPort=-1"), {u"[context] WebPort = \"-1\": a porta"_s}},
+        {"port abc", with("WebPort=211", "WebPort=abc"), {u"[context] WebPort = \"abc\": a porta"_s}},
+        {"port 0", with("WebPort=211", "WebPort=0"), {u"[context] WebPort = \"0\": a porta"_s}},
+        {"database port abc", with("driver=QSQLITE", "driver=QIBASE\nport=abc"), {u"[database] port = \"abc\": a porta"_s}},
+        {"database port 70000", with("driver=QSQLITE", "driver=QIBASE\nport=70000"), {u"[database] port = \"70000\""_s}},
+        {"a flag that is not one", with("ModuFili=false", "ModuFili=talvez"), {u"[context] ModuFili = \"talvez\": deve ser true ou false."_s}},
+        {"mask AAAA", with("\"99.99.999;0;_\"", "AAAA"), {u"[context] DBPict = \"AAAA\": a máscara de códigos da árvore de produtos tem posições que aceitam letras"_s}},
+        {"mask HH:MM;0;_", with("99.99.999;0;_", "HH:MM;0;_"), {u"[context] DBPict = \"HH:MM;0;_\": a máscara de códigos da árvore de produtos não tem nenhuma posição"_s}},
+        {"mask with a flag 2", with("99.99.999;0;_", "99.99;2;_"), {u"[context] DBPict = \"99.99;2;_\": a máscara de códigos da árvore de produtos depois do primeiro ';' deve vir 0"_s}},
+        {"the database missing", with("name=loja.sqlite\n", ""), {u"[database] name = \"\": falta o banco de dados a abrir."_s}},
+        {"two faults, both named", with("WebPort=211", "WebPort=x\nWebUrl=y"),
+         {u"[context] WebPort = \"x\""_s, u"[context] WebUrl = \"y\": chave desconhecida."_s}},
+    };
+    int n = 0;
+    for (const auto &row : rows) {
+        const QString path = dir.filePath(u"config%1.ini"_s.arg(n++));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(row.bytes);
+        file.close();
+        const QString message = refusal(path);
+        if (row.expected.isEmpty()) {
+            EXPECT_TRUE(message.isEmpty()) << row.label << ": " << message.toStdString();
+            continue;
+        }
+        EXPECT_TRUE(message.startsWith(u"O arquivo de configuração '%1' "_s.arg(path))) << row.label << ": " << message.toStdString();
+        qsizetype from = 0;
+        for (const QString &part : row.expected) {
+            const qsizetype at = message.indexOf(part, from);
+            EXPECT_GE(at, 0) << row.label << ": \"" << part.toStdString() << "\" not in\n" << message.toStdString();
+            from = at < 0 ? from : at + part.size();
+        }
+        EXPECT_FALSE(message.contains(u"segredo"_s)) << row.label;
+    }
+    // A folder where the file should be, and a file that is not there.
+    EXPECT_TRUE(refusal(dir.path()).contains(u"é uma pasta, não um arquivo."_s)) << refusal(dir.path()).toStdString();
+    EXPECT_TRUE(refusal(dir.filePath(u"nao.ini"_s)).contains(u"não encontrado"_s));
+}
+
+TEST(ConfigurationCheck, CodeMasksTheProductFieldsCanUse)
+{
+    const struct
+    {
+        const char *mask;
+        const char *problem; // start of the reason; nullptr: usable
+    } rows[] = {
+        {"99.99.999;0;_", nullptr},
+        {"9-999-999;0;_", nullptr},
+        {"000.000;1;_", nullptr},
+        {"99.99.999", nullptr},
+        {"99\\.99;0; ", nullptr},
+        {"", nullptr},
+        {"AAAA", "tem posições que aceitam letras"},
+        {"99.aa;0;_", "tem posições que aceitam letras"},
+        {"##.##;0;_", "tem posições que aceitam letras ou sinais"},
+        {"HH:MM;0;_", "não tem nenhuma posição"},
+        {".-/;0;_", "não tem nenhuma posição"},
+        {"99X99;0;_", "tem letras ou algarismos fixos ('X')"},
+        {"99\\999;0;_", "tem letras ou algarismos fixos ('9')"},
+        {"99.99;2;_", "depois do primeiro ';' deve vir 0"},
+        {"99.99;;_", "depois do primeiro ';' deve vir 0"},
+        {"99.99;0;__", "depois do segundo ';' deve vir um só caractere"},
+        {"99.99;0;9", "depois do segundo ';' deve vir um só caractere"},
+    };
+    for (const auto &row : rows) {
+        const QString problem = TMaskEdit::digitCodeMaskProblem(QString::fromUtf8(row.mask));
+        if (!row.problem)
+            EXPECT_TRUE(problem.isEmpty()) << row.mask << ": " << problem.toStdString();
+        else
+            EXPECT_TRUE(problem.startsWith(QString::fromUtf8(row.problem))) << row.mask << ": " << problem.toStdString();
+    }
+}
+
+// "9.9;0;_" is a usable mask of two digits, but codes of seven are cut to two in the product fields
+// (and a report then runs on another range): the host checks the mask against the codes it has.
+TEST(ConfigurationCheck, AMaskShorterThanTheCodesIsRefused)
+{
+    HostConfig config;
+    config.path = u"/etc/backoffice.ini"_s;
+    const struct
+    {
+        const char *mask;
+        int longest;
+        bool refused;
+    } rows[] = {
+        {"99.99.999;0;_", 7, false}, {"99.99.999;0;_", 0, false}, {"9.9;0;_", 7, true},
+        {"AAAA", 7, true},           {"9.9;0;_", 2, false},       {"", 20, false},
+        {"99.99.999;0;_", 8, true},
+    };
+    for (const auto &row : rows) {
+        config.context.dbPictArvProd = QString::fromUtf8(row.mask);
+        QString message;
+        try {
+            config.checkCodeMaskHolds(row.longest);
+        } catch (const EHostError &e) {
+            message = e.message();
+        }
+        EXPECT_EQ(!message.isEmpty(), row.refused) << row.mask << " " << row.longest << ": " << message.toStdString();
+        if (row.refused) {
+            EXPECT_TRUE(message.contains(u"'/etc/backoffice.ini'"_s)) << message.toStdString();
+            EXPECT_TRUE(message.contains(u"[context] DBPict = \"%1\": "_s.arg(QString::fromUtf8(row.mask)))) << message.toStdString();
+            EXPECT_TRUE(message.contains(u"códigos de %1 caracteres"_s.arg(row.longest))) << message.toStdString();
+        }
+    }
+}
+
+TEST(ConfigurationCheck, ScriptOverridesFollowTheSameRules)
+{
+    const struct
+    {
+        const char *label;
+        QJsonObject overrides;
+        const char *problem; // nullptr: accepted
+    } rows[] = {
+        {"a port", {{u"WebPort"_s, 8080}}, nullptr},
+        {"a port as text", {{u"WebPort"_s, u"8080"_s}}, nullptr},
+        {"port 99999", {{u"WebPort"_s, 99999}}, "config.WebPort = \"99999\": a porta"},
+        {"port -1", {{u"WebPort"_s, -1}}, "config.WebPort = \"-1\""},
+        {"port abc", {{u"WebPort"_s, u"abc"_s}}, "config.WebPort = \"abc\""},
+        {"port true", {{u"WebPort"_s, true}}, "config.WebPort"},
+        {"mask AAAA", {{u"DBPict"_s, u"AAAA"_s}}, "config.DBPict = \"AAAA\""},
+        {"database port", {{u"database"_s, QJsonObject{{u"port"_s, 123456}}}}, "config.database.port = \"123456\""},
+    };
+    for (const auto &row : rows) {
+        HostConfig config;
+        QString message;
+        try {
+            config.applyOverrides(row.overrides, u"/tmp"_s);
+        } catch (const EHostError &e) {
+            message = e.message();
+        }
+        if (!row.problem)
+            EXPECT_TRUE(message.isEmpty()) << row.label << ": " << message.toStdString();
+        else
+            EXPECT_TRUE(message.contains(QString::fromUtf8(row.problem))) << row.label << ": " << message.toStdString();
+    }
+}
+
+TEST(ConfigurationCheck, ARefusedStartIsADialogWithAWindowAndStandardErrorAlways)
+{
+    for (const bool window : {true, false}) {
+        RecordingUi ui;
+        ScopedUi scope(ui);
+        FILE *err = std::tmpfile();
+        ASSERT_NE(err, nullptr);
+        const QString text = u"O arquivo de configuração 'x.ini' não pode ser usado:\n[context] WebPort = \"0\": a porta"_s;
+        EXPECT_EQ(HostSession::refuseStart(text, err, window), 2);
+        std::rewind(err);
+        char buffer[512] = {};
+        const size_t n = std::fread(buffer, 1, sizeof buffer - 1, err);
+        std::fclose(err);
+        EXPECT_EQ(QString::fromUtf8(buffer, qsizetype(n)), u"backoffice: "_s + text + u'\n');
+        EXPECT_EQ(ui.messages, window ? QStringList{text} : QStringList{}) << window;
+    }
+}
+
+} // namespace
