@@ -203,7 +203,7 @@ HostConfig HostConfig::load(const QString &path)
     if (!QFileInfo::exists(path))
         throw EHostError(QStringLiteral("Arquivo de configuração '%1' não encontrado.").arg(path));
     QSettings ini(path, QSettings::IniFormat);
-    checkFile(path, ini);
+    checkFile(QFileInfo(path).absoluteFilePath(), ini);
     const QString base = QFileInfo(path).absolutePath();
 
     HostConfig config;

@@ -561,4 +561,72 @@ TEST(Export, TheExecutableRunsTheSubcommand)
     EXPECT_FALSE(QFile::exists(fileIn(u"lojas.csv"_s)));
 }
 
+// The user's file and the configuration, seen from the command line: the same refusal, in the same
+// words, as the screen gives (the file layer is one for both), and no file touched.
+TEST(Export, RefusesTheUsersFilesAndABadConfigurationInTheScreensWords)
+{
+    const Demo &d = demo();
+    const QStringList report{u"--report"_s, u"Vendas por Dia"_s, u"--period"_s, u"yesterday"_s};
+    const QByteArray old("versão do usuário\n");
+    struct Case
+    {
+        const char *label;
+        QString out;
+        bool readOnly;
+        QString reason; // the second line of the message
+    };
+    const QString longName = fileIn(QString(296, u'v') + u".csv"_s);
+    const Case cases[] = {
+        {"read-only CSV", fileIn(u"somente_leitura.csv"_s), true,
+         u"O arquivo existente não permite gravação (somente leitura) para este usuário."_s},
+        {"read-only XLSX", fileIn(u"somente_leitura.xlsx"_s), true,
+         u"O arquivo existente não permite gravação (somente leitura) para este usuário."_s},
+        {"name too long", longName, false, u"O nome do arquivo (ou do caminho) é longo demais para o sistema de arquivos."_s},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        if (c.readOnly) {
+            QFile file(c.out);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(old);
+            file.close();
+            QFile::setPermissions(c.out, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        }
+        const Outcome o = exportWith(report + QStringList{u"--out"_s, c.out}, d.config);
+        EXPECT_EQ(o.status, 1) << o.err.toStdString();
+        EXPECT_EQ(o.err.section(u'\n', 0, 1),
+                  u"backoffice: Não foi possível gravar o arquivo '%1'.\n%2"_s.arg(QDir::toNativeSeparators(c.out), c.reason));
+        if (c.readOnly) {
+            EXPECT_EQ(readAll(c.out), old);
+        }
+    }
+
+    // A configuration with a port out of range: the export does not start (usage status 2), and
+    // neither does the window program, each naming the file, the key and the value.
+    const QString bad = fileIn(u"porta.ini"_s);
+    {
+        QFile ini(d.config);
+        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+        QFile out(bad);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(ini.readAll().replace("[context]\n", "[context]\nWebPort=99999\n"));
+    }
+    const QString expected = u"backoffice: O arquivo de configuração '%1' não pode ser usado:\n"
+                             u"[context] WebPort = \"99999\": a porta deve ser um número de 1 a 65535.\n"_s.arg(bad);
+    const Outcome o = exportWith(report + QStringList{u"--out"_s, fileIn(u"porta.csv"_s)}, bad);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(o.err.startsWith(expected)) << o.err.toStdString();
+    EXPECT_FALSE(QFile::exists(fileIn(u"porta.csv"_s)));
+
+    QProcess window;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s); // no one to see a dialog: standard error only
+    window.setProcessEnvironment(env);
+    window.start(QStringLiteral(BO_BINARY_DIR "/bin/backoffice"), {u"--config"_s, bad});
+    ASSERT_TRUE(window.waitForFinished(60000));
+    EXPECT_EQ(window.exitCode(), 2);
+    const QString err = QString::fromUtf8(window.readAllStandardError());
+    EXPECT_TRUE(err.contains(expected)) << err.toStdString(); // after any notice of Qt's
+}
+
 } // namespace
