@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "moduleloader.h"
 #include "reportdefinition.h"
+#include "reportengine.h"
 #include "uiservices.h"
 
 HostSession::HostSession() = default;
@@ -26,6 +27,7 @@ void HostSession::start(const HostConfig &config)
     Corvel::setContext(config.context);
     if (!config.reportsDir.isEmpty())
         setReportsDirectory(config.reportsDir);
+    ReportEngine::instance().setMaxRows(config.reportMaxRows);
     if (TApplication *app = Application(); app && !config.helpDir.isEmpty())
         app->setHelpDir(config.helpDir);
     try {
