@@ -98,9 +98,12 @@ public:
         buildProducts();
         for (const QString &sql : demoTableDdl(mWriter.dialect()))
             mWriter.execute(sql);
-        if (mWriter.dialect() == DemoDialect::Firebird)
+        if (mWriter.dialect() == DemoDialect::Firebird) {
             for (const QString &sql : demoFirebirdRoutinesDdl())
                 mWriter.execute(sql);
+            for (const QString &sql : demoFirebirdReportGrantsDdl())
+                mWriter.execute(sql);
+        }
 
         mWriter.beginRows();
         writeMasterData();

@@ -1,5 +1,8 @@
 #include "demoschema.h"
 
+#include "datamodule.h"
+#include "firebird.h"
+
 #include <cstring>
 #include <stdexcept>
 
@@ -217,6 +220,16 @@ BEGIN
   RETURN POSITION(SUB IN S);
 END)"_s,
     };
+}
+
+QStringList demoFirebirdReportGrantsDdl()
+{
+    QStringList tables;
+    for (const DemoTable &table : demoSchema())
+        tables << QLatin1String(table.name);
+    const DatabaseConfig defaults;
+    return firebirdReportGrantsDdl(tables, {u"PROCEDURE PARAM"_s, u"FUNCTION INSTR"_s}, defaults.reportRole,
+                                   defaults.reportUser);
 }
 
 QString demoInsertSql(const DemoTable &table)

@@ -57,5 +57,7 @@ QStringList demoTableDdl(DemoDialect dialect);
 QStringList demoIndexDdl(DemoDialect dialect);
 // PARAM and INSTR for Firebird's copies of the InterBase query texts.
 QStringList demoFirebirdRoutinesDdl();
+// The report identity's grants: SELECT on every table, EXECUTE on PARAM and INSTR, nothing more.
+QStringList demoFirebirdReportGrantsDdl();
 // "INSERT INTO T (A, B) VALUES (?, ?)" in the schema's column order.
 QString demoInsertSql(const DemoTable &table);

@@ -8,8 +8,49 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// A line from the terminal with echo off, or from standard input when it is not a terminal.
+std::optional<QString> readPassword(const char *prompt)
+{
+    const bool terminal = isatty(STDIN_FILENO) != 0;
+    termios saved{};
+    if (terminal) {
+        std::fputs(prompt, stderr);
+        std::fflush(stderr);
+        if (tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+    }
+    std::string line;
+    bool got = false;
+    for (int c = std::fgetc(stdin); c != EOF; c = std::fgetc(stdin)) {
+        got = true;
+        if (c == '\n')
+            break;
+        line.push_back(char(c));
+    }
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fputc('\n', stderr);
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    if (!got)
+        return std::nullopt;
+    return QString::fromLocal8Bit(line);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -30,12 +71,18 @@ int main(int argc, char **argv)
     const QCommandLineOption days(u"days"_s, u"Days of sales (default 365)."_s, u"n"_s);
     const QCommandLineOption until(u"until"_s, u"Last day of sales, YYYY-MM-DD (default 2025-06-30)."_s, u"date"_s);
     const QCommandLineOption user(u"user"_s, u"Firebird user (default SYSDBA)."_s, u"name"_s);
-    const QCommandLineOption password(u"password"_s, u"Firebird password (default masterkey)."_s, u"text"_s);
+    const QCommandLineOption password(u"password"_s,
+                                      u"Firebird password (default masterkey). Seen by every user in the process "
+                                      u"list: prefer ISC_PASSWORD or --ask-password."_s,
+                                      u"text"_s);
+    const QCommandLineOption askPassword(u"ask-password"_s,
+                                         u"Read the Firebird password from the terminal (not echoed), or from the "
+                                         u"first line of standard input when it is not a terminal."_s);
     const QCommandLineOption force(u"force"_s, u"Replace an existing database file."_s);
     const QCommandLineOption plan(u"plan"_s, u"Print the engine's plan for this query instead of writing."_s,
                                   u"sql"_s);
     const QCommandLineOption quiet(u"quiet"_s, u"No progress on stderr."_s);
-    parser.addOptions({driver, db, sales, seed, scale, days, until, user, password, force, plan, quiet});
+    parser.addOptions({driver, db, sales, seed, scale, days, until, user, password, askPassword, force, plan, quiet});
     parser.process(app);
 
     auto usage = [&](const QString &message) {
@@ -49,7 +96,21 @@ int main(int argc, char **argv)
     config.driver = parser.value(driver).toUpper();
     config.name = parser.value(db);
     config.user = parser.value(user);
-    config.password = parser.value(password);
+    if (parser.isSet(password) && parser.isSet(askPassword))
+        return usage(u"--password and --ask-password exclude each other"_s);
+    if (parser.isSet(askPassword)) {
+        const std::optional<QString> typed = readPassword("Firebird password: ");
+        if (!typed)
+            return usage(u"no password could be read"_s);
+        config.password = *typed;
+    } else if (parser.isSet(password)) {
+        config.password = parser.value(password);
+    } else {
+        // Firebird's own tools read the same variables.
+        config.password = qEnvironmentVariable("ISC_PASSWORD");
+        if (!parser.isSet(user))
+            config.user = qEnvironmentVariable("ISC_USER");
+    }
 
     try {
         if (parser.isSet(plan)) {

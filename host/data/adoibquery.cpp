@@ -2,6 +2,7 @@
 #include "datamodule.h"
 #include "errors.h"
 #include "sqltext.h"
+#include "statementlimit.h"
 
 #include <QSqlError>
 #include <QSqlField>
@@ -178,7 +179,27 @@ QSqlQuery &TADOIBQuery::preparedQuery(const QSqlDatabase &db, const QString &exe
 void TADOIBQuery::Open()
 {
     Close();
+    const bool shared = mConnectionName.isEmpty();
+    if (shared && !connection().isOpen())
+        TdtmDBGeral::reopenIfLost(); // lost earlier and not opened again yet; throws when it cannot be
+    try {
+        openOnce();
+    } catch (const EStatementEnded &) {
+        // The limit or the user ended it: opening again now could wait on the same server.
+        throw;
+    } catch (const EDatabaseError &) {
+        // A Firebird server stopped and started again has forgotten the shared connection; it is
+        // opened again and the statement tried once more.
+        if (!shared || !TdtmDBGeral::reopenIfLost())
+            throw;
+        mPrepared.reset();
+        mPreparedText.clear();
+        openOnce();
+    }
+}
 
+void TADOIBQuery::openOnce()
+{
     const QSqlDatabase db = connection();
     if (!db.isValid() || !db.isOpen())
         throw EDatabaseError(u"A conexão com o banco de dados não está aberta."_s);
@@ -190,7 +211,9 @@ void TADOIBQuery::Open()
     QStringList columns;
     // Built in the memory of the previous result: opening the lookup again allocates nothing new.
     TDataContent content = mData.takeStorage();
-    {
+    // The statement and the reading of its rows run under the time limit, away from the window's
+    // thread, so a server that hangs neither freezes the window nor keeps the lookup forever.
+    runWithDeadline(db, TdtmDBGeral::config().statementTimeout * 1000, TdtmDBGeral::watcher(), [&] {
         // Whatever happens below, no result set stays open on the connection once this scope
         // ends: the rows are on the client and the connection can be closed at any time.
         bool reused = false;
@@ -240,7 +263,7 @@ void TADOIBQuery::Open()
         }
         if (query->lastError().isValid())
             throw EDatabaseError(errorText(query->lastError(), u"Falha ao ler o resultado do comando SQL."_s));
-    }
+    });
 
     mData.setValues(std::move(columns), std::move(content));
     mActive = true;

@@ -70,6 +70,7 @@ private:
     const Plan &planFor(SqlDialect dialect);
     QSqlQuery &preparedQuery(const QSqlDatabase &db, const QString &executable, bool &reused);
     void declareParams(const QStringList &lines);
+    void openOnce();
 
     QStringList mSql[4];
     QString mConnectionName;

@@ -1,5 +1,6 @@
 #include <QFileInfo>
 #include "datamodule.h"
+#include "dbinterrupt.h"
 #include "errors.h"
 #include "firebird.h"
 
@@ -10,10 +11,24 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// What the shared connection was opened with, and whether it was lost and not yet opened again.
+struct SharedState
+{
+    DatabaseConfig config;
+    bool opened = false;
+    bool lost = false;
+    StatementWatcher *watcher = nullptr;
+};
+
+SharedState &shared()
+{
+    static SharedState state;
+    return state;
+}
+
 DatabaseConfig &currentConfig()
 {
-    static DatabaseConfig config;
-    return config;
+    return shared().config;
 }
 
 QString connectionName()
@@ -46,11 +61,10 @@ QStringList secretsOf(const DatabaseConfig &config)
     return secrets;
 }
 
-QString masked(QString text, const QStringList &secrets)
+
+QString masked(const QString &text, const QStringList &secrets)
 {
-    for (const QString &secret : secrets)
-        text.replace(secret, u"****"_s);
-    return text;
+    return maskSecrets(text, secrets);
 }
 
 QString withOption(const QString &options, const QString &key, const QString &entry)
@@ -61,6 +75,30 @@ QString withOption(const QString &options, const QString &key, const QString &en
 }
 
 } // namespace
+
+QString maskSecrets(QString text, const QStringList &secrets)
+{
+    // Only a whole token: masking it inside other words ("Ask your ****base administrator") would
+    // show where the password's letters are, and so the password.
+    const auto wordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+    for (const QString &secret : secrets) {
+        if (secret.isEmpty())
+            continue;
+        qsizetype from = 0;
+        while ((from = text.indexOf(secret, from)) >= 0) {
+            const qsizetype end = from + secret.size();
+            const bool alone = (from == 0 || !wordChar(text.at(from - 1)) || !wordChar(secret.front())) &&
+                               (end == text.size() || !wordChar(text.at(end)) || !wordChar(secret.back()));
+            if (alone) {
+                text.replace(from, secret.size(), u"****"_s);
+                from += 4;
+            } else {
+                from += 1;
+            }
+        }
+    }
+    return text;
+}
 
 void TdtmDBGeral::open(const DatabaseConfig &config)
 {
@@ -117,10 +155,45 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
         throw EDatabaseError(message);
     }
     currentConfig() = config;
+    shared().opened = true;
+}
+
+bool TdtmDBGeral::reopenIfLost()
+{
+    SharedState &state = shared();
+    if (!state.opened && !state.lost)
+        return false;
+    if (!state.lost) {
+        if (NativeConnection(adcGeral()).alive())
+            return false;
+        state.lost = true;
+    }
+    const DatabaseConfig config = state.config;
+    try {
+        open(config);
+    } catch (const EDatabaseError &e) {
+        state.config = config;
+        state.lost = true;
+        throw EDatabaseError(u"A conexão com o banco de dados foi perdida e não pôde ser refeita.\n"_s + e.message());
+    }
+    return true;
+}
+
+void TdtmDBGeral::setWatcher(StatementWatcher *watcher)
+{
+    shared().watcher = watcher;
+}
+
+StatementWatcher *TdtmDBGeral::watcher()
+{
+    return shared().watcher;
 }
 
 void TdtmDBGeral::close()
 {
+    // Closed on purpose: nothing to reopen.
+    shared().opened = false;
+    shared().lost = false;
     if (!QSqlDatabase::contains(connectionName()))
         return;
     {

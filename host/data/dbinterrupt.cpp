@@ -2,32 +2,80 @@
 
 #include <QSqlDriver>
 #include <QVariant>
+#include <cstring>
 #include <ibase.h>
 #include <sqlite3.h>
 
-bool interruptConnection(const QSqlDatabase &db)
+static_assert(sizeof(isc_db_handle) <= sizeof(std::uint64_t));
+
+namespace {
+
+isc_db_handle firebirdHandle(std::uint64_t stored)
+{
+    isc_db_handle handle{};
+    std::memcpy(&handle, &stored, sizeof handle);
+    return handle;
+}
+
+} // namespace
+
+NativeConnection::NativeConnection(const QSqlDatabase &db)
 {
     if (!db.isValid() || !db.driver())
-        return false;
+        return;
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid())
-        return false;
+        return;
     if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        sqlite3 *sqlite = *static_cast<sqlite3 *const *>(handle.constData());
-        if (!sqlite)
-            return false;
-        sqlite3_interrupt(sqlite);
-        return true;
+        mSqlite = *static_cast<sqlite3 *const *>(handle.constData());
+        mKind = mSqlite ? Kind::Sqlite : Kind::None;
+        return;
     }
     // QIBASE hands out its isc_db_handle as a plain "uint"; ODBC handles of a Firebird server are
-    // pointers and fall through.
+    // pointers and fall through. The driver and the host load the same libfbclient.
     if (db.driver()->dbmsType() == QSqlDriver::Interbase && handle.metaType() == QMetaType::fromType<isc_db_handle>()) {
-        // The QIBASE driver and the host load the same libfbclient, so the handle is valid here.
-        isc_db_handle dbHandle = *static_cast<const isc_db_handle *>(handle.constData());
-        if (!dbHandle)
-            return false;
+        const isc_db_handle dbHandle = *static_cast<const isc_db_handle *>(handle.constData());
+        std::memcpy(&mFirebird, &dbHandle, sizeof dbHandle);
+        mKind = dbHandle ? Kind::Firebird : Kind::None;
+    }
+}
+
+bool NativeConnection::interrupt() const
+{
+    switch (mKind) {
+    case Kind::Sqlite:
+        sqlite3_interrupt(static_cast<sqlite3 *>(mSqlite));
+        return true;
+    case Kind::Firebird: {
         ISC_STATUS_ARRAY status = {};
-        return fb_cancel_operation(status, &dbHandle, fb_cancel_raise) == 0;
+        isc_db_handle handle = firebirdHandle(mFirebird);
+        return fb_cancel_operation(status, &handle, fb_cancel_raise) == 0;
+    }
+    case Kind::None:
+        break;
     }
     return false;
+}
+
+bool NativeConnection::abort() const
+{
+    if (mKind != Kind::Firebird)
+        return false;
+    ISC_STATUS_ARRAY status = {};
+    isc_db_handle handle = firebirdHandle(mFirebird);
+    return fb_cancel_operation(status, &handle, fb_cancel_abort) == 0;
+}
+
+bool NativeConnection::alive() const
+{
+    if (mKind != Kind::Firebird)
+        return true;
+    ISC_STATUS_ARRAY status = {};
+    isc_db_handle handle = firebirdHandle(mFirebird);
+    return fb_ping(status, &handle) == 0;
+}
+
+bool interruptConnection(const QSqlDatabase &db)
+{
+    return NativeConnection(db).interrupt();
 }

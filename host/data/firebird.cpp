@@ -169,3 +169,15 @@ QString firebirdStatusText(const std::intptr_t *status)
         parts << QString::fromUtf8(buffer);
     return parts.join(u"\n"_s);
 }
+
+QStringList firebirdReportGrantsDdl(const QStringList &relations, const QStringList &readingRoutines,
+                                    const QString &role, const QString &user)
+{
+    QStringList ddl{u"CREATE ROLE "_s + role};
+    for (const QString &relation : relations)
+        ddl << u"GRANT SELECT ON "_s + relation + u" TO ROLE "_s + role;
+    for (const QString &routine : readingRoutines)
+        ddl << u"GRANT EXECUTE ON "_s + routine + u" TO ROLE "_s + role;
+    ddl << u"GRANT "_s + role + u" TO USER "_s + user;
+    return ddl;
+}

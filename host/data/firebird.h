@@ -3,6 +3,7 @@
 #include "host_global.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -20,3 +21,9 @@ HOST_EXPORT void createFirebirdDatabase(const QString &database, const QString &
 
 // The engine's text for a status vector (ISC_STATUS is intptr_t), one line per message.
 HOST_EXPORT QString firebirdStatusText(const std::intptr_t *status);
+
+// The statements that give `user` the reading role `role`: SELECT on every table and view in
+// `relations`, EXECUTE on the `readingRoutines` ("PROCEDURE PARAM", "FUNCTION INSTR"), and nothing
+// else (no sequence, no writing routine). Run by the owner or SYSDBA, then committed.
+HOST_EXPORT QStringList firebirdReportGrantsDdl(const QStringList &relations, const QStringList &readingRoutines,
+                                                const QString &role, const QString &user);

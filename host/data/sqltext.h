@@ -14,45 +14,39 @@ inline bool isNameChar(QChar c)
     return c.isLetterOrNumber() || c == u'_';
 }
 
+// How an engine reads quotes and comments. Every engine knows 'literals' (a doubled quote stays
+// inside), "identifiers", "--" line comments and "/* */" block comments; some add their own forms.
+enum class Quoting {
+    Standard,
+    Firebird,   // Q'{literal}' with a delimiter of the writer's choice
+    SQLite,     // [identifier] and `identifier`
+    PostgreSQL, // E'\'' backslash escapes, $tag$ literals $tag$, nested block comments
+};
+
+// Every reading, for checks that must hold however the engine reads the text.
+inline constexpr Quoting AllQuotings[] = {Quoting::Standard, Quoting::Firebird, Quoting::SQLite, Quoting::PostgreSQL};
+
+// Where the literal, quoted identifier or comment that starts at `i` ends (one past its last
+// character, or the text's end when unterminated); `i` itself when none starts there.
+HOST_EXPORT qsizetype quotedFormEnd(const QString &sql, qsizetype i, Quoting quoting);
+
 // Calls `code(from, to)` for every stretch of `sql` outside string literals, quoted identifiers and
-// comments. Doubled quotes stay inside their literal; an unterminated one runs to the end.
+// comments, as `quoting` reads them.
 template <typename F>
-void forEachCodeStretch(const QString &sql, F &&code)
+void forEachCodeStretch(const QString &sql, F &&code, Quoting quoting = Quoting::Standard)
 {
     const qsizetype n = sql.size();
     qsizetype i = 0;
     qsizetype start = 0;
     while (i < n) {
-        const QChar c = sql.at(i);
-        const bool quote = c == u'\'' || c == u'"';
-        const bool line = c == u'-' && i + 1 < n && sql.at(i + 1) == u'-';
-        const bool block = c == u'/' && i + 1 < n && sql.at(i + 1) == u'*';
-        if (!quote && !line && !block) {
+        const qsizetype end = quotedFormEnd(sql, i, quoting);
+        if (end == i) {
             ++i;
             continue;
         }
         code(start, i);
-        if (quote) {
-            ++i;
-            while (i < n) {
-                if (sql.at(i) == c) {
-                    if (i + 1 < n && sql.at(i + 1) == c) {
-                        i += 2;
-                        continue;
-                    }
-                    break;
-                }
-                ++i;
-            }
-            ++i;
-        } else if (line) {
-            while (i < n && sql.at(i) != u'\n')
-                ++i;
-        } else {
-            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-        }
-        start = qMin(i, n);
+        i = qMin(end, n);
+        start = i;
     }
     code(start, n);
 }

@@ -318,6 +318,10 @@ QString ReportEngine::validate(const ReportDefinition &definition)
 
 ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, const TParams &params)
 {
+    // A lost shared connection (a Firebird server stopped and started again) is opened again.
+    if (sourceConnection() == QLatin1String(TdtmDBGeral::ConnectionName) &&
+        !QSqlDatabase::database(sourceConnection(), false).isOpen())
+        TdtmDBGeral::reopenIfLost();
     const QSqlDatabase shared = QSqlDatabase::database(sourceConnection(), false);
     if (!shared.isValid() || !shared.isOpen())
         throw EHostError(u"A conexão com o banco de dados não está aberta."_s);
@@ -328,6 +332,7 @@ ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, co
     const QVariantList values = ReportSql::bindValues(positional.names, params);
 
     ReportQuery query(sourceConnection(), positional.text, values);
+    query.setMaxRows(mMaxRows);
     bool done = false;
     QObject::connect(&query, &ReportQuery::finished, &query, [&done] { done = true; });
     job.running = &query;

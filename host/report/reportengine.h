@@ -89,6 +89,9 @@ public:
     // The connection cloned for queries; the shared connection unless set.
     void setSourceConnection(const QString &name) { mSource = name; }
     QString sourceConnection() const;
+    // The most rows one report may read (0: no limit); see ReportQuery::DefaultMaxRows.
+    void setMaxRows(int rows) { mMaxRows = rows; }
+    int maxRows() const { return mMaxRows; }
     bool busy() const { return mBusy; }
     // Opens the preview window even without real dialogs (the preview benchmark watches it).
     void setPreviewWindow(bool always) { mPreviewWindow = always; }
@@ -117,6 +120,7 @@ private:
 
     ReportProgress *mProgress = nullptr;
     QString mSource;
+    int mMaxRows = ReportQuery::DefaultMaxRows;
     bool mBusy = false;
     bool mPreviewWindow = false;
 };

@@ -1,10 +1,14 @@
 #include "reportrunner.h"
 
+#include "datamodule.h"
 #include "dbinterrupt.h"
 #include "errors.h"
 #include "sqltext.h"
+#include "statementlimit.h"
 
 #include <QMutexLocker>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -48,48 +52,99 @@ const QSet<QString> &writingKeywords()
     return words;
 }
 
+// What survives any transaction's rollback: a sequence advanced, a transaction of its own.
+struct LastingRule
+{
+    QStringList words; // consecutive words of the statement, comments between them allowed
+    const char16_t *reason;
+};
+
+const LastingRule LastingRules[] = {
+    {{u"GEN_ID"_s}, u"Um relatório não pode avançar sequências; o comando contém 'GEN_ID' e foi recusado."},
+    {{u"NEXT"_s, u"VALUE"_s, u"FOR"_s},
+     u"Um relatório não pode avançar sequências; o comando contém 'NEXT VALUE FOR' e foi recusado."},
+    {{u"NEXTVAL"_s}, u"Um relatório não pode avançar sequências; o comando contém 'NEXTVAL' e foi recusado."},
+    {{u"SETVAL"_s}, u"Um relatório não pode alterar sequências; o comando contém 'SETVAL' e foi recusado."},
+    {{u"IN"_s, u"AUTONOMOUS"_s, u"TRANSACTION"_s},
+     u"Um relatório não pode abrir transações autônomas; o comando contém 'IN AUTONOMOUS TRANSACTION' e foi recusado."},
+    {{u"AUTONOMOUS"_s},
+     u"Um relatório não pode abrir transações autônomas; o comando contém 'AUTONOMOUS' e foi recusado."},
+};
+
+// The statement's words (upper case, parameters left out) as one engine's quoting reads them, and
+// whether anything follows a ';'.
+struct StatementWords
+{
+    QStringList words;
+    bool trailing = false;
+};
+
+StatementWords wordsOf(const QString &sql, SqlText::Quoting quoting)
+{
+    StatementWords result;
+    bool afterSemicolon = false;
+    forEachCodeStretch(
+        sql,
+        [&](qsizetype from, qsizetype to) {
+            qsizetype i = from;
+            while (i < to) {
+                const QChar c = sql.at(i);
+                if (c == u';') {
+                    afterSemicolon = true;
+                    ++i;
+                } else if (isNameChar(c)) {
+                    qsizetype j = i;
+                    while (j < to && isNameChar(sql.at(j)))
+                        ++j;
+                    // ":NAME" is a parameter, not a keyword
+                    if (i == 0 || sql.at(i - 1) != u':')
+                        result.words << sql.mid(i, j - i).toUpper();
+                    if (afterSemicolon)
+                        result.trailing = true;
+                    i = j;
+                } else {
+                    if (afterSemicolon && !c.isSpace())
+                        result.trailing = true;
+                    ++i;
+                }
+            }
+        },
+        quoting);
+    return result;
+}
+
+QString refusalUnder(const QString &sql, SqlText::Quoting quoting)
+{
+    const StatementWords read = wordsOf(sql, quoting);
+    const QStringList &words = read.words;
+    if (words.isEmpty())
+        return u"A definição não tem comando SQL."_s;
+    if (words.first() != u"SELECT" && words.first() != u"WITH")
+        return u"Um relatório só pode executar consultas (SELECT); o comando '%1' foi recusado."_s.arg(words.first());
+    if (read.trailing)
+        return u"Um relatório executa um único comando SQL; o texto após ';' foi recusado."_s;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        for (const LastingRule &rule : LastingRules) {
+            if (words.mid(i, rule.words.size()) == rule.words)
+                return QString::fromUtf16(rule.reason);
+        }
+        if (writingKeywords().contains(words.at(i)))
+            return u"Um relatório só pode ler dados; o comando contém '%1' e foi recusado."_s.arg(words.at(i));
+    }
+    return {};
+}
+
 } // namespace
 
 namespace ReportSql {
 
 QString refusalReason(const QString &sql)
 {
-    QStringList words;
-    bool trailing = false; // text after a ';'
-    bool afterSemicolon = false;
-    forEachCodeStretch(sql, [&](qsizetype from, qsizetype to) {
-        qsizetype i = from;
-        while (i < to) {
-            const QChar c = sql.at(i);
-            if (c == u';') {
-                afterSemicolon = true;
-                ++i;
-            } else if (isNameChar(c)) {
-                qsizetype j = i;
-                while (j < to && isNameChar(sql.at(j)))
-                    ++j;
-                // ":NAME" is a parameter, not a keyword
-                if (i == 0 || sql.at(i - 1) != u':')
-                    words << sql.mid(i, j - i).toUpper();
-                if (afterSemicolon)
-                    trailing = true;
-                i = j;
-            } else {
-                if (afterSemicolon && !c.isSpace())
-                    trailing = true;
-                ++i;
-            }
-        }
-    });
-    if (words.isEmpty())
-        return u"A definição não tem comando SQL."_s;
-    if (words.first() != u"SELECT" && words.first() != u"WITH")
-        return u"Um relatório só pode executar consultas (SELECT); o comando '%1' foi recusado."_s.arg(words.first());
-    if (trailing)
-        return u"Um relatório executa um único comando SQL; o texto após ';' foi recusado."_s;
-    for (const QString &word : std::as_const(words)) {
-        if (writingKeywords().contains(word))
-            return u"Um relatório só pode ler dados; o comando contém '%1' e foi recusado."_s.arg(word);
+    // Each engine reads quotes its own way (SQLite's [x'] is a name where Firebird sees a literal),
+    // so the text has to be harmless under every reading.
+    for (const SqlText::Quoting quoting : SqlText::AllQuotings) {
+        if (QString reason = refusalUnder(sql, quoting); !reason.isEmpty())
+            return reason;
     }
     return {};
 }
@@ -115,7 +170,18 @@ QVariantList bindValues(const QStringList &names, const TParams &params)
 
 } // namespace ReportSql
 
-ReportConnection::ReportConnection(const QString &sourceConnection)
+ReportIdentity ReportIdentity::of(const QString &sourceConnection)
+{
+    if (sourceConnection != QLatin1String(TdtmDBGeral::ConnectionName))
+        return {};
+    const DatabaseConfig &config = TdtmDBGeral::config();
+    if (config.driver.trimmed().toUpper() != u"QIBASE"_s || config.reportUser.trimmed().isEmpty())
+        return {};
+    const QString password = config.reportPassword.isEmpty() ? config.password : config.reportPassword;
+    return {config.reportUser.trimmed(), password.isEmpty() ? u"masterkey"_s : password, config.reportRole.trimmed()};
+}
+
+ReportConnection::ReportConnection(const QString &sourceConnection, const ReportIdentity &identity)
     : mName(u"report_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
     if (!QSqlDatabase::contains(sourceConnection))
@@ -127,24 +193,43 @@ ReportConnection::ReportConnection(const QString &sourceConnection)
         // run on the worker thread.
         QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceConnection, mName);
         const bool sqlite = db.driverName() == u"QSQLITE";
-        if (sqlite) {
-            QString options = db.connectOptions();
-            if (!options.contains(u"QSQLITE_OPEN_READONLY"_s)) {
-                if (!options.trimmed().isEmpty())
-                    options += u';';
-                options += u"QSQLITE_OPEN_READONLY"_s;
-            }
-            db.setConnectOptions(options);
+        QString options = db.connectOptions();
+        if (sqlite && !options.contains(u"QSQLITE_OPEN_READONLY"_s)) {
+            if (!options.trimmed().isEmpty())
+                options += u';';
+            options += u"QSQLITE_OPEN_READONLY"_s;
         }
+        if (db.driverName() == u"QIBASE" && !identity.user.isEmpty()) {
+            db.setUserName(identity.user);
+            db.setPassword(identity.password);
+            static const QRegularExpression roleEntry(u"\\s*ISC_DPB_SQL_ROLE_NAME\\s*=[^;]*;?"_s,
+                                                      QRegularExpression::CaseInsensitiveOption);
+            options.remove(roleEntry);
+            if (!identity.role.isEmpty()) {
+                if (!options.trimmed().isEmpty() && !options.trimmed().endsWith(u';'))
+                    options += u';';
+                options += u"ISC_DPB_SQL_ROLE_NAME="_s + identity.role;
+            }
+        }
+        db.setConnectOptions(options);
         opened = db.open();
         if (!opened) {
             failure = db.lastError().text().trimmed();
-        } else if (!sqlite) {
+        } else if (sqlite) {
+            // A second lock besides the read-only file: the connection itself refuses to write.
+            QSqlQuery pragma(db);
+            if (!pragma.exec(u"PRAGMA query_only = 1"_s)) {
+                failure = pragma.lastError().text().trimmed();
+                opened = false;
+            }
+        } else {
             // Whatever the statement does is undone: the transaction is never committed.
             mInTransaction = db.transaction();
         }
         if (opened)
             mDb = db;
+        else
+            db.close();
     }
     if (!opened) {
         QSqlDatabase::removeDatabase(mName);
@@ -162,7 +247,9 @@ ReportConnection::~ReportConnection()
 }
 
 ReportQuery::ReportQuery(QString sourceConnection, QString sql, QVariantList values, QObject *parent)
-    : QObject(parent), mSource(std::move(sourceConnection)), mSql(std::move(sql)), mValues(std::move(values))
+    : QObject(parent), mSource(std::move(sourceConnection)), mSql(std::move(sql)), mValues(std::move(values)),
+      mIdentity(ReportIdentity::of(mSource)),
+      mTimeoutMs(mSource == QLatin1String(TdtmDBGeral::ConnectionName) ? TdtmDBGeral::config().reportTimeout * 1000 : 0)
 {
 }
 
@@ -180,6 +267,15 @@ void ReportQuery::start()
 {
     if (mThread)
         return;
+    // A shared connection lost earlier (a Firebird server stopped) is opened again here, in the
+    // thread that owns it; the report's own connection copies its settings.
+    if (mSource == QLatin1String(TdtmDBGeral::ConnectionName) && !QSqlDatabase::database(mSource, false).isOpen()) {
+        try {
+            TdtmDBGeral::reopenIfLost();
+        } catch (const EHostError &e) {
+            mStartError = e.message(); // the worker hands it over as the outcome
+        }
+    }
     mThread = QThread::create([this] { work(); });
     mThread->start();
 }
@@ -200,7 +296,10 @@ void ReportQuery::cancel()
 void ReportQuery::interruptRunning()
 {
     const QMutexLocker lock(&mDbMutex);
-    if (mRunning.isValid())
+    // The deadline interrupts, and closes a connection whose server does not answer.
+    if (mDeadline)
+        mDeadline->abandon();
+    else if (mRunning.isValid())
         interruptConnection(mRunning);
 }
 
@@ -210,22 +309,39 @@ void ReportQuery::work()
     QString error;
     ReportTable table;
     try {
-        ReportConnection connection(mSource);
+        if (!mStartError.isEmpty())
+            throw EDatabaseError(mStartError);
+        ReportConnection connection(mSource, mIdentity);
         QSqlDatabase db = connection.database();
+        StatementDeadline deadline(db, mTimeoutMs);
         {
             const QMutexLocker lock(&mDbMutex);
             mRunning = db;
+            mDeadline = &deadline;
         }
+        const auto forget = qScopeGuard([this] {
+            const QMutexLocker lock(&mDbMutex);
+            mRunning = QSqlDatabase();
+            mDeadline = nullptr;
+        });
+        if (mCancelled)
+            deadline.abandon();
         {
             QSqlQuery query(db);
             query.setForwardOnly(true);
-            bool ok = query.prepare(mSql);
+            // Preparing and binding a statement with a great many markers takes long: both run
+            // here, where the cancel button's interrupt and flag reach them.
+            bool ok = !mCancelled && query.prepare(mSql);
             if (ok) {
                 const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
-                for (const QVariant &v : std::as_const(mValues))
+                for (const QVariant &v : std::as_const(mValues)) {
+                    if (mCancelled)
+                        break;
                     query.addBindValue(driverBindValue(v, sqlite));
+                }
                 ok = !mCancelled && query.exec();
             }
+            bool overLimit = false;
             if (ok) {
                 const QSqlRecord record = query.record();
                 for (int i = 0; i < record.count(); ++i)
@@ -233,6 +349,10 @@ void ReportQuery::work()
                 const int count = record.count();
                 // Fetching from a statement without columns (EXECUTE BLOCK) crashes the QIBASE driver.
                 while (!mCancelled && count > 0 && query.next()) {
+                    if (mMaxRows > 0 && table.rows.size() >= mMaxRows) {
+                        overLimit = true;
+                        break;
+                    }
                     QVariantList row;
                     row.reserve(count);
                     for (int i = 0; i < count; ++i) {
@@ -254,16 +374,21 @@ void ReportQuery::work()
                 if (query.lastError().isValid())
                     ok = false;
             }
-            if (!ok && !mCancelled) {
+            if (overLimit && !mCancelled) {
+                outcome = Outcome::Failed;
+                error = u"O relatório passou de %1 linhas e foi interrompido. Restrinja o período ou os filtros "
+                        u"(o limite é o valor max_rows da seção [reports] da configuração)."_s.arg(mMaxRows);
+                table = {};
+            } else if (!ok && deadline.reason() == StatementDeadline::Reason::TimedOut) {
+                outcome = Outcome::Failed;
+                error = deadline.message();
+                table = {};
+            } else if (!ok && !mCancelled) {
                 outcome = Outcome::Failed;
                 error = query.lastError().text().trimmed();
                 if (error.isEmpty())
                     error = u"Falha ao executar o comando SQL."_s;
             }
-        }
-        {
-            const QMutexLocker lock(&mDbMutex);
-            mRunning = QSqlDatabase();
         }
     } catch (const EHostError &e) {
         outcome = Outcome::Failed;

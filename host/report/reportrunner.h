@@ -14,6 +14,7 @@
 #include <memory>
 
 class QThread;
+class StatementDeadline;
 
 // The rows a report query answered, held on the client.
 struct HOST_EXPORT ReportTable
@@ -38,13 +39,27 @@ HOST_EXPORT QVariantList bindValues(const QStringList &names, const TParams &par
 
 } // namespace ReportSql
 
+// Who a report connects as on Firebird: a user holding only the reading role. Empty: the source
+// connection's own user.
+struct HOST_EXPORT ReportIdentity
+{
+    QString user;
+    QString password;
+    QString role;
+
+    // The shared connection's configured report identity (read in the UI thread, where the
+    // configuration lives); empty for any other connection.
+    static ReportIdentity of(const QString &sourceConnection);
+};
+
 // A private read-only copy of a connection, opened in the calling thread and removed when destroyed.
-// SQLite opens the file read-only; other servers run inside a transaction that is always rolled back.
+// SQLite opens the file read-only and with "PRAGMA query_only"; Firebird connects as the report
+// identity, inside a transaction that is always rolled back.
 class HOST_EXPORT ReportConnection
 {
 public:
     // Throws EDatabaseError when the source connection is missing or the copy cannot be opened.
-    explicit ReportConnection(const QString &sourceConnection);
+    explicit ReportConnection(const QString &sourceConnection, const ReportIdentity &identity = {});
     ~ReportConnection();
     ReportConnection(const ReportConnection &) = delete;
     ReportConnection &operator=(const ReportConnection &) = delete;
@@ -65,7 +80,13 @@ class HOST_EXPORT ReportQuery : public QObject
 public:
     enum class Outcome { Running, Done, Cancelled, Failed };
 
+    // The most rows a report holds unless told otherwise: a query without end stops there with a
+    // message instead of taking the machine's memory.
+    static constexpr int DefaultMaxRows = 500000;
+
     ReportQuery(QString sourceConnection, QString sql, QVariantList values, QObject *parent = nullptr);
+    // 0 or less: no limit. A query that answers more rows fails with a message naming the limit.
+    void setMaxRows(int rows) { mMaxRows = rows; }
     ~ReportQuery() override; // waits for the worker
 
     void start();
@@ -88,11 +109,16 @@ private:
     QString mSource;
     QString mSql;
     QVariantList mValues;
+    ReportIdentity mIdentity;
+    int mTimeoutMs = 0;
+    QString mStartError;
+    int mMaxRows = DefaultMaxRows;
     QThread *mThread = nullptr;
     std::atomic_bool mCancelled{false};
     std::atomic_int mFetched{0};
     QMutex mDbMutex;
     QSqlDatabase mRunning; // the worker's connection while a statement may run; guarded by mDbMutex
+    StatementDeadline *mDeadline = nullptr; // the worker's time limit meanwhile; guarded by mDbMutex
     Outcome mOutcome = Outcome::Running;
     QString mError;
     ReportTable mTable;

@@ -225,6 +225,16 @@ HostConfig HostConfig::load(const QString &path)
     config.database.user = ini.value(QStringLiteral("user")).toString();
     config.database.password = ini.value(QStringLiteral("password")).toString();
     config.database.options = ini.value(QStringLiteral("options")).toString();
+    config.database.reportUser = ini.value(QStringLiteral("report_user"), config.database.reportUser).toString();
+    config.database.reportPassword = ini.value(QStringLiteral("report_password")).toString();
+    config.database.reportRole = ini.value(QStringLiteral("report_role"), config.database.reportRole).toString();
+    config.database.statementTimeout =
+        ini.value(QStringLiteral("statement_timeout"), config.database.statementTimeout).toInt();
+    config.database.reportTimeout = ini.value(QStringLiteral("report_timeout"), config.database.reportTimeout).toInt();
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("reports"));
+    config.reportMaxRows = ini.value(QStringLiteral("max_rows"), config.reportMaxRows).toInt();
     ini.endGroup();
 
     ini.beginGroup(QStringLiteral("paths"));
@@ -282,6 +292,11 @@ void HostConfig::applyOverrides(const QJsonObject &o, const QString &baseDir)
         next.user = db.value(u"user").toString();
         next.password = db.value(u"password").toString();
         next.options = db.value(u"options").toString();
+        next.reportUser = db.value(u"report_user").toString(next.reportUser);
+        next.reportPassword = db.value(u"report_password").toString();
+        next.reportRole = db.value(u"report_role").toString(next.reportRole);
+        next.statementTimeout = db.value(u"statement_timeout").toInt(next.statementTimeout);
+        next.reportTimeout = db.value(u"report_timeout").toInt(next.reportTimeout);
         database = next;
     }
 }

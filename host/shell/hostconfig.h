@@ -3,6 +3,7 @@
 #include "host_global.h"
 #include "corvel.h"
 #include "datamodule.h"
+#include "reportrunner.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -25,6 +26,8 @@ struct HOST_EXPORT HostConfig
     QString reportsDir;
     QString helpDir;
     QList<Screen> screens;
+    // [reports] max_rows: the most rows one report may read; 0 for no limit.
+    int reportMaxRows = ReportQuery::DefaultMaxRows;
 
     // Relative paths are taken from the file's folder. Throws EHostError naming the file, and each
     // section, key and value that cannot be trusted, when the file is missing, unreadable, empty,

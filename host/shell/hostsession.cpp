@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 #include "moduleloader.h"
 #include "reportdefinition.h"
+#include "reportengine.h"
 #include "uiservices.h"
 
 #include <QGuiApplication>
@@ -68,6 +69,7 @@ void HostSession::start(const HostConfig &config)
     Corvel::setContext(config.context);
     if (!config.reportsDir.isEmpty())
         setReportsDirectory(config.reportsDir);
+    ReportEngine::instance().setMaxRows(config.reportMaxRows);
     if (TApplication *app = Application(); app && !config.helpDir.isEmpty())
         app->setHelpDir(config.helpDir);
     try {

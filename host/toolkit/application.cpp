@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include "datamodule.h"
+
 #include "errors.h"
 #include "eventboundary.h"
 #include "uiservices.h"
@@ -26,6 +28,8 @@ int gCursor = TScreen::crDefault;
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     mHelpDir = QStringLiteral(BO_SOURCE_DIR "/help");
+    // Lookups that wait on the database show it, and can be given up.
+    TdtmDBGeral::setWatcher(&mWaitWatcher);
     // Every standard dialog speaks the users' language; without the file they stay in English.
     auto *translator = new QTranslator(this);
     if (translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
@@ -38,6 +42,7 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 
 TApplication::~TApplication()
 {
+    TdtmDBGeral::setWatcher(nullptr);
     for (auto &form : topLevelForms())
         delete form.data();
     topLevelForms().clear();

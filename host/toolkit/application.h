@@ -2,6 +2,7 @@
 
 #include "host_global.h"
 #include "form.h"
+#include "waitwatcher.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -65,6 +66,7 @@ private:
     QString mHelpDir;
     QIcon mSubWindowIcon; // the one default icon of every child window
     QTranslator *mQtTranslations = nullptr;
+    WaitWatcher mWaitWatcher;
 };
 
 HOST_EXPORT TApplication *Application();
