@@ -319,7 +319,8 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         if (spec.rowField.isEmpty() || spec.columnField.isEmpty() || spec.valueField.isEmpty())
             throw EHostError(u"A matriz do layout precisa de \"row\", \"column\" e \"value\"."_s);
         if (!result.columns.isEmpty() || result.grouped())
-            throw EHostError(u"Um layout de matriz não leva \"columns\" nem \"group\": as colunas vêm dos dados."_s);
+            throw EHostError(
+                u"Um layout de matriz não leva \"columns\" nem \"group\": as colunas vêm dos dados."_s);
         spec.rowLabel = m.value(u"rowLabel").toString(spec.rowField);
         const QJsonArray names = m.value(u"rowNames").toArray();
         for (const QJsonValue &name : names)
@@ -344,7 +345,8 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
     result.bestWorst = layout.value(u"bestWorst").toString();
     if (result.matrix.active() && !result.bestWorst.isEmpty() &&
         result.bestWorst.compare(result.matrix.valueField, Qt::CaseInsensitive) != 0)
-        throw EHostError(u"Numa matriz, \"bestWorst\" é o próprio valor das células (\"%1\")."_s.arg(result.matrix.valueField));
+        throw EHostError(u"Numa matriz, \"bestWorst\" é o próprio valor das células (\"%1\")."_s.arg(
+            result.matrix.valueField));
     result.fixedInterval = layout.value(u"fixedInterval").toInt(0);
     result.landscape = layout.value(u"orientation").toString() == u"landscape";
     result.emptyText = layout.value(u"empty").toString(u"Nenhuma venda encontrada para os filtros informados."_s);
@@ -514,7 +516,8 @@ namespace {
 QString intervalText(qint64 minutes)
 {
     return minutes < 60 ? u"%1 minutos"_s.arg(minutes)
-                        : (minutes % 60 == 0 ? u"%1 h"_s.arg(minutes / 60) : u"%1 h %2 min"_s.arg(minutes / 60).arg(minutes % 60));
+                        : (minutes % 60 == 0 ? u"%1 h"_s.arg(minutes / 60)
+                                             : u"%1 h %2 min"_s.arg(minutes / 60).arg(minutes % 60));
 }
 
 // A value of the best and worst line: money with its sign, anything else as its column reads.
@@ -525,7 +528,8 @@ QString markedValue(const ReportColumn *format, double value)
     return ReportFormat::cell(*format, value);
 }
 
-QString bestWorstLine(const QString &best, const QString &bestValue, const QString &worst, const QString &worstValue)
+QString bestWorstLine(const QString &best, const QString &bestValue, const QString &worst,
+                      const QString &worstValue)
 {
     return u"Melhor horário: %1 (%2) · Pior horário: %3 (%4)"_s.arg(best, bestValue, worst, worstValue);
 }
@@ -550,7 +554,8 @@ std::optional<std::pair<qsizetype, qsizetype>> extremes(const QList<double> &val
 
 // The cross-tab: rows by their index in the row names, columns by the column field's values in
 // order, cells summed per pair. The lines carry the same matrix for CSV and the totals.
-void buildMatrix(ReportModel &model, const ReportTable &table, const std::function<int(const QString &, const QString &)> &require,
+void buildMatrix(ReportModel &model, const ReportTable &table,
+                 const std::function<int(const QString &, const QString &)> &require,
                  const std::function<void(int rows)> &step)
 {
     ReportLayout &layout = model.layout;
@@ -558,7 +563,9 @@ void buildMatrix(ReportModel &model, const ReportTable &table, const std::functi
     const int rowAt = require(spec.rowField, u"linha da matriz"_s);
     const int columnAt = require(spec.columnField, u"coluna da matriz"_s);
     const int valueAt = require(spec.valueField, u"valor da matriz"_s);
-    const int endAt = spec.columnFormat.endField.isEmpty() ? -1 : require(spec.columnFormat.endField, u"fim do intervalo"_s);
+    const int endAt = spec.columnFormat.endField.isEmpty()
+                          ? -1
+                          : require(spec.columnFormat.endField, u"fim do intervalo"_s);
     const int countAt = spec.countField.isEmpty() ? -1 : require(spec.countField, u"contagem da matriz"_s);
 
     ReportMatrix &m = model.matrix;
@@ -582,8 +589,10 @@ void buildMatrix(ReportModel &model, const ReportTable &table, const std::functi
             bool ok = false;
             index = table.value(row, rowAt).toInt(&ok);
             if (!ok || index < 0 || index >= spec.rowNames.size())
-                throw EHostError(u"A consulta devolveu a linha '%1' em \"%2\", que a matriz não nomeia (0 a %3)."_s.arg(
-                    textOf(table.value(row, rowAt)), spec.rowField).arg(spec.rowNames.size() - 1));
+                throw EHostError(
+                    u"A consulta devolveu a linha '%1' em \"%2\", que a matriz não nomeia (0 a %3)."_s
+                        .arg(textOf(table.value(row, rowAt)), spec.rowField)
+                        .arg(spec.rowNames.size() - 1));
         }
         keys.emplace(key.toDouble(), std::make_pair(key, endAt >= 0 ? table.value(row, endAt) : QVariant()));
         cellOf[row] = {index, key.toDouble()};
@@ -636,8 +645,9 @@ void buildMatrix(ReportModel &model, const ReportTable &table, const std::functi
         if (const auto marked = extremes(m.columnTotals)) {
             m.best = int(marked->first);
             m.worst = int(marked->second);
-            model.bestWorstText = bestWorstLine(m.columnIntervals.at(m.best), markedValue(&spec.valueFormat, m.columnTotals.at(m.best)),
-                                                m.columnIntervals.at(m.worst), markedValue(&spec.valueFormat, m.columnTotals.at(m.worst)));
+            model.bestWorstText = bestWorstLine(
+                m.columnIntervals.at(m.best), markedValue(&spec.valueFormat, m.columnTotals.at(m.best)),
+                m.columnIntervals.at(m.worst), markedValue(&spec.valueFormat, m.columnTotals.at(m.worst)));
         }
     }
 
@@ -705,7 +715,8 @@ QColor ReportMatrix::shade(double value) const
     // Linear between the two ends, as a spreadsheet's two-colour scale draws it.
     const double t = position(value);
     const QColor low = lowColour(), high = highColour();
-    return QColor(qRound(low.red() + (high.red() - low.red()) * t), qRound(low.green() + (high.green() - low.green()) * t),
+    return QColor(qRound(low.red() + (high.red() - low.red()) * t),
+                  qRound(low.green() + (high.green() - low.green()) * t),
                   qRound(low.blue() + (high.blue() - low.blue()) * t));
 }
 
@@ -722,12 +733,15 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     ReportLayout &layout = model.layout;
     if (layout.fixedInterval > 0) {
         // The screen's interval does not reach this report: the header says which one it uses.
-        const QPair<QString, QString> fixed{u"Intervalo"_s, intervalText(layout.fixedInterval) + u" (fixo neste relatório)"_s};
-        auto it = std::find_if(model.filters.begin(), model.filters.end(), [](const auto &f) { return f.first == u"Intervalo"; });
+        const QPair<QString, QString> fixed{u"Intervalo"_s, intervalText(layout.fixedInterval) +
+                                                                u" (fixo neste relatório)"_s};
+        auto it = std::find_if(model.filters.begin(), model.filters.end(),
+                               [](const auto &f) { return f.first == u"Intervalo"; });
         if (it != model.filters.end()) {
             *it = fixed;
         } else {
-            auto after = std::find_if(model.filters.begin(), model.filters.end(), [](const auto &f) { return f.first == u"Horário"; });
+            auto after = std::find_if(model.filters.begin(), model.filters.end(),
+                                      [](const auto &f) { return f.first == u"Horário"; });
             model.filters.insert(after == model.filters.end() ? model.filters.end() : after + 1, fixed);
         }
     }
@@ -801,8 +815,9 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 field = column.field;
         }
         if (field.isEmpty())
-            throw EHostError(u"O relatório '%1' marca o melhor e o pior horário, mas não tem horário (gráfico ou coluna de intervalo)."_s
-                                 .arg(definition.title));
+            throw EHostError(
+                u"O relatório '%1' marca o melhor e o pior horário, mas não tem horário (gráfico ou coluna de intervalo)."_s
+                    .arg(definition.title));
         intervalAt = require(field, u"melhor e pior horário"_s);
         intervalIsGroup = layout.grouped() && layout.groupField.compare(field, Qt::CaseInsensitive) == 0;
         if (intervalIsGroup)
@@ -865,7 +880,13 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             const QString key = textOf(table.value(row, groupAt));
             if (!inGroup || key != currentGroup) {
                 if (inGroup) {
-                    model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {}, ReportLine::Mark::None});
+                    model.lines.append({ReportLine::Kind::Subtotal,
+                                        u"Subtotal "_s + currentTitle,
+                                        {},
+                                        totals(group),
+                                        {},
+                                        {},
+                                        ReportLine::Mark::None});
                     subtotalLines.append(model.lines.size() - 1);
                 }
                 group.reset();
@@ -875,7 +896,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 currentValue = ReportFormat::cell(layout.groupFormat, table.value(row, groupAt), {}, false);
                 inGroup = true;
                 ++groups;
-                model.lines.append({ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}, {}, ReportLine::Mark::None});
+                model.lines.append(
+                    {ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}, {}, ReportLine::Mark::None});
             }
         }
         ReportLine line;
@@ -894,9 +916,11 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             const double value = table.value(row, markAt).toDouble();
             markedRows.append({model.lines.size() - 1, std::max(0, groups - 1), value});
             const QVariant key = table.value(row, intervalAt);
-            const QString text = intervalFormat ? ReportFormat::cell(*intervalFormat, key,
-                                                                     intervalEndAt >= 0 ? table.value(row, intervalEndAt) : QVariant())
-                                                : textOf(key);
+            const QString text =
+                intervalFormat
+                    ? ReportFormat::cell(*intervalFormat, key,
+                                         intervalEndAt >= 0 ? table.value(row, intervalEndAt) : QVariant())
+                    : textOf(key);
             const auto it = intervalIndex.constFind(text);
             if (it == intervalIndex.constEnd()) {
                 intervalIndex.insert(text, intervalNames.size());
@@ -925,20 +949,29 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
     }
     if (inGroup) {
-        model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {}, ReportLine::Mark::None});
+        model.lines.append({ReportLine::Kind::Subtotal,
+                            u"Subtotal "_s + currentTitle,
+                            {},
+                            totals(group),
+                            {},
+                            {},
+                            ReportLine::Mark::None});
         subtotalLines.append(model.lines.size() - 1);
     }
     if (markAt >= 0) {
         // The line names the intervals over the whole report (the chart's bars), by the clock.
         QList<qsizetype> order(intervalNames.size());
         std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(), [&intervalKeys](qsizetype a, qsizetype b) { return intervalKeys[a] < intervalKeys[b]; });
+        std::stable_sort(order.begin(), order.end(), [&intervalKeys](qsizetype a, qsizetype b) {
+            return intervalKeys[a] < intervalKeys[b];
+        });
         QList<double> sums;
         for (const qsizetype i : std::as_const(order))
             sums << intervalSums.at(i);
         if (const auto e = extremes(sums))
-            model.bestWorstText = bestWorstLine(intervalNames.at(order.at(e->first)), markedValue(markFormat, sums.at(e->first)),
-                                                intervalNames.at(order.at(e->second)), markedValue(markFormat, sums.at(e->second)));
+            model.bestWorstText = bestWorstLine(
+                intervalNames.at(order.at(e->first)), markedValue(markFormat, sums.at(e->first)),
+                intervalNames.at(order.at(e->second)), markedValue(markFormat, sums.at(e->second)));
         auto mark = [&model](qsizetype line, ReportLine::Mark how) { model.lines[line].mark = how; };
         if (intervalIsGroup) {
             // Each group is an interval: its subtotal is the interval's sales.
@@ -983,7 +1016,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     const bool anyTotal = std::any_of(layout.columns.cbegin(), layout.columns.cend(),
                                       [](const ReportColumn &c) { return c.total != ReportColumn::Total::None; });
     if (anyTotal && model.detailCount > 0)
-        model.lines.append({ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}, {}, ReportLine::Mark::None});
+        model.lines.append(
+            {ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}, {}, ReportLine::Mark::None});
     return model;
 }
 
@@ -1224,7 +1258,8 @@ void ReportDocument::drawNote(QPainter *painter, qreal top) const
     if (!rest.isEmpty()) {
         const qreal x = body.left() + fm.horizontalAdvance(bestShown);
         painter->setPen(kWorstInk);
-        painter->drawText(QPointF(x, baseline), fm.elidedText(rest, Qt::ElideRight, std::max<qreal>(0, body.right() - x)));
+        painter->drawText(QPointF(x, baseline),
+                          fm.elidedText(rest, Qt::ElideRight, std::max<qreal>(0, body.right() - x)));
     }
 }
 
@@ -1277,17 +1312,21 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
                                          : ReportFormat::number(double(count), 0) + u' ' + spec.countLabel;
     };
     // The value on the upper line, the count under it, both to the right.
-    auto valueCell = [&](const QRectF &cell, double value, std::optional<qint64> count, bool strong, const QColor &ink) {
+    auto valueCell = [&](const QRectF &cell, double value, std::optional<qint64> count, bool strong,
+                         const QColor &ink) {
         const qreal upper = plainMetrics.height() + pt(2);
         painter->setPen(ink);
         painter->setFont(strong ? bold : plain);
-        drawCellText(painter, strong ? boldMetrics : plainMetrics, QRectF(cell.left(), cell.top() + pt(1.5), cell.width(), upper),
+        drawCellText(painter, strong ? boldMetrics : plainMetrics,
+                     QRectF(cell.left(), cell.top() + pt(1.5), cell.width(), upper),
                      ReportFormat::cell(spec.valueFormat, value), true);
         if (count && !spec.countField.isEmpty()) {
             painter->setFont(small);
             painter->setPen(kMuted);
-            drawCellText(painter, smallMetrics, QRectF(cell.left(), cell.top() + pt(1.5) + upper, cell.width(), smallMetrics.height()),
-                         countText(*count), true);
+            drawCellText(
+                painter, smallMetrics,
+                QRectF(cell.left(), cell.top() + pt(1.5) + upper, cell.width(), smallMetrics.height()),
+                countText(*count), true);
         }
     };
     auto columnFill = [&m](int column, const QColor &otherwise) {
@@ -1299,7 +1338,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     painter->fillRect(QRectF(body.left(), y, right - body.left(), mHeadingHeight), kHeadingFill);
     painter->setFont(bold);
     painter->setPen(kAccent);
-    drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mHeadingHeight), spec.rowLabel, false);
+    drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mHeadingHeight),
+                 spec.rowLabel, false);
     for (int slot = 0; slot <= range.count; ++slot) {
         const QRectF cell = cellAt(slot, y, mHeadingHeight);
         if (slot < range.count) {
@@ -1307,7 +1347,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
             if (column == m.best || column == m.worst)
                 painter->fillRect(cell, columnFill(column, kHeadingFill));
         }
-        drawCellText(painter, boldMetrics, cell, slot < range.count ? m.columnNames.at(range.first + slot) : u"Total do dia"_s, true);
+        drawCellText(painter, boldMetrics, cell,
+                     slot < range.count ? m.columnNames.at(range.first + slot) : u"Total do dia"_s, true);
     }
     y += mHeadingHeight;
 
@@ -1315,7 +1356,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     for (int r = 0; r < m.rows(); ++r) {
         painter->setFont(bold);
         painter->setPen(kInk);
-        drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mMatrixRowHeight), m.rowNames.at(r), false);
+        drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mMatrixRowHeight),
+                     m.rowNames.at(r), false);
         for (int slot = 0; slot < range.count; ++slot) {
             const int column = range.first + slot;
             const QRectF cell = cellAt(slot, y, mMatrixRowHeight);
@@ -1328,7 +1370,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
             valueCell(cell, *value, m.counts.at(r).at(column), false, kInk);
         }
         if (m.rowCounts.at(r) > 0 || m.rowTotals.at(r) != 0)
-            valueCell(cellAt(range.count, y, mMatrixRowHeight), m.rowTotals.at(r), m.rowCounts.at(r), true, kInk);
+            valueCell(cellAt(range.count, y, mMatrixRowHeight), m.rowTotals.at(r), m.rowCounts.at(r), true,
+                      kInk);
         painter->setPen(QPen(QColor(0xD0, 0xD0, 0xD0), pt(0.4)));
         painter->drawLine(QPointF(body.left(), y + mMatrixRowHeight), QPointF(right, y + mMatrixRowHeight));
         y += mMatrixRowHeight;
@@ -1341,7 +1384,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     painter->drawLine(totals.topLeft(), totals.topRight());
     painter->setFont(bold);
     painter->setPen(kInk);
-    drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mMatrixRowHeight), u"Total"_s, false);
+    drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mMatrixRowHeight),
+                 u"Total"_s, false);
     for (int slot = 0; slot < range.count; ++slot) {
         const int column = range.first + slot;
         const QRectF cell = cellAt(slot, y, mMatrixRowHeight);
@@ -1349,7 +1393,9 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
         if (marked)
             painter->fillRect(cell, columnFill(column, kTotalFill));
         valueCell(cell, m.columnTotals.at(column), m.columnCounts.at(column), true,
-                  column == m.best ? kBestInk : column == m.worst ? kWorstInk : kInk);
+                  column == m.best    ? kBestInk
+                  : column == m.worst ? kWorstInk
+                                      : kInk);
     }
     valueCell(cellAt(range.count, y, mMatrixRowHeight), m.total, m.count, true, kInk);
     y += mMatrixRowHeight + mm(3);
@@ -1634,8 +1680,10 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
                 painter->setPen(marked ? (line.mark == ReportLine::Mark::Best ? kBestInk : kWorstInk) : kInk);
                 for (qsizetype c = 0; c < columns; ++c) {
                     const ReportColumn &column = layout.columns.at(c);
-                    drawCellText(painter, marked ? boldMetrics : plainMetrics, cellRect(c, c + 1, y, mRowHeight),
-                                 ReportFormat::cell(column, line.values.value(c), line.ends.value(c)), column.numeric());
+                    drawCellText(painter, marked ? boldMetrics : plainMetrics,
+                                 cellRect(c, c + 1, y, mRowHeight),
+                                 ReportFormat::cell(column, line.values.value(c), line.ends.value(c)),
+                                 column.numeric());
                 }
                 y += mRowHeight;
                 break;
@@ -1650,7 +1698,9 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
                 painter->setPen(QPen(kAccent, pt(0.8)));
                 painter->drawLine(row.topLeft(), row.topRight());
                 painter->setFont(bold);
-                painter->setPen(line.mark == ReportLine::Mark::Best ? kBestInk : line.mark == ReportLine::Mark::Worst ? kWorstInk : kInk);
+                painter->setPen(line.mark == ReportLine::Mark::Best    ? kBestInk
+                                : line.mark == ReportLine::Mark::Worst ? kWorstInk
+                                                                       : kInk);
                 if (mLabelColumns > 0)
                     drawCellText(painter, boldMetrics, cellRect(0, mLabelColumns, y, mTotalHeight), totalCaption(layout, line),
                                  false);

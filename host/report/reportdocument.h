@@ -4,6 +4,7 @@
 #include "params.h"
 #include "reportrunner.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QImage>
 #include <QJsonObject>
@@ -12,7 +13,6 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
-#include <QColor>
 #include <QStringList>
 #include <QVariant>
 #include <functional>
@@ -53,9 +53,9 @@ struct HOST_EXPORT ReportMatrixSpec
     QString columnField;       // minute of the day
     ReportColumn columnFormat; // how a column reads in its heading ("minutes", "interval" with "end")
     QString valueField;
-    ReportColumn valueFormat;  // money by default
-    QString countField;        // optional: printed under the value
-    QString countLabel;        // "vendas"
+    ReportColumn valueFormat; // money by default
+    QString countField;       // optional: printed under the value
+    QString countLabel;       // "vendas"
 
     bool active() const { return !rowField.isEmpty(); }
 };
@@ -71,9 +71,9 @@ struct HOST_EXPORT ReportLayout
     QString chartLabel, chartValue, chartTitle;
     bool landscape = false;
     QString emptyText;
-    ReportMatrixSpec matrix;     // a cross-tab instead of lines of rows
-    QString bestWorst;           // value field whose highest and lowest interval are marked
-    int fixedInterval = 0;       // minutes per line the report always uses (the screen's interval does not apply)
+    ReportMatrixSpec matrix; // a cross-tab instead of lines of rows
+    QString bestWorst;       // value field whose highest and lowest interval are marked
+    int fixedInterval = 0;   // minutes per line the report always uses (the screen's interval does not apply)
 
     // Throws EHostError naming the entry that is wrong.
     static ReportLayout fromJson(const QJsonObject &layout);
@@ -101,7 +101,12 @@ struct HOST_EXPORT ReportLine
     QVariantList values;  // one per layout column; totals already computed
     QVariantList ends;    // interval ends, Detail lines only
     QString groupValue;   // the group field's value of a Detail line ("08:00", "0001"), for CSV/XLSX
-    enum class Mark { None, Best, Worst };
+    enum class Mark
+    {
+        None,
+        Best,
+        Worst
+    };
     Mark mark = Mark::None; // the interval with the highest or lowest sales ("bestWorst")
 };
 

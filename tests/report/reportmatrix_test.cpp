@@ -60,8 +60,9 @@ TEST(ReportMatrix, CellsTotalsAndScaleComeFromTheRows)
         std::optional<double> value;
         qint64 count;
     };
-    const Cell cells[] = {{1, 0, 100.0, 3}, {1, 1, 500.0, 5}, {1, 2, std::nullopt, 0}, {3, 0, 50.0, 2},
-                          {3, 1, 250.0, 4}, {6, 2, 10.0, 1},  {0, 0, std::nullopt, 0}, {5, 1, std::nullopt, 0}};
+    const Cell cells[] = {{1, 0, 100.0, 3},        {1, 1, 500.0, 5},       {1, 2, std::nullopt, 0},
+                          {3, 0, 50.0, 2},         {3, 1, 250.0, 4},       {6, 2, 10.0, 1},
+                          {0, 0, std::nullopt, 0}, {5, 1, std::nullopt, 0}};
     for (const Cell &c : cells) {
         SCOPED_TRACE(testing::Message() << c.row << "," << c.column);
         EXPECT_EQ(m.values.at(c.row).at(c.column), c.value);
@@ -80,7 +81,8 @@ TEST(ReportMatrix, CellsTotalsAndScaleComeFromTheRows)
     EXPECT_DOUBLE_EQ(m.position(255), 0.5);
     EXPECT_EQ(m.best, 1);
     EXPECT_EQ(m.worst, 2);
-    EXPECT_EQ(model.bestWorstText, u"Melhor horário: 12:00 às 12:59 (R$ 750,00) · Pior horário: 21:00 às 21:59 (R$ 10,00)");
+    EXPECT_EQ(model.bestWorstText,
+              u"Melhor horário: 12:00 às 12:59 (R$ 750,00) · Pior horário: 21:00 às 21:59 (R$ 10,00)");
     // the header says the interval is the report's own
     bool fixed = false;
     for (const auto &filter : model.filters)
@@ -97,10 +99,14 @@ TEST(ReportMatrix, CsvIsThePlainMatrix)
     ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
     const QString csv = QString::fromUtf8(bytes.mid(3));
     const QStringList lines = csv.split(u"\r\n"_s, Qt::SkipEmptyParts);
-    const QStringList expected{u"Dia da semana;08:00;12:00;21:00;Total"_s, u"Domingo;;;;"_s,
-                               u"Segunda;100,00;500,00;;600,00"_s,       u"Terça;;;;"_s,
-                               u"Quarta;50,00;250,00;;300,00"_s,         u"Quinta;;;;"_s,
-                               u"Sexta;;;;"_s,                           u"Sábado;;;10,00;10,00"_s};
+    const QStringList expected{u"Dia da semana;08:00;12:00;21:00;Total"_s,
+                               u"Domingo;;;;"_s,
+                               u"Segunda;100,00;500,00;;600,00"_s,
+                               u"Terça;;;;"_s,
+                               u"Quarta;50,00;250,00;;300,00"_s,
+                               u"Quinta;;;;"_s,
+                               u"Sexta;;;;"_s,
+                               u"Sábado;;;10,00;10,00"_s};
     EXPECT_EQ(lines, expected);
 }
 
@@ -114,11 +120,12 @@ TEST(ReportMatrix, HtmlShadesEachCellOnTheScale)
         const char *text;
     };
     for (const Case &c : {Case{100, "100,00"}, Case{500, "500,00"}, Case{10, "10,00"}, Case{250, "250,00"}}) {
-        const QString cell = u"style=\"background:%1\">%2<br><small>"_s.arg(model.matrix.shade(c.value).name().toUpper(),
-                                                                             QLatin1String(c.text));
+        const QString cell = u"style=\"background:%1\">%2<br><small>"_s.arg(
+            model.matrix.shade(c.value).name().toUpper(), QLatin1String(c.text));
         EXPECT_TRUE(html.contains(cell)) << cell.toStdString();
     }
-    EXPECT_EQ(html.count(u"style=\"background:#"_s), 5) << "one shaded cell per value, none for the empty ones";
+    EXPECT_EQ(html.count(u"style=\"background:#"_s), 5)
+        << "one shaded cell per value, none for the empty ones";
     EXPECT_TRUE(html.contains(u"<th class=\"n best\">12:00</th>"_s));
     EXPECT_TRUE(html.contains(u"<th class=\"n worst\">21:00</th>"_s));
     EXPECT_TRUE(html.contains(u"Melhor horário: 12:00 às 12:59 (R$ 750,00)"_s));
@@ -134,7 +141,8 @@ TEST(ReportMatrix, ManyHoursArePagedByColumns)
         table.rows.clear();
         for (int h = 0; h < hours; ++h)
             table.rows.append({h % 7, h * 60, h * 60 + 59, 1, 1000.0 * (h + 1)});
-        const ReportDocument document(ReportModel::build(u"Vnd025"_s, definitionOf(kHeatLayout), TParams(), table));
+        const ReportDocument document(
+            ReportModel::build(u"Vnd025"_s, definitionOf(kHeatLayout), TParams(), table));
         if (hours == 3) {
             EXPECT_EQ(document.pageCount(), 1);
         } else {
@@ -151,7 +159,8 @@ TEST(ReportMatrix, ManyHoursArePagedByColumns)
         ReportExport::writePdf(document, pdf);
         const QString last = pdfText(pdf, document.pageCount());
         EXPECT_TRUE(last.contains(u"Sábado"_s)) << last.toStdString();
-        EXPECT_TRUE(last.contains(u"Melhor horário: %1:00 às %1:59"_s.arg(hours - 1, 2, 10, QChar(u'0')))) << last.toStdString();
+        EXPECT_TRUE(last.contains(u"Melhor horário: %1:00 às %1:59"_s.arg(hours - 1, 2, 10, QChar(u'0'))))
+            << last.toStdString();
     }
 }
 
@@ -166,7 +175,8 @@ TEST(ReportMatrix, LayoutMistakesAreNamed)
     };
     for (const char *layout : wrong) {
         SCOPED_TRACE(layout);
-        EXPECT_THROW(ReportLayout::fromJson(QJsonDocument::fromJson(QByteArray(layout)).object()), EHostError);
+        EXPECT_THROW(ReportLayout::fromJson(QJsonDocument::fromJson(QByteArray(layout)).object()),
+                     EHostError);
     }
     // a weekday the names do not cover is refused, not printed under the wrong day
     ReportTable table = heatTable();
@@ -194,12 +204,14 @@ const ReportLine::Kind S = ReportLine::Kind::Subtotal;
 
 TEST(ReportBestWorst, TheHighestAndLowestIntervalsAreMarked)
 {
-    const char *plain = R"({"bestWorst": "VRTOTAL", "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"},
+    const char *plain =
+        R"({"bestWorst": "VRTOTAL", "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"},
         {"field": "VRTOTAL", "type": "money", "total": true}]})";
     const char *byStore = R"({"bestWorst": "VRTOTAL", "group": {"field": "CDLOJA", "label": "Loja"},
         "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"}, {"field": "VRTOTAL", "type": "money", "total": true}],
         "chart": {"label": "HRINICIO", "value": "VRTOTAL"}})";
-    const char *byHour = R"({"bestWorst": "VRTOTAL", "group": {"field": "HRINICIO", "type": "interval", "end": "HRFIM", "title": "Horário {HRINICIO}"},
+    const char *byHour =
+        R"({"bestWorst": "VRTOTAL", "group": {"field": "HRINICIO", "type": "interval", "end": "HRFIM", "title": "Horário {HRINICIO}"},
         "columns": [{"field": "CDMODALIDADE"}, {"field": "VRTOTAL", "type": "money", "total": true}],
         "chart": {"label": "HRINICIO", "value": "VRTOTAL"}})";
     const QStringList hours{u"HRINICIO"_s, u"HRFIM"_s, u"VRTOTAL"_s};
@@ -207,25 +219,44 @@ TEST(ReportBestWorst, TheHighestAndLowestIntervalsAreMarked)
     const QStringList modes{u"HRINICIO"_s, u"HRFIM"_s, u"CDMODALIDADE"_s, u"VRTOTAL"_s};
     const MarkCase cases[] = {
         // a tie goes to the earliest interval, for the best as for the worst
-        {"tie", plain, hours, {{480, 539, 10.0}, {540, 599, 30.0}, {600, 659, 5.0}, {660, 719, 30.0}, {720, 779, 5.0}},
+        {"tie",
+         plain,
+         hours,
+         {{480, 539, 10.0}, {540, 599, 30.0}, {600, 659, 5.0}, {660, 719, 30.0}, {720, 779, 5.0}},
          {{D, B}, {D, W}},
          "Melhor horário: 09:00 às 09:59 (R$ 30,00) · Pior horário: 10:00 às 10:59 (R$ 5,00)"},
         {"all equal: nothing is best", plain, hours, {{480, 539, 10.0}, {540, 599, 10.0}}, {}, ""},
         {"one interval", plain, hours, {{480, 539, 10.0}}, {}, ""},
-        {"negative (returns) still ordered", plain, hours, {{480, 539, -4.0}, {540, 599, 2.0}}, {{D, W}, {D, B}},
+        {"negative (returns) still ordered",
+         plain,
+         hours,
+         {{480, 539, -4.0}, {540, 599, 2.0}},
+         {{D, W}, {D, B}},
          "Melhor horário: 09:00 às 09:59 (R$ 2,00) · Pior horário: 08:00 às 08:59 (R$ -4,00)"},
         // each store's own rows; the line sums each hour over the stores
-        {"per store", byStore, stores,
-         {{u"01"_s, 480, 539, 10.0}, {u"01"_s, 540, 599, 20.0}, {u"02"_s, 480, 539, 50.0}, {u"02"_s, 540, 599, 5.0}},
+        {"per store",
+         byStore,
+         stores,
+         {{u"01"_s, 480, 539, 10.0},
+          {u"01"_s, 540, 599, 20.0},
+          {u"02"_s, 480, 539, 50.0},
+          {u"02"_s, 540, 599, 5.0}},
          {{D, W}, {D, B}, {D, B}, {D, W}},
          "Melhor horário: 08:00 às 08:59 (R$ 60,00) · Pior horário: 09:00 às 09:59 (R$ 25,00)"},
-        {"a store with one hour is not marked", byStore, stores,
+        {"a store with one hour is not marked",
+         byStore,
+         stores,
          {{u"01"_s, 480, 539, 10.0}, {u"02"_s, 480, 539, 50.0}, {u"02"_s, 540, 599, 5.0}},
          {{D, B}, {D, W}},
          "Melhor horário: 08:00 às 08:59 (R$ 60,00) · Pior horário: 09:00 às 09:59 (R$ 5,00)"},
         // grouped by the hour: the groups' subtotals are the intervals
-        {"per hour group", byHour, modes,
-         {{480, 539, u"1"_s, 10.0}, {480, 539, u"2"_s, 15.0}, {540, 599, u"1"_s, 40.0}, {600, 659, u"1"_s, 5.0}},
+        {"per hour group",
+         byHour,
+         modes,
+         {{480, 539, u"1"_s, 10.0},
+          {480, 539, u"2"_s, 15.0},
+          {540, 599, u"1"_s, 40.0},
+          {600, 659, u"1"_s, 5.0}},
          {{S, B}, {S, W}},
          "Melhor horário: 09:00 às 09:59 (R$ 40,00) · Pior horário: 10:00 às 10:59 (R$ 5,00)"},
     };
@@ -259,8 +290,10 @@ TEST(ReportBestWorst, NeedsAnIntervalAndItsField)
     ReportTable table;
     table.columns = {u"DTVENDA"_s, u"VRTOTAL"_s};
     table.rows = {{u"2025-06-01"_s, 1.0}, {u"2025-06-02"_s, 2.0}};
-    for (const char *layout : {R"({"bestWorst": "VRTOTAL", "columns": [{"field": "DTVENDA", "type": "date"}, {"field": "VRTOTAL", "type": "money"}]})",
-                               R"({"bestWorst": "VRXX", "columns": [{"field": "DTVENDA", "type": "interval", "end": "DTVENDA"}]})"}) {
+    for (
+        const char *layout :
+        {R"({"bestWorst": "VRTOTAL", "columns": [{"field": "DTVENDA", "type": "date"}, {"field": "VRTOTAL", "type": "money"}]})",
+         R"({"bestWorst": "VRXX", "columns": [{"field": "DTVENDA", "type": "interval", "end": "DTVENDA"}]})"}) {
         SCOPED_TRACE(layout);
         EXPECT_THROW(ReportModel::build(u"Vnd025"_s, definitionOf(layout), TParams(), table), EHostError);
     }
@@ -311,7 +344,7 @@ struct Sheet
 {
     QHash<QString, int> styleOf; // cell reference -> style index
     QHash<QString, QString> valueOf;
-    QStringList colourScales;    // sqref of each two-colour scale
+    QStringList colourScales; // sqref of each two-colour scale
     QStringList scaleColours;
 };
 
@@ -356,8 +389,8 @@ TEST(ReportMatrix, XlsxHasAColourScaleOverTheCellsAndMarksTheHours)
         const char *ref;
         const char *value;
     };
-    for (const Value &v : {Value{"B7", "100"}, Value{"C7", "500"}, Value{"B9", "50"}, Value{"D12", "10"}, Value{"E7", "600"},
-                           Value{"C13", "750"}, Value{"E13", "910"}}) {
+    for (const Value &v : {Value{"B7", "100"}, Value{"C7", "500"}, Value{"B9", "50"}, Value{"D12", "10"},
+                           Value{"E7", "600"}, Value{"C13", "750"}, Value{"E13", "910"}}) {
         EXPECT_EQ(sheet.valueOf.value(QLatin1String(v.ref)), QLatin1String(v.value)) << v.ref;
     }
     EXPECT_FALSE(sheet.valueOf.contains(u"B6"_s)) << "Sunday sold nothing at 08:00";
@@ -380,7 +413,8 @@ TEST(ReportBestWorst, XlsxRowsCarryTheMark)
     table.rows = {{480, 539, 2, 10.0}, {540, 599, 4, 30.0}, {600, 659, 1, 5.0}};
     const ReportModel model = ReportModel::build(
         u"Vnd025"_s,
-        definitionOf(R"({"bestWorst": "VRTOTAL", "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"},
+        definitionOf(
+            R"({"bestWorst": "VRTOTAL", "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"},
             {"field": "QTVENDAS", "type": "integer", "total": true}, {"field": "VRTOTAL", "type": "money", "total": true}]})"),
         TParams(), table);
     QTemporaryDir dir;
@@ -396,7 +430,8 @@ TEST(ReportBestWorst, XlsxRowsCarryTheMark)
     }
     EXPECT_EQ(sheet.valueOf.value(u"C7"_s), u"30"_s);
     const QString shared = part(file, u"xl/worksheets/sheet1.xml"_s);
-    EXPECT_TRUE(shared.contains(u"Melhor horário: 09:00 às 09:59 (R$ 30,00) · Pior horário: 10:00 às 10:59 (R$ 5,00)"_s));
+    EXPECT_TRUE(shared.contains(
+        u"Melhor horário: 09:00 às 09:59 (R$ 30,00) · Pior horário: 10:00 às 10:59 (R$ 5,00)"_s));
 }
 
 } // namespace

@@ -5,9 +5,9 @@
 #ifdef BO_ENGINE_DEMO
 
 #include "demo/demotestdb.h"
-#include "reportdocument.h"
 #include "enginetest.h"
 #include "errors.h"
+#include "reportdocument.h"
 #include "sqltext.h"
 
 #include <QDir>
@@ -407,8 +407,8 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
     const DemoConnection lite(sSqlite), fb(sFirebird);
     ASSERT_TRUE(lite.isOpen()) << lite.error().toStdString();
     ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
-    const ReportDefinition def =
-        ReportDefinition::load(testsupport::sourcePath(QStringLiteral("reports/Vnd025/mapa_calor_dia_hora.json")));
+    const ReportDefinition def = ReportDefinition::load(
+        testsupport::sourcePath(QStringLiteral("reports/Vnd025/mapa_calor_dia_hora.json")));
     const Values base = filterCases().front().values;
     auto with = [&base](Values changes) {
         Values v = base;
@@ -422,7 +422,8 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
         Values values;
         const char *where; // the same filters, written by hand
     } cases[] = {
-        {"branch 0001, two weeks", base, "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30'"},
+        {"branch 0001, two weeks", base,
+         "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30'"},
         {"store and register lists, 11:00 to 14:59",
          with({{QStringLiteral("P_TCDLOJA"), QString()},
                {QStringLiteral("P_CDLOJA"), QStringLiteral("0000000001,0000000002")},
@@ -431,7 +432,8 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
                {QStringLiteral("P_IDIMPHR"), QStringLiteral("S")},
                {QStringLiteral("P_HRINI"), QStringLiteral("1100")},
                {QStringLiteral("P_HRFIN"), QStringLiteral("1459")}}),
-         "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDLOJA IN ('0000000001', "
+         "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDLOJA IN "
+         "('0000000001', "
          "'0000000002') AND V.CDCAIXA IN ('001', '002') AND V.HRVENDA >= '1100' AND V.HRVENDA <= '1459'"},
         {"another branch, a night shift over a month",
          with({{QStringLiteral("P_CDFILIAL"), QStringLiteral("0002")},
@@ -439,11 +441,13 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
                {QStringLiteral("P_IDIMPHR"), QStringLiteral("S")},
                {QStringLiteral("P_HRINI"), QStringLiteral("2000")},
                {QStringLiteral("P_HRFIN"), QStringLiteral("0859")}}),
-         "V.CDFILIAL = '0002' AND V.DTVENDA BETWEEN '2025-06-01' AND '2025-06-30' AND (V.HRVENDA >= '2000' OR "
+         "V.CDFILIAL = '0002' AND V.DTVENDA BETWEEN '2025-06-01' AND '2025-06-30' AND (V.HRVENDA >= '2000' "
+         "OR "
          "V.HRVENDA <= '0859')"},
     };
-    const QStringList resultColumns{QStringLiteral("DIASEMANA"), QStringLiteral("HRINICIO"), QStringLiteral("HRFIM"),
-                                    QStringLiteral("QTVENDAS"), QStringLiteral("VRTOTAL")};
+    const QStringList resultColumns{QStringLiteral("DIASEMANA"), QStringLiteral("HRINICIO"),
+                                    QStringLiteral("HRFIM"), QStringLiteral("QTVENDAS"),
+                                    QStringLiteral("VRTOTAL")};
     int cellsChecked = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -453,24 +457,30 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
             const TParams params = paramsFor(def, c.values);
             ReportTable table;
             table.columns = resultColumns;
-            table.rows = reportRows(*db, def.sqlFor(sqlite ? SqlDialect::Default : SqlDialect::InterBase), params);
+            table.rows =
+                reportRows(*db, def.sqlFor(sqlite ? SqlDialect::Default : SqlDialect::InterBase), params);
             ASSERT_FALSE(table.rows.isEmpty());
-            ASSERT_EQ(table.rows.first().size(), resultColumns.size()) << shown(table.rows.first()).toStdString();
+            ASSERT_EQ(table.rows.first().size(), resultColumns.size())
+                << shown(table.rows.first()).toStdString();
             const ReportModel model = ReportModel::build(QStringLiteral("Vnd025"), def, params, table);
 
-            const QString hour = sqlite ? QStringLiteral("SUBSTR(V.HRVENDA, 1, 2)") : QStringLiteral("SUBSTRING(V.HRVENDA FROM 1 FOR 2)");
-            const Rows byDay = reportRows(*db,
-                                          QStringLiteral("SELECT V.DTVENDA, %1, COUNT(*), SUM(V.VRTOTVENDA) FROM VENDA V "
-                                                         "WHERE V.IDCANCELADA = 'N' AND %2 GROUP BY V.DTVENDA, %1")
-                                              .arg(hour, QLatin1String(c.where)),
-                                          TParams());
+            const QString hour = sqlite ? QStringLiteral("SUBSTR(V.HRVENDA, 1, 2)")
+                                        : QStringLiteral("SUBSTRING(V.HRVENDA FROM 1 FOR 2)");
+            const Rows byDay =
+                reportRows(*db,
+                           QStringLiteral("SELECT V.DTVENDA, %1, COUNT(*), SUM(V.VRTOTVENDA) FROM VENDA V "
+                                          "WHERE V.IDCANCELADA = 'N' AND %2 GROUP BY V.DTVENDA, %1")
+                               .arg(hour, QLatin1String(c.where)),
+                           TParams());
             ASSERT_FALSE(byDay.isEmpty());
             ASSERT_EQ(byDay.first().size(), 4) << shown(byDay.first()).toStdString();
-            std::map<std::pair<int, QString>, std::pair<qint64, double>> expected; // (weekday, "HH:00") -> count, sum
+            std::map<std::pair<int, QString>, std::pair<qint64, double>>
+                expected; // (weekday, "HH:00") -> count, sum
             for (const QVariantList &row : byDay) {
                 const QDate day = ReportFormat::toDate(row.at(0));
                 ASSERT_TRUE(day.isValid()) << row.at(0).toString().toStdString();
-                auto &cell = expected[{day.dayOfWeek() % 7, row.at(1).toString().trimmed() + QStringLiteral(":00")}];
+                auto &cell =
+                    expected[{day.dayOfWeek() % 7, row.at(1).toString().trimmed() + QStringLiteral(":00")}];
                 cell.first += row.at(2).toLongLong();
                 cell.second += row.at(3).toDouble();
             }
@@ -481,13 +491,15 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
             std::sort(sortedHours.begin(), sortedHours.end());
             const ReportMatrix &m = model.matrix;
             ASSERT_EQ(m.columnNames, sortedHours);
-            ASSERT_EQ(m.rowNames, (QStringList{QStringLiteral("Domingo"), QStringLiteral("Segunda"), QStringLiteral("Terça"),
-                                               QStringLiteral("Quarta"), QStringLiteral("Quinta"), QStringLiteral("Sexta"),
+            ASSERT_EQ(m.rowNames, (QStringList{QStringLiteral("Domingo"), QStringLiteral("Segunda"),
+                                               QStringLiteral("Terça"), QStringLiteral("Quarta"),
+                                               QStringLiteral("Quinta"), QStringLiteral("Sexta"),
                                                QStringLiteral("Sábado")}));
             double total = 0;
             for (int r = 0; r < m.rows(); ++r) {
                 for (int col = 0; col < m.columns(); ++col) {
-                    SCOPED_TRACE(QStringLiteral("%1 %2").arg(m.rowNames.at(r), m.columnNames.at(col)).toStdString());
+                    SCOPED_TRACE(
+                        QStringLiteral("%1 %2").arg(m.rowNames.at(r), m.columnNames.at(col)).toStdString());
                     const auto it = expected.find({r, m.columnNames.at(col)});
                     if (it == expected.end()) {
                         EXPECT_FALSE(m.values.at(r).at(col).has_value());
