@@ -429,6 +429,19 @@ TEST(ReportBestWorst, XlsxRowsCarryTheMark)
         EXPECT_TRUE(fills.value(sheet.styleOf.value(QLatin1String(column) + u"6"_s)).isEmpty()) << column;
     }
     EXPECT_EQ(sheet.valueOf.value(u"C7"_s), u"30"_s);
+    // HTML: the two rows by their class, the line under the chart's place
+    const QString html = QString::fromUtf8(ReportExport::htmlBytes(model));
+    EXPECT_TRUE(html.contains(u"<tr class=\"d best\"><td>09:00 às 09:59</td>"_s)) << html.toStdString();
+    EXPECT_TRUE(html.contains(u"<tr class=\"d worst\"><td>10:00 às 10:59</td>"_s));
+    EXPECT_EQ(html.count(u"class=\"d best\""_s) + html.count(u"class=\"d worst\""_s), 2);
+    // the page: the line above the rows, as text in the PDF
+    const ReportDocument document{ReportModel(model)};
+    const QString pdf = dir.filePath(u"horas.pdf"_s);
+    ReportExport::writePdf(document, pdf);
+    const QString text = pdfText(pdf, 1).simplified();
+    const qsizetype line = text.indexOf(u"Melhor horário: 09:00 às 09:59 (R$ 30,00) · Pior horário: 10:00 às 10:59 (R$ 5,00)"_s);
+    EXPECT_GE(line, 0) << text.toStdString();
+    EXPECT_LT(line, text.indexOf(u"08:00 às 08:59"_s));
     const QString shared = part(file, u"xl/worksheets/sheet1.xml"_s);
     EXPECT_TRUE(shared.contains(
         u"Melhor horário: 09:00 às 09:59 (R$ 30,00) · Pior horário: 10:00 às 10:59 (R$ 5,00)"_s));
