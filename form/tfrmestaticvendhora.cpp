@@ -75,11 +75,23 @@ bool canTakeFocus(const QWidget *w)
 const QString kTodos = u"T"_s;
 } // namespace
 
+// Positions 11 and on: the reports added after the eleven read one-hour lines whatever the
+// screen's interval says, so the interval stays closed; stores and registers are open.
+constexpr int kFirstFixedHourReport = 11;
+constexpr ReportGroups kFixedHourGroups{false, true, false, true};
+
 ReportGroups reportGroupsAt(int index)
 {
     if (index >= 0 && index < int(kGroupsByIndex.size()))
         return kGroupsByIndex[std::size_t(index)];
+    if (usesFixedHour(index))
+        return kFixedHourGroups;
     return {};
+}
+
+bool usesFixedHour(int index)
+{
+    return index >= kFirstFixedHourReport;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -37,6 +37,8 @@ struct ReportGroups
     bool listaCaixa = true; // register list button may follow the "Lista" radio
 };
 VND_EXPORT ReportGroups reportGroupsAt(int index);
+// The report at `index` reads one-hour lines: the screen's interval neither applies nor is checked.
+VND_EXPORT bool usesFixedHour(int index);
 
 // " Vendas por Dia/Hora": the sales-by-day/hour report filter screen.
 class VND_EXPORT TfrmEstaticVendHora : public TfrmDadosGerRel

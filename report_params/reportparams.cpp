@@ -92,10 +92,13 @@ void BindReportParams(TParams &params, const FilterSnapshot &f)
     setText(params, QStringLiteral("P_HRFIN1"),
             f.dataFinShown + u' ' + (noHoraFin ? QStringLiteral("23:59") : f.horaFin + u':' + f.minFin));
 
+    // A report with one-hour lines ignores what the closed interval group may still hold.
     if (ExistParam(params, QStringLiteral("MINUTOS1")))
-        params.ParamByName(QStringLiteral("MINUTOS1")).SetAsInteger(intervalMinutes(f.intervaloText, 0));
+        params.ParamByName(QStringLiteral("MINUTOS1"))
+            .SetAsInteger(f.fixedHour ? 60 : intervalMinutes(f.intervaloText, 0));
     if (ExistParam(params, QStringLiteral("MINUTOS")))
-        params.ParamByName(QStringLiteral("MINUTOS")).SetAsInteger(intervalMinutes(f.intervaloText, 1));
+        params.ParamByName(QStringLiteral("MINUTOS"))
+            .SetAsInteger(f.fixedHour ? 60 : intervalMinutes(f.intervaloText, 1));
 
     setText(params, QStringLiteral("P_PRODINI"), f.prodIni);
     setText(params, QStringLiteral("P_PRODFIN"), f.prodFin + Replicate(QStringLiteral("Z"), 10 - int(f.prodFin.size())));

@@ -7,13 +7,16 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QJsonArray>
+#include <QLinearGradient>
 #include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <numeric>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -56,6 +59,10 @@ const QColor kGroupFill(0xEE, 0xF2, 0xF7);
 const QColor kStripeFill(0xF7, 0xF7, 0xF7);
 const QColor kTotalFill(0xC9, 0xD7, 0xE8);
 const QColor kBar(0x2E, 0x6D, 0xB4);
+const QColor kBestFill(0xD9, 0xEE, 0xD0);
+const QColor kWorstFill(0xF9, 0xDA, 0xDA);
+const QColor kBestInk(0x2E, 0x6B, 0x1F);
+const QColor kWorstInk(0xA3, 0x24, 0x24);
 
 const QHash<QString, ReportColumn::Type> &typeNames()
 {
@@ -302,6 +309,45 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
     } else if (!chart.isUndefined() && !chart.isNull()) {
         throw EHostError(u"\"chart\" deve ser um objeto."_s);
     }
+    const QJsonValue matrix = layout.value(u"matrix");
+    if (matrix.isObject()) {
+        const QJsonObject m = matrix.toObject();
+        ReportMatrixSpec &spec = result.matrix;
+        spec.rowField = m.value(u"row").toString();
+        spec.columnField = m.value(u"column").toString();
+        spec.valueField = m.value(u"value").toString();
+        if (spec.rowField.isEmpty() || spec.columnField.isEmpty() || spec.valueField.isEmpty())
+            throw EHostError(u"A matriz do layout precisa de \"row\", \"column\" e \"value\"."_s);
+        if (!result.columns.isEmpty() || result.grouped())
+            throw EHostError(
+                u"Um layout de matriz não leva \"columns\" nem \"group\": as colunas vêm dos dados."_s);
+        spec.rowLabel = m.value(u"rowLabel").toString(spec.rowField);
+        const QJsonArray names = m.value(u"rowNames").toArray();
+        for (const QJsonValue &name : names)
+            spec.rowNames << name.toString();
+        auto typeOf = [&m](const char16_t *key, const QString &fallback) {
+            const QString type = m.value(QStringView(key)).toString(fallback);
+            const auto it = typeNames().constFind(type);
+            if (it == typeNames().constEnd())
+                throw EHostError(u"Tipo '%1' desconhecido na matriz do layout."_s.arg(type));
+            return it.value();
+        };
+        spec.columnFormat.type = typeOf(u"columnType", u"minutes"_s);
+        spec.columnFormat.endField = m.value(u"end").toString();
+        spec.valueFormat.type = typeOf(u"valueType", u"money"_s);
+        if (!spec.valueFormat.numeric())
+            throw EHostError(u"O valor da matriz deve ser numérico."_s);
+        spec.countField = m.value(u"count").toString();
+        spec.countLabel = m.value(u"countLabel").toString();
+    } else if (!matrix.isUndefined() && !matrix.isNull()) {
+        throw EHostError(u"\"matrix\" deve ser um objeto."_s);
+    }
+    result.bestWorst = layout.value(u"bestWorst").toString();
+    if (result.matrix.active() && !result.bestWorst.isEmpty() &&
+        result.bestWorst.compare(result.matrix.valueField, Qt::CaseInsensitive) != 0)
+        throw EHostError(u"Numa matriz, \"bestWorst\" é o próprio valor das células (\"%1\")."_s.arg(
+            result.matrix.valueField));
+    result.fixedInterval = layout.value(u"fixedInterval").toInt(0);
     result.landscape = layout.value(u"orientation").toString() == u"landscape";
     result.emptyText = layout.value(u"empty").toString(u"Nenhuma venda encontrada para os filtros informados."_s);
     return result;
@@ -464,6 +510,216 @@ QList<QPair<QString, QString>> reportFilters(const TParams &params, const QStrin
     return filters;
 }
 
+namespace {
+
+// "1 h", "30 minutos", "1 h 30 min": the interval as the page header shows it.
+QString intervalText(qint64 minutes)
+{
+    return minutes < 60 ? u"%1 minutos"_s.arg(minutes)
+                        : (minutes % 60 == 0 ? u"%1 h"_s.arg(minutes / 60)
+                                             : u"%1 h %2 min"_s.arg(minutes / 60).arg(minutes % 60));
+}
+
+// A value of the best and worst line: money with its sign, anything else as its column reads.
+QString markedValue(const ReportColumn *format, double value)
+{
+    if (!format || format->type == ReportColumn::Type::Money)
+        return u"R$ "_s + ReportFormat::number(value, 2);
+    return ReportFormat::cell(*format, value);
+}
+
+QString bestWorstLine(const QString &best, const QString &bestValue, const QString &worst,
+                      const QString &worstValue)
+{
+    return u"Melhor horário: %1 (%2) · Pior horário: %3 (%4)"_s.arg(best, bestValue, worst, worstValue);
+}
+
+// The highest and the lowest of `values`; on a tie the first (the earliest interval) wins. Nothing
+// when fewer than two values differ: no interval sold more than another.
+std::optional<std::pair<qsizetype, qsizetype>> extremes(const QList<double> &values)
+{
+    if (values.size() < 2)
+        return std::nullopt;
+    qsizetype best = 0, worst = 0;
+    for (qsizetype i = 1; i < values.size(); ++i) {
+        if (values.at(i) > values.at(best))
+            best = i;
+        if (values.at(i) < values.at(worst))
+            worst = i;
+    }
+    if (values.at(best) == values.at(worst))
+        return std::nullopt;
+    return std::make_pair(best, worst);
+}
+
+// The cross-tab: rows by their index in the row names, columns by the column field's values in
+// order, cells summed per pair. The lines carry the same matrix for CSV and the totals.
+void buildMatrix(ReportModel &model, const ReportTable &table,
+                 const std::function<int(const QString &, const QString &)> &require,
+                 const std::function<void(int rows)> &step)
+{
+    ReportLayout &layout = model.layout;
+    const ReportMatrixSpec &spec = layout.matrix;
+    const int rowAt = require(spec.rowField, u"linha da matriz"_s);
+    const int columnAt = require(spec.columnField, u"coluna da matriz"_s);
+    const int valueAt = require(spec.valueField, u"valor da matriz"_s);
+    const int endAt = spec.columnFormat.endField.isEmpty()
+                          ? -1
+                          : require(spec.columnFormat.endField, u"fim do intervalo"_s);
+    const int countAt = spec.countField.isEmpty() ? -1 : require(spec.countField, u"contagem da matriz"_s);
+
+    ReportMatrix &m = model.matrix;
+    m.rowNames = spec.rowNames;
+    QHash<QString, int> rowByText; // rows without names: one per value, in order of appearance
+    std::map<double, std::pair<QVariant, QVariant>> keys; // column value -> (value, end)
+    QList<std::pair<int, double>> cellOf(table.rows.size(), {-1, 0.0});
+    for (int row = 0; row < table.rows.size(); ++row) {
+        const QVariant key = table.value(row, columnAt);
+        if (key.isNull())
+            continue;
+        int index = -1;
+        if (spec.rowNames.isEmpty()) {
+            const QString text = textOf(table.value(row, rowAt));
+            index = int(rowByText.value(text, int(m.rowNames.size())));
+            if (index == m.rowNames.size()) {
+                rowByText.insert(text, index);
+                m.rowNames << text;
+            }
+        } else {
+            bool ok = false;
+            index = table.value(row, rowAt).toInt(&ok);
+            if (!ok || index < 0 || index >= spec.rowNames.size())
+                throw EHostError(
+                    u"A consulta devolveu a linha '%1' em \"%2\", que a matriz não nomeia (0 a %3)."_s
+                        .arg(textOf(table.value(row, rowAt)), spec.rowField)
+                        .arg(spec.rowNames.size() - 1));
+        }
+        keys.emplace(key.toDouble(), std::make_pair(key, endAt >= 0 ? table.value(row, endAt) : QVariant()));
+        cellOf[row] = {index, key.toDouble()};
+    }
+    QHash<double, int> columnOf;
+    for (const auto &[key, value] : keys) {
+        columnOf.insert(key, int(m.columnNames.size()));
+        m.columnNames << ReportFormat::cell(spec.columnFormat, value.first);
+        ReportColumn asInterval = spec.columnFormat;
+        if (asInterval.type == ReportColumn::Type::Minutes && !value.second.isNull())
+            asInterval.type = ReportColumn::Type::Interval;
+        m.columnIntervals << ReportFormat::cell(asInterval, value.first, value.second);
+    }
+    const int rows = m.rows(), columns = m.columns();
+    m.values = QList<QList<std::optional<double>>>(rows, QList<std::optional<double>>(columns));
+    m.counts = QList<QList<qint64>>(rows, QList<qint64>(columns, 0));
+    m.rowTotals = QList<double>(rows, 0.0);
+    m.rowCounts = QList<qint64>(rows, 0);
+    m.columnTotals = QList<double>(columns, 0.0);
+    m.columnCounts = QList<qint64>(columns, 0);
+    for (int row = 0; row < table.rows.size(); ++row) {
+        if (step && row % 4096 == 0 && row > 0)
+            step(row);
+        const auto [r, key] = cellOf.at(row);
+        if (r < 0)
+            continue;
+        const int c = columnOf.value(key);
+        const double value = table.value(row, valueAt).toDouble();
+        const qint64 count = countAt >= 0 ? qint64(std::llround(table.value(row, countAt).toDouble())) : 0;
+        m.values[r][c] = m.values[r][c].value_or(0.0) + value;
+        m.counts[r][c] += count;
+        m.rowTotals[r] += value;
+        m.rowCounts[r] += count;
+        m.columnTotals[c] += value;
+        m.columnCounts[c] += count;
+        m.total += value;
+        m.count += count;
+    }
+    bool first = true;
+    for (const auto &cells : std::as_const(m.values)) {
+        for (const auto &cell : cells) {
+            if (!cell)
+                continue;
+            m.minimum = first ? *cell : std::min(m.minimum, *cell);
+            m.maximum = first ? *cell : std::max(m.maximum, *cell);
+            first = false;
+        }
+    }
+    if (!layout.bestWorst.isEmpty()) {
+        if (const auto marked = extremes(m.columnTotals)) {
+            m.best = int(marked->first);
+            m.worst = int(marked->second);
+            model.bestWorstText = bestWorstLine(
+                m.columnIntervals.at(m.best), markedValue(&spec.valueFormat, m.columnTotals.at(m.best)),
+                m.columnIntervals.at(m.worst), markedValue(&spec.valueFormat, m.columnTotals.at(m.worst)));
+        }
+    }
+
+    // The same cells as lines: CSV prints the plain matrix, the total line its column totals.
+    ReportColumn name;
+    name.field = spec.rowField;
+    name.label = spec.rowLabel;
+    name.width = 1.6;
+    layout.columns << name;
+    for (int c = 0; c < columns; ++c) {
+        ReportColumn column = spec.valueFormat;
+        column.field = spec.valueField;
+        column.label = m.columnNames.at(c);
+        column.total = ReportColumn::Total::Sum;
+        column.width = 1;
+        layout.columns << column;
+    }
+    ReportColumn total = spec.valueFormat;
+    total.field = spec.valueField;
+    total.label = u"Total"_s;
+    total.total = ReportColumn::Total::Sum;
+    total.width = 1.2;
+    layout.columns << total;
+    if (m.empty())
+        return;
+    for (int r = 0; r < rows; ++r) {
+        ReportLine line;
+        line.values << m.rowNames.at(r);
+        for (int c = 0; c < columns; ++c)
+            line.values << (m.values[r][c] ? QVariant(*m.values[r][c]) : QVariant());
+        line.values << (m.rowCounts[r] > 0 || m.rowTotals[r] != 0 ? QVariant(m.rowTotals[r]) : QVariant());
+        line.ends = QVariantList(line.values.size());
+        model.lines.append(std::move(line));
+        ++model.detailCount;
+    }
+    ReportLine totalLine;
+    totalLine.kind = ReportLine::Kind::Total;
+    totalLine.caption = u"Total geral"_s;
+    totalLine.values << QVariant();
+    for (int c = 0; c < columns; ++c)
+        totalLine.values << m.columnTotals.at(c);
+    totalLine.values << m.total;
+    model.lines.append(std::move(totalLine));
+}
+
+} // namespace
+
+double ReportMatrix::position(double value) const
+{
+    return maximum > minimum ? std::clamp((value - minimum) / (maximum - minimum), 0.0, 1.0) : 1.0;
+}
+
+QColor ReportMatrix::lowColour()
+{
+    return QColor(0xFF, 0xF4, 0xE0);
+}
+
+QColor ReportMatrix::highColour()
+{
+    return QColor(0xF0, 0x7C, 0x38);
+}
+
+QColor ReportMatrix::shade(double value) const
+{
+    // Linear between the two ends, as a spreadsheet's two-colour scale draws it.
+    const double t = position(value);
+    const QColor low = lowColour(), high = highColour();
+    return QColor(qRound(low.red() + (high.red() - low.red()) * t),
+                  qRound(low.green() + (high.green() - low.green()) * t),
+                  qRound(low.blue() + (high.blue() - low.blue()) * t));
+}
+
 ReportModel ReportModel::build(const QString &code, const ReportDefinition &definition, const TParams &params,
                                const ReportTable &table, const QString &productMask,
                                const std::function<void(int rows)> &step)
@@ -475,7 +731,21 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     model.issued = QDateTime::currentDateTime();
     model.layout = ReportLayout::fromJson(definition.layout);
     ReportLayout &layout = model.layout;
-    if (layout.columns.isEmpty()) {
+    if (layout.fixedInterval > 0) {
+        // The screen's interval does not reach this report: the header says which one it uses.
+        const QPair<QString, QString> fixed{u"Intervalo"_s, intervalText(layout.fixedInterval) +
+                                                                u" (fixo neste relatório)"_s};
+        auto it = std::find_if(model.filters.begin(), model.filters.end(),
+                               [](const auto &f) { return f.first == u"Intervalo"; });
+        if (it != model.filters.end()) {
+            *it = fixed;
+        } else {
+            auto after = std::find_if(model.filters.begin(), model.filters.end(),
+                                      [](const auto &f) { return f.first == u"Horário"; });
+            model.filters.insert(after == model.filters.end() ? model.filters.end() : after + 1, fixed);
+        }
+    }
+    if (layout.columns.isEmpty() && !layout.matrix.active()) {
         for (const QString &name : table.columns) {
             ReportColumn column;
             column.field = column.label = name;
@@ -491,6 +761,10 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 definition.title, field, where));
         return index;
     };
+    if (layout.matrix.active()) {
+        buildMatrix(model, table, require, step);
+        return model;
+    }
     const qsizetype count = layout.columns.size();
     QList<int> valueAt(count), endAt(count, -1), ofAt(count, -1), overAt(count, -1);
     for (qsizetype c = 0; c < count; ++c) {
@@ -526,6 +800,48 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
     }
     QList<double> chartKeys; // per bar: what orders it (minutes, day, number)
+
+    // Best and worst: the interval is the chart's label (or the first interval column); each detail
+    // line's value is kept with its group, and the intervals are summed over the whole report.
+    int markAt = -1, intervalAt = -1, intervalEndAt = -1;
+    const ReportColumn *intervalFormat = nullptr;
+    const ReportColumn *markFormat = nullptr;
+    bool intervalIsGroup = false;
+    if (!layout.bestWorst.isEmpty()) {
+        markAt = require(layout.bestWorst, u"melhor e pior horário"_s);
+        QString field = layout.chartLabel;
+        for (const ReportColumn &column : std::as_const(layout.columns)) {
+            if (field.isEmpty() && column.type == ReportColumn::Type::Interval)
+                field = column.field;
+        }
+        if (field.isEmpty())
+            throw EHostError(
+                u"O relatório '%1' marca o melhor e o pior horário, mas não tem horário (gráfico ou coluna de intervalo)."_s
+                    .arg(definition.title));
+        intervalAt = require(field, u"melhor e pior horário"_s);
+        intervalIsGroup = layout.grouped() && layout.groupField.compare(field, Qt::CaseInsensitive) == 0;
+        if (intervalIsGroup)
+            intervalFormat = &layout.groupFormat;
+        for (const ReportColumn &column : std::as_const(layout.columns)) {
+            if (!intervalIsGroup && column.field.compare(field, Qt::CaseInsensitive) == 0)
+                intervalFormat = &column;
+            if (column.field.compare(layout.bestWorst, Qt::CaseInsensitive) == 0)
+                markFormat = &column;
+        }
+        if (intervalFormat && !intervalFormat->endField.isEmpty())
+            intervalEndAt = require(intervalFormat->endField, u"fim do intervalo"_s);
+    }
+    struct MarkedRow
+    {
+        qsizetype line;
+        int group;
+        double value;
+    };
+    QList<MarkedRow> markedRows;
+    QList<qsizetype> subtotalLines; // per group
+    QHash<QString, qsizetype> intervalIndex;
+    QStringList intervalNames;
+    QList<double> intervalSums, intervalKeys;
 
     Accumulator group(count), grand(count);
     auto add = [&](Accumulator &acc, int row) {
@@ -563,8 +879,16 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         if (groupAt >= 0) {
             const QString key = textOf(table.value(row, groupAt));
             if (!inGroup || key != currentGroup) {
-                if (inGroup)
-                    model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {}});
+                if (inGroup) {
+                    model.lines.append({ReportLine::Kind::Subtotal,
+                                        u"Subtotal "_s + currentTitle,
+                                        {},
+                                        totals(group),
+                                        {},
+                                        {},
+                                        ReportLine::Mark::None});
+                    subtotalLines.append(model.lines.size() - 1);
+                }
                 group.reset();
                 currentGroup = key;
                 currentTitle = expandTitle(layout, table, row);
@@ -572,7 +896,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 currentValue = ReportFormat::cell(layout.groupFormat, table.value(row, groupAt), {}, false);
                 inGroup = true;
                 ++groups;
-                model.lines.append({ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}, {}});
+                model.lines.append(
+                    {ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}, {}, ReportLine::Mark::None});
             }
         }
         ReportLine line;
@@ -587,6 +912,25 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
         model.lines.append(std::move(line));
         ++model.detailCount;
+        if (markAt >= 0) {
+            const double value = table.value(row, markAt).toDouble();
+            markedRows.append({model.lines.size() - 1, std::max(0, groups - 1), value});
+            const QVariant key = table.value(row, intervalAt);
+            const QString text =
+                intervalFormat
+                    ? ReportFormat::cell(*intervalFormat, key,
+                                         intervalEndAt >= 0 ? table.value(row, intervalEndAt) : QVariant())
+                    : textOf(key);
+            const auto it = intervalIndex.constFind(text);
+            if (it == intervalIndex.constEnd()) {
+                intervalIndex.insert(text, intervalNames.size());
+                intervalNames << text;
+                intervalSums << value;
+                intervalKeys << (intervalFormat ? chartOrder(*intervalFormat, key) : 0.0);
+            } else {
+                intervalSums[it.value()] += value;
+            }
+        }
         add(group, row);
         add(grand, row);
 
@@ -604,8 +948,55 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             }
         }
     }
-    if (inGroup)
-        model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {}});
+    if (inGroup) {
+        model.lines.append({ReportLine::Kind::Subtotal,
+                            u"Subtotal "_s + currentTitle,
+                            {},
+                            totals(group),
+                            {},
+                            {},
+                            ReportLine::Mark::None});
+        subtotalLines.append(model.lines.size() - 1);
+    }
+    if (markAt >= 0) {
+        // The line names the intervals over the whole report (the chart's bars), by the clock.
+        QList<qsizetype> order(intervalNames.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(), [&intervalKeys](qsizetype a, qsizetype b) {
+            return intervalKeys[a] < intervalKeys[b];
+        });
+        QList<double> sums;
+        for (const qsizetype i : std::as_const(order))
+            sums << intervalSums.at(i);
+        if (const auto e = extremes(sums))
+            model.bestWorstText = bestWorstLine(
+                intervalNames.at(order.at(e->first)), markedValue(markFormat, sums.at(e->first)),
+                intervalNames.at(order.at(e->second)), markedValue(markFormat, sums.at(e->second)));
+        auto mark = [&model](qsizetype line, ReportLine::Mark how) { model.lines[line].mark = how; };
+        if (intervalIsGroup) {
+            // Each group is an interval: its subtotal is the interval's sales.
+            QList<double> groupSums(subtotalLines.size(), 0.0);
+            for (const MarkedRow &row : std::as_const(markedRows))
+                groupSums[row.group] += row.value;
+            if (const auto e = extremes(groupSums)) {
+                mark(subtotalLines.at(e->first), ReportLine::Mark::Best);
+                mark(subtotalLines.at(e->second), ReportLine::Mark::Worst);
+            }
+        } else {
+            // Each group's own intervals (a store's best hour), the whole report when not grouped.
+            for (qsizetype from = 0; from < markedRows.size();) {
+                qsizetype to = from;
+                QList<double> values;
+                while (to < markedRows.size() && markedRows.at(to).group == markedRows.at(from).group)
+                    values << markedRows.at(to++).value;
+                if (const auto e = extremes(values)) {
+                    mark(markedRows.at(from + e->first).line, ReportLine::Mark::Best);
+                    mark(markedRows.at(from + e->second).line, ReportLine::Mark::Worst);
+                }
+                from = to;
+            }
+        }
+    }
     if (chartColumn && chartColumn->type != ReportColumn::Type::Text) {
         // A report grouped by product lists each product's hours: the bars go by the clock.
         QList<qsizetype> order(model.chart.size());
@@ -625,7 +1016,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     const bool anyTotal = std::any_of(layout.columns.cbegin(), layout.columns.cend(),
                                       [](const ReportColumn &c) { return c.total != ReportColumn::Total::None; });
     if (anyTotal && model.detailCount > 0)
-        model.lines.append({ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}, {}});
+        model.lines.append(
+            {ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}, {}, ReportLine::Mark::None});
     return model;
 }
 
@@ -738,6 +1130,7 @@ constexpr qreal kFooter = 9;        // mm for the footer line and page numbers
 constexpr qreal kTitlePoints = 14;
 constexpr qreal kFilterPoints = 7.5;
 constexpr qreal kBodyPoints = 8;
+constexpr qreal kSmallPoints = 6.5;
 constexpr qreal kSmallestHeading = 6; // points; a heading smaller than this is elided instead
 const QString kContinued = u" (continuação)"_s;
 
@@ -784,10 +1177,13 @@ QString totalCaption(const ReportLayout &layout, const ReportLine &line)
 
 ReportDocument::ReportDocument(ReportModel model) : mModel(std::move(model))
 {
-    mChart = mModel.layout.hasChart() && mModel.detailCount > 0;
+    mChart = mModel.layout.hasChart() && mModel.detailCount > 0 && !mModel.layout.matrix.active();
     layOutHeader();
     layOutColumns();
-    paginate();
+    if (mModel.layout.matrix.active())
+        layOutMatrix();
+    else
+        paginate();
 }
 
 ReportDocument::~ReportDocument() = default;
@@ -833,6 +1229,195 @@ qreal ReportDocument::chartBlockHeight() const
     const qreal width = bodyRect().width();
     // a landscape page keeps room for rows under the chart
     return std::min(width * 0.28, bodyRect().height() * 0.45) + mm(4);
+}
+
+qreal ReportDocument::noteHeight() const
+{
+    if (mModel.bestWorstText.isEmpty())
+        return 0;
+    return QFontMetricsF(reportFont(kBodyPoints, true)).height() + mm(3);
+}
+
+void ReportDocument::drawNote(QPainter *painter, qreal top) const
+{
+    if (mModel.bestWorstText.isEmpty())
+        return;
+    // One line, the two halves in the colours of the rows they name.
+    const QRectF body = bodyRect();
+    const QFont font = reportFont(kBodyPoints, true);
+    const QFontMetricsF fm(font);
+    const QString separator = u" · "_s;
+    const qsizetype split = mModel.bestWorstText.indexOf(separator);
+    const QString best = split < 0 ? mModel.bestWorstText : mModel.bestWorstText.left(split);
+    const QString rest = split < 0 ? QString() : mModel.bestWorstText.mid(split);
+    const qreal baseline = top + mm(0.5) + fm.ascent();
+    painter->setFont(font);
+    painter->setPen(kBestInk);
+    const QString bestShown = fm.elidedText(best, Qt::ElideRight, body.width());
+    painter->drawText(QPointF(body.left(), baseline), bestShown);
+    if (!rest.isEmpty()) {
+        const qreal x = body.left() + fm.horizontalAdvance(bestShown);
+        painter->setPen(kWorstInk);
+        painter->drawText(QPointF(x, baseline),
+                          fm.elidedText(rest, Qt::ElideRight, std::max<qreal>(0, body.right() - x)));
+    }
+}
+
+void ReportDocument::layOutMatrix()
+{
+    // Every row on every page; the hour columns are split over pages when they do not fit, the
+    // same number on each page, with the row names and the day's total repeated.
+    const ReportMatrix &m = mModel.matrix;
+    const qreal width = bodyRect().width();
+    mMatrixLabelWidth = mm(26);
+    mMatrixTotalWidth = mm(25);
+    const QFontMetricsF body(reportFont(kBodyPoints));
+    const QFontMetricsF small(reportFont(kSmallPoints));
+    mMatrixRowHeight = body.height() + small.height() + pt(5);
+    mPages.clear();
+    const int columns = m.columns();
+    if (mModel.detailCount == 0 || columns == 0) {
+        mPages.append(PageRange{});
+        return;
+    }
+    // A cell holds "123.456,78" in the body font with room to spare.
+    const qreal narrowest = body.horizontalAdvance(u"999.999,99"_s) + 2 * padding() + mm(1);
+    const qreal room = width - mMatrixLabelWidth - mMatrixTotalWidth;
+    const int fit = std::max(1, int(room / narrowest));
+    const int pages = (columns + fit - 1) / fit;
+    const int perPage = (columns + pages - 1) / pages;
+    mMatrixCellWidth = std::min(room / perPage, mm(30));
+    for (int first = 0; first < columns; first += perPage)
+        mPages.append(PageRange{first, std::min(perPage, columns - first), -1});
+}
+
+void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qreal top) const
+{
+    const ReportMatrix &m = mModel.matrix;
+    const ReportMatrixSpec &spec = mModel.layout.matrix;
+    const QRectF body = bodyRect();
+    const QFont plain = reportFont(kBodyPoints);
+    const QFont bold = reportFont(kBodyPoints, true);
+    const QFont small = reportFont(kSmallPoints);
+    const QFontMetricsF plainMetrics(plain), boldMetrics(bold), smallMetrics(small);
+    const qreal cellsLeft = body.left() + mMatrixLabelWidth;
+    const qreal totalLeft = cellsLeft + mMatrixCellWidth * range.count;
+    const qreal right = totalLeft + mMatrixTotalWidth;
+    auto cellAt = [&](int slot, qreal y, qreal h) {
+        return slot < range.count ? QRectF(cellsLeft + mMatrixCellWidth * slot, y, mMatrixCellWidth, h)
+                                  : QRectF(totalLeft, y, mMatrixTotalWidth, h);
+    };
+    auto countText = [&spec](qint64 count) {
+        return spec.countLabel.isEmpty() ? ReportFormat::number(double(count), 0)
+                                         : ReportFormat::number(double(count), 0) + u' ' + spec.countLabel;
+    };
+    // The value on the upper line, the count under it, both to the right.
+    auto valueCell = [&](const QRectF &cell, double value, std::optional<qint64> count, bool strong,
+                         const QColor &ink) {
+        const qreal upper = plainMetrics.height() + pt(2);
+        painter->setPen(ink);
+        painter->setFont(strong ? bold : plain);
+        drawCellText(painter, strong ? boldMetrics : plainMetrics,
+                     QRectF(cell.left(), cell.top() + pt(1.5), cell.width(), upper),
+                     ReportFormat::cell(spec.valueFormat, value), true);
+        if (count && !spec.countField.isEmpty()) {
+            painter->setFont(small);
+            painter->setPen(kMuted);
+            drawCellText(
+                painter, smallMetrics,
+                QRectF(cell.left(), cell.top() + pt(1.5) + upper, cell.width(), smallMetrics.height()),
+                countText(*count), true);
+        }
+    };
+    auto columnFill = [&m](int column, const QColor &otherwise) {
+        return column == m.best ? kBestFill : column == m.worst ? kWorstFill : otherwise;
+    };
+
+    // Headings: the rows' label, the hours of this page, the day's total.
+    qreal y = top;
+    painter->fillRect(QRectF(body.left(), y, right - body.left(), mHeadingHeight), kHeadingFill);
+    painter->setFont(bold);
+    painter->setPen(kAccent);
+    drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mHeadingHeight),
+                 spec.rowLabel, false);
+    for (int slot = 0; slot <= range.count; ++slot) {
+        const QRectF cell = cellAt(slot, y, mHeadingHeight);
+        if (slot < range.count) {
+            const int column = range.first + slot;
+            if (column == m.best || column == m.worst)
+                painter->fillRect(cell, columnFill(column, kHeadingFill));
+        }
+        drawCellText(painter, boldMetrics, cell,
+                     slot < range.count ? m.columnNames.at(range.first + slot) : u"Total do dia"_s, true);
+    }
+    y += mHeadingHeight;
+
+    const QPen grid(Qt::white, pt(0.8));
+    for (int r = 0; r < m.rows(); ++r) {
+        painter->setFont(bold);
+        painter->setPen(kInk);
+        drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mMatrixRowHeight),
+                     m.rowNames.at(r), false);
+        for (int slot = 0; slot < range.count; ++slot) {
+            const int column = range.first + slot;
+            const QRectF cell = cellAt(slot, y, mMatrixRowHeight);
+            const std::optional<double> &value = m.values.at(r).at(column);
+            if (!value)
+                continue;
+            painter->fillRect(cell, m.shade(*value));
+            painter->setPen(grid);
+            painter->drawRect(cell);
+            valueCell(cell, *value, m.counts.at(r).at(column), false, kInk);
+        }
+        if (m.rowCounts.at(r) > 0 || m.rowTotals.at(r) != 0)
+            valueCell(cellAt(range.count, y, mMatrixRowHeight), m.rowTotals.at(r), m.rowCounts.at(r), true,
+                      kInk);
+        painter->setPen(QPen(QColor(0xD0, 0xD0, 0xD0), pt(0.4)));
+        painter->drawLine(QPointF(body.left(), y + mMatrixRowHeight), QPointF(right, y + mMatrixRowHeight));
+        y += mMatrixRowHeight;
+    }
+
+    // The hours' totals; the best and the worst hour in their colours.
+    const QRectF totals(body.left(), y, right - body.left(), mMatrixRowHeight);
+    painter->fillRect(totals, kTotalFill);
+    painter->setPen(QPen(kAccent, pt(0.8)));
+    painter->drawLine(totals.topLeft(), totals.topRight());
+    painter->setFont(bold);
+    painter->setPen(kInk);
+    drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mMatrixRowHeight),
+                 u"Total"_s, false);
+    for (int slot = 0; slot < range.count; ++slot) {
+        const int column = range.first + slot;
+        const QRectF cell = cellAt(slot, y, mMatrixRowHeight);
+        const bool marked = column == m.best || column == m.worst;
+        if (marked)
+            painter->fillRect(cell, columnFill(column, kTotalFill));
+        valueCell(cell, m.columnTotals.at(column), m.columnCounts.at(column), true,
+                  column == m.best    ? kBestInk
+                  : column == m.worst ? kWorstInk
+                                      : kInk);
+    }
+    valueCell(cellAt(range.count, y, mMatrixRowHeight), m.total, m.count, true, kInk);
+    y += mMatrixRowHeight + mm(3);
+
+    // The scale: its two ends with the smallest and the largest cell.
+    const qreal barWidth = mm(50), barHeight = smallMetrics.height();
+    painter->setFont(small);
+    painter->setPen(kMuted);
+    const QString low = ReportFormat::cell(spec.valueFormat, m.minimum);
+    const QString high = ReportFormat::cell(spec.valueFormat, m.maximum);
+    const QString label = u"Escala de cores: "_s;
+    qreal x = body.left();
+    painter->drawText(QPointF(x, y + smallMetrics.ascent()), label + low);
+    x += smallMetrics.horizontalAdvance(label + low) + mm(2);
+    QLinearGradient gradient(QPointF(x, 0), QPointF(x + barWidth, 0));
+    gradient.setColorAt(0, ReportMatrix::lowColour());
+    gradient.setColorAt(1, ReportMatrix::highColour());
+    painter->fillRect(QRectF(x, y, barWidth, barHeight), gradient);
+    x += barWidth + mm(2);
+    painter->drawText(QPointF(x, y + smallMetrics.ascent()), high);
+    y += barHeight + mm(2);
+    drawNote(painter, y);
 }
 
 void ReportDocument::layOutHeader()
@@ -938,7 +1523,7 @@ void ReportDocument::paginate()
     while (i < count) {
         PageRange page;
         page.first = int(i);
-        qreal room = height - mHeadingHeight - (mPages.isEmpty() ? chartBlockHeight() : 0);
+        qreal room = height - mHeadingHeight - (mPages.isEmpty() ? chartBlockHeight() + noteHeight() : 0);
         if (grouped && openGroup >= 0 && lines.at(i).kind != ReportLine::Kind::GroupHeader) {
             page.continued = openGroup;
             room -= mGroupHeight;
@@ -1028,6 +1613,10 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
         drawReportChart(painter, QRectF(body.left(), y, body.width(), block - mm(4)), mModel);
         y += block;
     }
+    if (page == 0 && !layout.matrix.active() && mModel.detailCount > 0) {
+        drawNote(painter, y);
+        y += noteHeight();
+    }
     const QFont plain = reportFont(kBodyPoints);
     const QFont bold = reportFont(kBodyPoints, true);
     const QFontMetricsF plainMetrics(plain);
@@ -1038,6 +1627,8 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
         const QString text = boldMetrics.elidedText(layout.emptyText, Qt::ElideRight, body.width());
         painter->drawText(QPointF(body.center().x() - boldMetrics.horizontalAdvance(text) / 2, y + pt(16) + boldMetrics.ascent()),
                           text);
+    } else if (layout.matrix.active()) {
+        paintMatrix(painter, range, y);
     } else {
         const qsizetype columns = layout.columns.size();
         auto cellRect = [&](qsizetype from, qsizetype to, qreal top, qreal height) {
@@ -1078,14 +1669,21 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
                 stripe = 0;
                 break;
             case ReportLine::Kind::Detail: {
-                if (stripe++ % 2)
+                const bool marked = line.mark != ReportLine::Mark::None;
+                if (marked)
+                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight),
+                                      line.mark == ReportLine::Mark::Best ? kBestFill : kWorstFill);
+                else if (stripe % 2)
                     painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), kStripeFill);
-                painter->setFont(plain);
-                painter->setPen(kInk);
+                ++stripe;
+                painter->setFont(marked ? bold : plain);
+                painter->setPen(marked ? (line.mark == ReportLine::Mark::Best ? kBestInk : kWorstInk) : kInk);
                 for (qsizetype c = 0; c < columns; ++c) {
                     const ReportColumn &column = layout.columns.at(c);
-                    drawCellText(painter, plainMetrics, cellRect(c, c + 1, y, mRowHeight),
-                                 ReportFormat::cell(column, line.values.value(c), line.ends.value(c)), column.numeric());
+                    drawCellText(painter, marked ? boldMetrics : plainMetrics,
+                                 cellRect(c, c + 1, y, mRowHeight),
+                                 ReportFormat::cell(column, line.values.value(c), line.ends.value(c)),
+                                 column.numeric());
                 }
                 y += mRowHeight;
                 break;
@@ -1095,10 +1693,14 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
                 const QRectF row(full.left(), y, full.width(), mTotalHeight);
                 if (line.kind == ReportLine::Kind::Total)
                     painter->fillRect(row, kTotalFill);
+                else if (line.mark != ReportLine::Mark::None)
+                    painter->fillRect(row, line.mark == ReportLine::Mark::Best ? kBestFill : kWorstFill);
                 painter->setPen(QPen(kAccent, pt(0.8)));
                 painter->drawLine(row.topLeft(), row.topRight());
                 painter->setFont(bold);
-                painter->setPen(kInk);
+                painter->setPen(line.mark == ReportLine::Mark::Best    ? kBestInk
+                                : line.mark == ReportLine::Mark::Worst ? kWorstInk
+                                                                       : kInk);
                 if (mLabelColumns > 0)
                     drawCellText(painter, boldMetrics, cellRect(0, mLabelColumns, y, mTotalHeight), totalCaption(layout, line),
                                  false);

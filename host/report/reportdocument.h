@@ -4,6 +4,7 @@
 #include "params.h"
 #include "reportrunner.h"
 
+#include <QColor>
 #include <QDateTime>
 #include <QImage>
 #include <QJsonObject>
@@ -12,9 +13,11 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -39,6 +42,24 @@ struct HOST_EXPORT ReportColumn
     int decimals() const;
 };
 
+// A cross-tab ("matrix" in a definition): one row per value of `rowField` named by `rowNames`
+// (the value is the index), one column per value of `columnField` that has rows, each cell the
+// `valueField` of that pair (and its `countField`), with row and column totals (docs/reports.md).
+struct HOST_EXPORT ReportMatrixSpec
+{
+    QString rowField;
+    QString rowLabel;          // heading of the row names' column
+    QStringList rowNames;      // every row, in order, also those without values
+    QString columnField;       // minute of the day
+    ReportColumn columnFormat; // how a column reads in its heading ("minutes", "interval" with "end")
+    QString valueField;
+    ReportColumn valueFormat; // money by default
+    QString countField;       // optional: printed under the value
+    QString countLabel;       // "vendas"
+
+    bool active() const { return !rowField.isEmpty(); }
+};
+
 // How a definition's rows are printed: columns, grouping with subtotals, the chart, the paper.
 struct HOST_EXPORT ReportLayout
 {
@@ -50,6 +71,9 @@ struct HOST_EXPORT ReportLayout
     QString chartLabel, chartValue, chartTitle;
     bool landscape = false;
     QString emptyText;
+    ReportMatrixSpec matrix; // a cross-tab instead of lines of rows
+    QString bestWorst;       // value field whose highest and lowest interval are marked
+    int fixedInterval = 0;   // minutes per line the report always uses (the screen's interval does not apply)
 
     // Throws EHostError naming the entry that is wrong.
     static ReportLayout fromJson(const QJsonObject &layout);
@@ -77,6 +101,40 @@ struct HOST_EXPORT ReportLine
     QVariantList values;  // one per layout column; totals already computed
     QVariantList ends;    // interval ends, Detail lines only
     QString groupValue;   // the group field's value of a Detail line ("08:00", "0001"), for CSV/XLSX
+    enum class Mark
+    {
+        None,
+        Best,
+        Worst
+    };
+    Mark mark = Mark::None; // the interval with the highest or lowest sales ("bestWorst")
+};
+
+// The cells of a cross-tab report. Cells without rows hold no value and take no colour; the colour
+// scale runs from the smallest to the largest cell that has one.
+struct HOST_EXPORT ReportMatrix
+{
+    QStringList rowNames;
+    QStringList columnNames;     // headings ("08:00")
+    QStringList columnIntervals; // the same as intervals ("08:00 às 08:59"), for the best and worst line
+    QList<QList<std::optional<double>>> values; // [row][column]
+    QList<QList<qint64>> counts;
+    QList<double> rowTotals, columnTotals;
+    QList<qint64> rowCounts, columnCounts;
+    double total = 0;
+    qint64 count = 0;
+    double minimum = 0, maximum = 0;
+    int best = -1, worst = -1; // columns whose totals are the highest and the lowest
+
+    int rows() const { return int(rowNames.size()); }
+    int columns() const { return int(columnNames.size()); }
+    bool empty() const { return columnNames.isEmpty(); }
+    // Where `value` sits on the scale, 0 (smallest cell) to 1 (largest).
+    double position(double value) const;
+    // The cell colour of `value` on the scale (the same two ends as the XLSX colour scale).
+    QColor shade(double value) const;
+    static QColor lowColour();
+    static QColor highColour();
 };
 
 // The laid-out content: what every output (page, CSV, XLSX, HTML) prints.
@@ -93,6 +151,10 @@ struct HOST_EXPORT ReportModel
     // the label's values when they are times, dates or numbers, otherwise in order of appearance.
     QList<QPair<QString, double>> chart;
     QString chartTitle; // the definition's, saying so when the bars sum several groups
+    ReportMatrix matrix; // a cross-tab report's cells (layout.matrix)
+    // "Melhor horário: 12:00 às 12:59 (R$ 1.234,56) · Pior horário: …"; empty without "bestWorst" or
+    // when no interval sold more than another.
+    QString bestWorstText;
 
     // Throws EHostError when the layout names a field the query does not answer.
     // `productMask`: the host's mask for product codes, for the filter texts. `step` is called every
@@ -122,11 +184,11 @@ class HOST_EXPORT ReportDocument
 public:
     static constexpr int Dpi = 300;
 
-    // The lines one page prints.
+    // The lines one page prints; for a cross-tab report, its columns (all rows on every page).
     struct PageRange
     {
-        int first = 0;      // index of the first line in model().lines
-        int count = 0;      // lines on the page
+        int first = 0;      // index of the first line in model().lines (cross-tab: first column)
+        int count = 0;      // lines on the page (cross-tab: columns)
         int continued = -1; // the GroupHeader line repeated as "(continuação)" on top, or -1
     };
 
@@ -168,6 +230,10 @@ private:
     QRectF paperRect() const;
     QRectF bodyRect() const;
     qreal chartBlockHeight() const;
+    qreal noteHeight() const;
+    void drawNote(QPainter *painter, qreal top) const;
+    void layOutMatrix();
+    void paintMatrix(QPainter *painter, const PageRange &range, qreal top) const;
 
     ReportModel mModel;
     QList<PageRange> mPages;
@@ -178,4 +244,5 @@ private:
     qreal mRowHeight = 0, mGroupHeight = 0, mTotalHeight = 0, mHeadingHeight = 0;
     int mHeadingPixels = 0; // column heading font size: the largest at which every heading fits
     bool mChart = false;
+    qreal mMatrixLabelWidth = 0, mMatrixTotalWidth = 0, mMatrixCellWidth = 0, mMatrixRowHeight = 0;
 };

@@ -14,6 +14,7 @@
 #include <QPdfWriter>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 
 #ifdef BO_HAVE_XLSXWRITER
 #include <xlsxwriter.h>
@@ -131,7 +132,6 @@ QString fileNameFor(const QString &name, const QString &filter)
     return {};
 }
 
-
 namespace {
 
 QString csvHeading(const ReportLayout &layout)
@@ -166,17 +166,99 @@ QSize chartSize(const ReportModel &model)
     return {width, qRound(width * 0.28)};
 }
 
+// "Melhor horário: … · Pior horário: …", each half in the colour of the row it names.
+QString htmlBestWorst(const ReportModel &model)
+{
+    if (model.bestWorstText.isEmpty())
+        return {};
+    const QString separator = u" · "_s;
+    const qsizetype split = model.bestWorstText.indexOf(separator);
+    if (split < 0)
+        return u"<p class=\"bw\">"_s + model.bestWorstText.toHtmlEscaped() + u"</p>\n"_s;
+    return u"<p class=\"bw\"><span class=\"b\">%1</span> · <span class=\"w\">%2</span></p>\n"_s.arg(
+        model.bestWorstText.left(split).toHtmlEscaped(),
+        model.bestWorstText.mid(split + separator.size()).toHtmlEscaped());
+}
+
+QString colourName(const QColor &colour)
+{
+    return colour.name(QColor::HexRgb).toUpper();
+}
+
+// The cross-tab as one table: each cell shaded on the scale, its count under the value.
+QString htmlMatrix(const ReportModel &model)
+{
+    const ReportMatrix &m = model.matrix;
+    const ReportMatrixSpec &spec = model.layout.matrix;
+    auto count = [&spec](qint64 n) {
+        if (spec.countField.isEmpty())
+            return QString();
+        const QString text = ReportFormat::number(double(n), 0) +
+                             (spec.countLabel.isEmpty() ? QString() : u' ' + spec.countLabel);
+        return u"<br><small>"_s + text.toHtmlEscaped() + u"</small>"_s;
+    };
+    auto markOf = [&m](int column) {
+        return column == m.best ? u" best"_s : column == m.worst ? u" worst"_s : QString();
+    };
+    QString html = u"<table class=\"m\">\n<thead><tr>"_s + htmlCell(u"th"_s, spec.rowLabel, false);
+    for (int c = 0; c < m.columns(); ++c)
+        html += u"<th class=\"n%1\">%2</th>"_s.arg(markOf(c), m.columnNames.at(c).toHtmlEscaped());
+    html += htmlCell(u"th"_s, u"Total do dia"_s, true) + u"</tr></thead>\n<tbody>\n"_s;
+    for (int r = 0; r < m.rows(); ++r) {
+        html += u"<tr><th>"_s + m.rowNames.at(r).toHtmlEscaped() + u"</th>"_s;
+        for (int c = 0; c < m.columns(); ++c) {
+            const std::optional<double> &value = m.values.at(r).at(c);
+            if (!value) {
+                html += u"<td></td>"_s;
+                continue;
+            }
+            html += u"<td class=\"n\" style=\"background:%1\">%2%3</td>"_s.arg(
+                colourName(m.shade(*value)), ReportFormat::cell(spec.valueFormat, *value).toHtmlEscaped(),
+                count(m.counts.at(r).at(c)));
+        }
+        const bool any = m.rowCounts.at(r) > 0 || m.rowTotals.at(r) != 0;
+        html += u"<td class=\"n\"><b>%1</b>%2</td></tr>\n"_s.arg(
+            any ? ReportFormat::cell(spec.valueFormat, m.rowTotals.at(r)).toHtmlEscaped() : QString(),
+            any ? count(m.rowCounts.at(r)) : QString());
+    }
+    html += u"<tr class=\"t\"><td>Total</td>"_s;
+    for (int c = 0; c < m.columns(); ++c)
+        html += u"<td class=\"n%1\">%2%3</td>"_s.arg(
+            markOf(c), ReportFormat::cell(spec.valueFormat, m.columnTotals.at(c)).toHtmlEscaped(),
+            count(m.columnCounts.at(c)));
+    html += u"<td class=\"n\">%1%2</td></tr>\n</tbody>\n</table>\n"_s.arg(
+        ReportFormat::cell(spec.valueFormat, m.total).toHtmlEscaped(), count(m.count));
+    html +=
+        u"<p class=\"scale\">Escala de cores: %1 <span style=\"display:inline-block;width:160px;height:10px;"
+        u"background:linear-gradient(to right,%2,%3)\"></span> %4</p>\n"_s.arg(
+            ReportFormat::cell(spec.valueFormat, m.minimum).toHtmlEscaped(),
+            colourName(ReportMatrix::lowColour()), colourName(ReportMatrix::highColour()),
+            ReportFormat::cell(spec.valueFormat, m.maximum).toHtmlEscaped());
+    return html;
+}
+
 QString htmlHead(const ReportModel &model)
 {
     QString html;
     html += u"<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n<title>"_s +
             model.title.toHtmlEscaped() + u"</title>\n"_s;
-    html += u"<style>\nbody{font-family:'DejaVu Sans',Arial,sans-serif;font-size:10pt;color:#202020;margin:24px}\n"
-            u"h1{font-size:16pt;color:#1F4E79;margin:0 0 4px}\n.meta{color:#606060;font-size:8.5pt;margin-bottom:10px}\n"
-            u"table{border-collapse:collapse;width:100%}\nth{background:#DCE6F1;color:#1F4E79;text-align:left;padding:3px 6px}\n"
-            u"td{padding:3px 6px}\n.n{text-align:right}\ntr.g td{background:#EEF2F7;color:#1F4E79;font-weight:bold}\n"
-            u"tr.s td{font-weight:bold;border-top:1px solid #1F4E79}\ntr.t td{font-weight:bold;background:#C9D7E8;"
-            u"border-top:1px solid #1F4E79}\ntbody tr.d:nth-child(even) td{background:#F7F7F7}\nimg{max-width:100%}\n"
+    html += u"<style>\nbody{font-family:'DejaVu "
+            u"Sans',Arial,sans-serif;font-size:10pt;color:#202020;margin:24px}\n"
+            u"h1{font-size:16pt;color:#1F4E79;margin:0 0 "
+            u"4px}\n.meta{color:#606060;font-size:8.5pt;margin-bottom:10px}\n"
+            u"table{border-collapse:collapse;width:100%}\nth{background:#DCE6F1;color:#1F4E79;text-align:"
+            u"left;padding:3px 6px}\n"
+            u"td{padding:3px 6px}\n.n{text-align:right}\ntr.g "
+            u"td{background:#EEF2F7;color:#1F4E79;font-weight:bold}\n"
+            u"tr.s td{font-weight:bold;border-top:1px solid #1F4E79}\ntr.t "
+            u"td{font-weight:bold;background:#C9D7E8;"
+            u"border-top:1px solid #1F4E79}\ntbody tr.d:nth-child(even) "
+            u"td{background:#F7F7F7}\nimg{max-width:100%}\n"
+            u"tr.best td,th.best,td.best{background:#D9EED0 !important;color:#2E6B1F;font-weight:bold}\n"
+            u"tr.worst td,th.worst,td.worst{background:#F9DADA !important;color:#A32424;font-weight:bold}\n"
+            u".bw{font-weight:bold}\n.bw .b{color:#2E6B1F}\n.bw .w{color:#A32424}\n"
+            u"table.m td,table.m th{border:1px solid #FFFFFF}\ntable.m "
+            u"small{color:#606060}\n.scale{color:#606060;font-size:8.5pt}\n"
             u"</style>\n</head>\n<body>\n"_s;
     html += u"<h1>"_s + model.title.toHtmlEscaped() + u"</h1>\n<div class=\"meta\">"_s;
     QStringList filters;
@@ -193,8 +275,13 @@ QString htmlHead(const ReportModel &model)
         html += u"<p><img alt=\"Gráfico\" src=\"data:image/png;base64,"_s + QString::fromLatin1(png.toBase64()) +
                 u"\"></p>\n"_s;
     }
+    const bool matrix = model.layout.matrix.active();
+    if (!matrix && model.detailCount > 0)
+        html += htmlBestWorst(model);
     if (model.detailCount == 0) {
         html += u"<p><b>"_s + model.layout.emptyText.toHtmlEscaped() + u"</b></p>\n"_s;
+    } else if (matrix) {
+        html += htmlMatrix(model) + htmlBestWorst(model);
     } else {
         html += u"<table>\n<thead><tr>"_s;
         for (const ReportColumn &column : model.layout.columns)
@@ -202,6 +289,13 @@ QString htmlHead(const ReportModel &model)
         html += u"</tr></thead>\n<tbody>\n"_s;
     }
     return html;
+}
+
+QString markClass(const ReportLine &line)
+{
+    return line.mark == ReportLine::Mark::Best    ? u" best"_s
+           : line.mark == ReportLine::Mark::Worst ? u" worst"_s
+                                                  : QString();
 }
 
 QString htmlLine(const ReportLayout &layout, const ReportLine &line)
@@ -213,7 +307,7 @@ QString htmlLine(const ReportLayout &layout, const ReportLine &line)
         html += u"<tr class=\"g\"><td colspan=\"%1\">%2</td></tr>\n"_s.arg(columns).arg(line.caption.toHtmlEscaped());
         break;
     case ReportLine::Kind::Detail:
-        html += u"<tr class=\"d\">"_s;
+        html += u"<tr class=\"d%1\">"_s.arg(markClass(line));
         for (int c = 0; c < columns; ++c)
             html += htmlCell(u"td"_s, ReportFormat::cell(layout.columns.at(c), line.values.value(c), line.ends.value(c)),
                              layout.columns.at(c).numeric());
@@ -221,7 +315,8 @@ QString htmlLine(const ReportLayout &layout, const ReportLine &line)
         break;
     case ReportLine::Kind::Subtotal:
     case ReportLine::Kind::Total:
-        html += line.kind == ReportLine::Kind::Total ? u"<tr class=\"t\">"_s : u"<tr class=\"s\">"_s;
+        html += line.kind == ReportLine::Kind::Total ? u"<tr class=\"t\">"_s
+                                                     : u"<tr class=\"s%1\">"_s.arg(markClass(line));
         for (int c = 0; c < columns; ++c) {
             const ReportColumn &column = layout.columns.at(c);
             html += htmlCell(u"td"_s,
@@ -238,7 +333,8 @@ QString htmlLine(const ReportLayout &layout, const ReportLine &line)
 
 QString htmlTail(const ReportModel &model)
 {
-    return (model.detailCount == 0 ? QString() : u"</tbody>\n</table>\n"_s) + u"</body>\n</html>\n"_s;
+    return (model.detailCount == 0 || model.layout.matrix.active() ? QString() : u"</tbody>\n</table>\n"_s) +
+           u"</body>\n</html>\n"_s;
 }
 
 } // namespace
@@ -257,7 +353,7 @@ QByteArray csvBytes(const ReportModel &model)
 QByteArray htmlBytes(const ReportModel &model)
 {
     QByteArray bytes = htmlHead(model).toUtf8();
-    if (model.detailCount > 0) {
+    if (model.detailCount > 0 && !model.layout.matrix.active()) {
         for (const ReportLine &line : model.lines)
             bytes += htmlLine(model.layout, line).toUtf8();
     }
@@ -325,7 +421,7 @@ void writeHtml(const ReportModel &model, const QString &path, const Progress &pr
 {
     ReportFile file(path);
     file.append(htmlHead(model));
-    const qint64 total = model.detailCount > 0 ? model.lines.size() : 0;
+    const qint64 total = model.detailCount > 0 && !model.layout.matrix.active() ? model.lines.size() : 0;
     for (qint64 i = 0; i < total; ++i) {
         if (i % kProgressLines == 0)
             tell(progress, i, total);
@@ -390,6 +486,29 @@ QString columnName(int column)
     return name;
 }
 
+const char *numberPattern(const ReportColumn &column)
+{
+    switch (column.type) {
+    case ReportColumn::Type::Integer:
+        return "#,##0";
+    case ReportColumn::Type::Number:
+        return "#,##0.000";
+    case ReportColumn::Type::Percent:
+        return "0.00%";
+    default:
+        return "#,##0.00";
+    }
+}
+
+// The page's colours of the best and the worst interval.
+constexpr lxw_color_t kXlsxBestFill = 0xD9EED0, kXlsxBestInk = 0x2E6B1F;
+constexpr lxw_color_t kXlsxWorstFill = 0xF9DADA, kXlsxWorstInk = 0xA32424;
+
+lxw_color_t xlsxColour(const QColor &colour)
+{
+    return lxw_color_t(colour.rgb() & 0xFFFFFF);
+}
+
 // The value a cell holds: rounded as the report prints it, so that the sheet sums what the reader
 // sees; percentages as fractions, for the spreadsheet's percentage format.
 double cellNumber(const ReportColumn &column, double value)
@@ -405,6 +524,104 @@ double cellNumber(const ReportColumn &column, double value)
     }
     }
 }
+
+// The cross-tab on the sheet: the values under a two-colour scale from the smallest to the largest
+// cell, the row and column totals as formulas, and the counts in a second table below.
+struct MatrixSheet
+{
+    lxw_workbook *book;
+    lxw_worksheet *sheet;
+    const ReportModel &model;
+    lxw_format *heading, *headingRight, *totalText;
+    std::function<lxw_format *(const ReportColumn &, bool)> numberFormat;
+
+    void write(lxw_row_t top)
+    {
+        const ReportMatrix &m = model.matrix;
+        const ReportMatrixSpec &spec = model.layout.matrix;
+        worksheet_set_column(sheet, 0, 0, 16, nullptr);
+        worksheet_set_column(sheet, 1, lxw_col_t(m.columns() + 1), 12, nullptr);
+        if (m.empty()) {
+            worksheet_write_string(sheet, top, 0, utf8(model.layout.emptyText).c_str(), nullptr);
+            return;
+        }
+        const lxw_row_t after = table(top, spec.valueFormat, false);
+        lxw_conditional_format scale{};
+        scale.type = LXW_CONDITIONAL_2_COLOR_SCALE;
+        scale.min_rule_type = LXW_CONDITIONAL_RULE_TYPE_MINIMUM;
+        scale.max_rule_type = LXW_CONDITIONAL_RULE_TYPE_MAXIMUM;
+        scale.min_color = xlsxColour(ReportMatrix::lowColour());
+        scale.max_color = xlsxColour(ReportMatrix::highColour());
+        worksheet_conditional_format_range(sheet, top + 1, 1, lxw_row_t(top + m.rows()),
+                                           lxw_col_t(m.columns()), &scale);
+        worksheet_freeze_panes(sheet, top + 1, 1);
+        if (!spec.countField.isEmpty()) {
+            ReportColumn counts;
+            counts.type = ReportColumn::Type::Integer;
+            lxw_format *caption = workbook_add_format(book);
+            format_set_bold(caption);
+            const QString label = spec.countLabel.isEmpty() ? spec.countField : spec.countLabel;
+            worksheet_write_string(sheet, after + 1, 0, utf8(u"Número de "_s + label).c_str(), caption);
+            table(after + 2, counts, true);
+        }
+    }
+
+private:
+    // One table from `top` (its heading row); answers the row after its total line.
+    lxw_row_t table(lxw_row_t top, const ReportColumn &format, bool counts)
+    {
+        const ReportMatrix &m = model.matrix;
+        const int columns = m.columns();
+        auto mark = [this](int column, lxw_format *otherwise, const ReportColumn *number) {
+            const ReportMatrix &mx = model.matrix;
+            if (column != mx.best && column != mx.worst)
+                return otherwise;
+            lxw_format *f = workbook_add_format(book);
+            if (number)
+                format_set_num_format(f, numberPattern(*number));
+            format_set_bold(f);
+            format_set_align(f, LXW_ALIGN_RIGHT);
+            format_set_bg_color(f, column == mx.best ? kXlsxBestFill : kXlsxWorstFill);
+            format_set_font_color(f, column == mx.best ? kXlsxBestInk : kXlsxWorstInk);
+            return f;
+        };
+        worksheet_write_string(sheet, top, 0, utf8(model.layout.matrix.rowLabel).c_str(), heading);
+        for (int c = 0; c < columns; ++c)
+            worksheet_write_string(sheet, top, lxw_col_t(c + 1), utf8(m.columnNames.at(c)).c_str(),
+                                   mark(c, headingRight, nullptr));
+        worksheet_write_string(sheet, top, lxw_col_t(columns + 1), "Total do dia", headingRight);
+        lxw_format *plain = numberFormat(format, false);
+        lxw_format *bold = numberFormat(format, true);
+        const QString last = columnName(columns);
+        for (int r = 0; r < m.rows(); ++r) {
+            const lxw_row_t row = top + 1 + lxw_row_t(r);
+            worksheet_write_string(sheet, row, 0, utf8(m.rowNames.at(r)).c_str(), nullptr);
+            for (int c = 0; c < columns; ++c) {
+                const std::optional<double> &value = m.values.at(r).at(c);
+                if (value)
+                    worksheet_write_number(sheet, row, lxw_col_t(c + 1),
+                                           counts ? double(m.counts.at(r).at(c)) : cellNumber(format, *value),
+                                           plain);
+            }
+            const QString formula = u"=SUM(B%1:%2%1)"_s.arg(row + 1).arg(last);
+            worksheet_write_formula_num(sheet, row, lxw_col_t(columns + 1), utf8(formula).c_str(), plain,
+                                        counts ? double(m.rowCounts.at(r))
+                                               : cellNumber(format, m.rowTotals.at(r)));
+        }
+        const lxw_row_t totalRow = top + 1 + lxw_row_t(m.rows());
+        worksheet_write_string(sheet, totalRow, 0, "Total", totalText);
+        for (int c = 0; c <= columns; ++c) {
+            const QString letter = columnName(c + 1);
+            const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(top + 2).arg(totalRow);
+            const double value = c < columns ? (counts ? double(m.columnCounts.at(c))
+                                                       : cellNumber(format, m.columnTotals.at(c)))
+                                             : (counts ? double(m.count) : cellNumber(format, m.total));
+            worksheet_write_formula_num(sheet, totalRow, lxw_col_t(c + 1), utf8(formula).c_str(),
+                                        c < columns ? mark(c, bold, &format) : bold, value);
+        }
+        return totalRow + 1;
+    }
+};
 
 } // namespace
 
@@ -445,20 +662,7 @@ void writeXlsx(const ReportModel &model, const QString &path, const Progress &pr
         format_set_num_format(dateFormat, "dd/mm/yyyy");
         auto numberFormat = [&wb](const ReportColumn &column, bool bold) {
             lxw_format *f = workbook_add_format(wb.book);
-            switch (column.type) {
-            case ReportColumn::Type::Integer:
-                format_set_num_format(f, "#,##0");
-                break;
-            case ReportColumn::Type::Number:
-                format_set_num_format(f, "#,##0.000");
-                break;
-            case ReportColumn::Type::Percent:
-                format_set_num_format(f, "0.00%");
-                break;
-            default:
-                format_set_num_format(f, "#,##0.00");
-                break;
-            }
+            format_set_num_format(f, numberPattern(column));
             if (bold) {
                 format_set_bold(f);
                 format_set_bg_color(f, 0xC9D7E8);
@@ -471,14 +675,6 @@ void writeXlsx(const ReportModel &model, const QString &path, const Progress &pr
         format_set_bg_color(totalText, 0xC9D7E8);
         format_set_top(totalText, LXW_BORDER_THIN);
 
-        const int offset = layout.grouped() ? 1 : 0;
-        const int columns = int(layout.columns.size()) + offset;
-        QList<lxw_format *> plainFormats, totalFormats;
-        for (const ReportColumn &column : layout.columns) {
-            plainFormats << (column.numeric() ? numberFormat(column, false) : nullptr);
-            totalFormats << (column.numeric() ? numberFormat(column, true) : totalText);
-        }
-
         worksheet_write_string(sheet, 0, 0, utf8(model.title).c_str(), title);
         QStringList filters;
         for (const auto &filter : model.filters)
@@ -486,72 +682,130 @@ void writeXlsx(const ReportModel &model, const QString &path, const Progress &pr
         worksheet_write_string(sheet, 1, 0, utf8(filters.join(u"   "_s)).c_str(), meta);
         worksheet_write_string(sheet, 2, 0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(),
                                meta);
+        if (!model.bestWorstText.isEmpty()) {
+            lxw_format *note = workbook_add_format(wb.book);
+            format_set_bold(note);
+            worksheet_write_string(sheet, 3, 0, utf8(model.bestWorstText).c_str(), note);
+        }
         const lxw_row_t headingRow = 4;
-        if (layout.grouped()) {
-            worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading);
-            worksheet_set_column(sheet, 0, 0, 34, nullptr);
-        }
-        for (qsizetype c = 0; c < layout.columns.size(); ++c) {
-            const ReportColumn &column = layout.columns.at(c);
-            const lxw_col_t col = lxw_col_t(c + offset);
-            worksheet_write_string(sheet, headingRow, col, utf8(column.label).c_str(),
-                                   column.numeric() ? headingRight : heading);
-            worksheet_set_column(sheet, col, col, std::max(10.0, column.width * 9), nullptr);
-        }
-        worksheet_freeze_panes(sheet, headingRow + 1, 0);
+        if (layout.matrix.active()) {
+            MatrixSheet{wb.book, sheet, model, heading, headingRight, totalText, numberFormat}.write(
+                headingRow);
+        } else {
+            const int offset = layout.grouped() ? 1 : 0;
+            const int columns = int(layout.columns.size()) + offset;
+            QList<lxw_format *> plainFormats, totalFormats, bestFormats, worstFormats;
+            auto marked = [&wb](const ReportColumn *column, ReportLine::Mark mark) {
+                lxw_format *f = workbook_add_format(wb.book);
+                if (column && column->numeric())
+                    format_set_num_format(f, numberPattern(*column));
+                format_set_bold(f);
+                format_set_bg_color(f, mark == ReportLine::Mark::Best ? kXlsxBestFill : kXlsxWorstFill);
+                format_set_font_color(f, mark == ReportLine::Mark::Best ? kXlsxBestInk : kXlsxWorstInk);
+                return f;
+            };
+            for (const ReportColumn &column : layout.columns) {
+                plainFormats << (column.numeric() ? numberFormat(column, false) : nullptr);
+                totalFormats << (column.numeric() ? numberFormat(column, true) : totalText);
+                bestFormats << marked(&column, ReportLine::Mark::Best);
+                worstFormats << marked(&column, ReportLine::Mark::Worst);
+            }
+            lxw_format *bestGroup = marked(nullptr, ReportLine::Mark::Best);
+            lxw_format *worstGroup = marked(nullptr, ReportLine::Mark::Worst);
+            // A report grouped by the interval marks a whole group (its subtotal, which the sheet does not
+            // hold): the group's cell on each of its rows carries the mark.
+            QList<ReportLine::Mark> groupMark(model.lines.size(), ReportLine::Mark::None);
+            for (qsizetype i = 0, from = 0; i < model.lines.size(); ++i) {
+                const ReportLine &line = model.lines.at(i);
+                if (line.kind == ReportLine::Kind::GroupHeader)
+                    from = i;
+                else if (line.kind == ReportLine::Kind::Subtotal && line.mark != ReportLine::Mark::None)
+                    std::fill(groupMark.begin() + from, groupMark.begin() + i, line.mark);
+            }
+            if (layout.grouped()) {
+                worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading);
+                worksheet_set_column(sheet, 0, 0, 34, nullptr);
+            }
+            for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                const ReportColumn &column = layout.columns.at(c);
+                const lxw_col_t col = lxw_col_t(c + offset);
+                worksheet_write_string(sheet, headingRow, col, utf8(column.label).c_str(),
+                                       column.numeric() ? headingRight : heading);
+                worksheet_set_column(sheet, col, col, std::max(10.0, column.width * 9), nullptr);
+            }
+            worksheet_freeze_panes(sheet, headingRow + 1, 0);
 
-        lxw_row_t row = headingRow + 1;
-        const qint64 lineCount = model.lines.size();
-        for (qint64 i = 0; i < lineCount; ++i) {
-            if (i % kProgressLines == 0)
-                tell(progress, i, lineCount);
-            const ReportLine &line = model.lines.at(i);
-            if (line.kind != ReportLine::Kind::Detail)
-                continue;
-            if (layout.grouped())
-                worksheet_write_string(sheet, row, 0, utf8(line.groupValue).c_str(), nullptr);
-            for (qsizetype c = 0; c < layout.columns.size(); ++c) {
-                const ReportColumn &column = layout.columns.at(c);
-                const lxw_col_t col = lxw_col_t(c + offset);
-                const QVariant value = line.values.value(c);
-                if (value.isNull() || !value.isValid())
+            lxw_row_t row = headingRow + 1;
+            const qint64 lineCount = model.lines.size();
+            for (qint64 i = 0; i < lineCount; ++i) {
+                if (i % kProgressLines == 0)
+                    tell(progress, i, lineCount);
+                const ReportLine &line = model.lines.at(i);
+                if (line.kind != ReportLine::Kind::Detail)
                     continue;
-                if (column.numeric()) {
-                    worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()), plainFormats.at(c));
-                } else if (column.type == ReportColumn::Type::Date && ReportFormat::toDate(value).isValid()) {
-                    const QDate d = ReportFormat::toDate(value);
-                    lxw_datetime dt{d.year(), d.month(), d.day(), 0, 0, 0};
-                    worksheet_write_datetime(sheet, row, col, &dt, dateFormat);
-                } else {
-                    worksheet_write_string(sheet, row, col, utf8(ReportFormat::cell(column, value, line.ends.value(c))).c_str(),
-                                           nullptr);
+                if (layout.grouped()) {
+                    const ReportLine::Mark mark =
+                        groupMark.at(i) != ReportLine::Mark::None ? groupMark.at(i) : line.mark;
+                    worksheet_write_string(sheet, row, 0, utf8(line.groupValue).c_str(),
+                                           mark == ReportLine::Mark::Best    ? bestGroup
+                                           : mark == ReportLine::Mark::Worst ? worstGroup
+                                                                             : nullptr);
+                }
+                const QList<lxw_format *> *marks = line.mark == ReportLine::Mark::Best    ? &bestFormats
+                                                   : line.mark == ReportLine::Mark::Worst ? &worstFormats
+                                                                                          : nullptr;
+                for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    const lxw_col_t col = lxw_col_t(c + offset);
+                    const QVariant value = line.values.value(c);
+                    if (value.isNull() || !value.isValid()) {
+                        if (marks)
+                            worksheet_write_blank(sheet, row, col, marks->at(c));
+                        continue;
+                    }
+                    if (column.numeric()) {
+                        worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                               marks ? marks->at(c) : plainFormats.at(c));
+                    } else if (column.type == ReportColumn::Type::Date &&
+                               ReportFormat::toDate(value).isValid()) {
+                        const QDate d = ReportFormat::toDate(value);
+                        lxw_datetime dt{d.year(), d.month(), d.day(), 0, 0, 0};
+                        worksheet_write_datetime(sheet, row, col, &dt, dateFormat);
+                    } else {
+                        worksheet_write_string(
+                            sheet, row, col,
+                            utf8(ReportFormat::cell(column, value, line.ends.value(c))).c_str(),
+                            marks ? marks->at(c) : nullptr);
+                    }
+                }
+                ++row;
+            }
+            if (const ReportLine *total = model.totalLine()) {
+                const lxw_row_t first = headingRow + 1;
+                const lxw_row_t last = row - 1;
+                for (int col = 0; col < columns; ++col)
+                    worksheet_write_blank(sheet, row, lxw_col_t(col), totalText);
+                worksheet_write_string(sheet, row, 0, "Total geral", totalText);
+                for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    const lxw_col_t col = lxw_col_t(c + offset);
+                    const QVariant value = total->values.value(c);
+                    if (column.total == ReportColumn::Total::Sum) {
+                        // A formula, so the total follows when someone edits a value; the cached
+                        // result is shown by viewers that do not calculate.
+                        const QString letter = columnName(col);
+                        const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(first + 1).arg(last + 1);
+                        worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(),
+                                                    totalFormats.at(c), cellNumber(column, value.toDouble()));
+                    } else if (column.total == ReportColumn::Total::Ratio && value.isValid() &&
+                               !value.isNull()) {
+                        worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                               totalFormats.at(c));
+                    }
                 }
             }
-            ++row;
+            tell(progress, lineCount, lineCount);
         }
-        if (const ReportLine *total = model.totalLine()) {
-            const lxw_row_t first = headingRow + 1;
-            const lxw_row_t last = row - 1;
-            for (int col = 0; col < columns; ++col)
-                worksheet_write_blank(sheet, row, lxw_col_t(col), totalText);
-            worksheet_write_string(sheet, row, 0, "Total geral", totalText);
-            for (qsizetype c = 0; c < layout.columns.size(); ++c) {
-                const ReportColumn &column = layout.columns.at(c);
-                const lxw_col_t col = lxw_col_t(c + offset);
-                const QVariant value = total->values.value(c);
-                if (column.total == ReportColumn::Total::Sum) {
-                    // A formula, so the total follows when someone edits a value; the cached
-                    // result is shown by viewers that do not calculate.
-                    const QString letter = columnName(col);
-                    const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(first + 1).arg(last + 1);
-                    worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
-                                                cellNumber(column, value.toDouble()));
-                } else if (column.total == ReportColumn::Total::Ratio && value.isValid() && !value.isNull()) {
-                    worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()), totalFormats.at(c));
-                }
-            }
-        }
-        tell(progress, lineCount, lineCount);
         errno = 0;
         const lxw_error error = wb.close();
         if (error != LXW_NO_ERROR)

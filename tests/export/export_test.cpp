@@ -350,7 +350,7 @@ TEST(Export, RefusesWithTheMessageAndStatusAndWritesNothing)
          false},
         {"unknown option", {u"--report"_s, u"Vendas por Dia"_s, u"--filial"_s, u"0001"_s}, 2, u"opção desconhecida: \"--filial\""_s, true},
         {"unknown report", {u"--report"_s, u"Vendas por Semana"_s}, 2, u"relatório desconhecido: \"Vendas por Semana\""_s, true},
-        {"position past the list", {u"--report"_s, u"12"_s}, 2, u"relatório desconhecido: \"12\""_s, false},
+        {"position past the list", {u"--report"_s, u"99"_s}, 2, u"relatório desconhecido: \"99\""_s, false},
         {"bad date",
          {u"--report"_s, u"Vendas por Dia"_s, u"--from"_s, u"31/02/2026"_s, u"--to"_s, to},
          2,

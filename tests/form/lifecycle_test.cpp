@@ -41,6 +41,8 @@ Groups groupsAt(int index)
         {true, true, true, true},   {false, false, false, true}, {false, false, false, true},
         {true, false, false, true},
     };
+    if (index >= 11) // the reports after the eleven: one-hour lines, stores and registers open
+        return Groups{false, true, false, true};
     return index >= 0 && index < 10 ? byIndex[index] : Groups{false, false, false, true};
 }
 
@@ -90,6 +92,7 @@ const IndexCase kIndexCases[] = {
     {2, {false, false, false}},  {3, {false, false, false}},  {4, {false, false, false}},
     {5, {false, false, false}},  {6, {false, false, false}},  {7, {false, true, true}},
     {8, {false, false, false}},  {9, {true, false, false}},   {10, {false, false, false}},
+    {11, {false, false, false}},
 };
 
 // index case, branch-bound mode, register "Lista" checked, consolidated summary chosen before.
@@ -102,7 +105,7 @@ TEST_P(ReportRules, EnableExactlyWhatTheReportTakes)
 {
     const auto [c, branchBound, lista, afterConsolidated] = GetParam();
     TfrmEstaticVendHora *f = create(branchBound);
-    ASSERT_EQ(f->cbbReportNames->count(), 11);
+    ASSERT_EQ(f->cbbReportNames->count(), 12);
     if (lista)
         f->rbtListaCaixa->setChecked(true);
     if (afterConsolidated)

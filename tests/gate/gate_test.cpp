@@ -149,6 +149,33 @@ TEST_F(ActionGate, PreviewSkipsRegistersWhileTheirGroupIsClosed)
     }
 }
 
+// A report with one-hour lines (position 11 and on) keeps the interval group closed: a bad text
+// left in it is neither checked (the user could not reach it to fix it) nor used.
+TEST_F(ActionGate, ClosedIntervalOfAnHourlyReportIsNotChecked)
+{
+    const struct
+    {
+        int index;
+        bool checked;
+    } cases[] = {{2, true}, {11, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.index);
+        fillValid(c.index);
+        EXPECT_EQ(f->medHoras->isEnabled(), c.checked);
+        f->medHoras->SetText(QStringLiteral("2575"));
+        const int before = baseRuns;
+        click(Action::Print);
+        if (c.checked) {
+            ASSERT_EQ(ui.messages.size(), 1);
+            EXPECT_TRUE(ui.messages.first().contains(u"2575")) << ui.messages.first().toStdString();
+            EXPECT_EQ(baseRuns, before);
+        } else {
+            EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join(u'|').toStdString();
+            EXPECT_EQ(baseRuns, before + 1);
+        }
+    }
+}
+
 TEST_F(ActionGate, ProductFieldsAreMandatoryOnlyWhileOpen)
 {
     struct Case

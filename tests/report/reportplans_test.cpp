@@ -7,10 +7,12 @@
 #include "demo/demotestdb.h"
 #include "enginetest.h"
 #include "errors.h"
+#include "reportdocument.h"
 #include "sqltext.h"
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -161,7 +163,7 @@ TEST_F(ReportPlans, EveryReportStartsFromTheSalesOfThePeriod)
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 22);
+    EXPECT_EQ(checked, 24);
 }
 
 using Values = std::map<QString, QVariant>;
@@ -346,7 +348,7 @@ TEST_F(ReportPlans, RowsAreThoseOfTheFormerTexts)
             ++compared;
         }
     }
-    EXPECT_EQ(compared, 33);
+    EXPECT_EQ(compared, 36);
 }
 
 // A night shift: with the start hour after the end hour (a period over several days), every report
@@ -395,7 +397,125 @@ TEST_F(ReportPlans, NightShiftHoursSpanMidnight)
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 18);
+    EXPECT_EQ(checked, 20);
+}
+
+// The heat map cell by cell against the sales counted by hand: a plain GROUP BY of the day and the
+// hour's two digits, each day folded into its weekday by QDate (not by the engine's date functions).
+TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
+{
+    const DemoConnection lite(sSqlite), fb(sFirebird);
+    ASSERT_TRUE(lite.isOpen()) << lite.error().toStdString();
+    ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
+    const ReportDefinition def = ReportDefinition::load(
+        testsupport::sourcePath(QStringLiteral("reports/Vnd025/mapa_calor_dia_hora.json")));
+    const Values base = filterCases().front().values;
+    auto with = [&base](Values changes) {
+        Values v = base;
+        for (auto &[k, value] : changes)
+            v[k] = value;
+        return v;
+    };
+    const struct
+    {
+        const char *what;
+        Values values;
+        const char *where; // the same filters, written by hand
+    } cases[] = {
+        {"branch 0001, two weeks", base,
+         "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30'"},
+        {"store and register lists, 11:00 to 14:59",
+         with({{QStringLiteral("P_TCDLOJA"), QString()},
+               {QStringLiteral("P_CDLOJA"), QStringLiteral("0000000001,0000000002")},
+               {QStringLiteral("P_TCDCAIXA"), QString()},
+               {QStringLiteral("P_CDCAIXA"), QStringLiteral("001,002")},
+               {QStringLiteral("P_IDIMPHR"), QStringLiteral("S")},
+               {QStringLiteral("P_HRINI"), QStringLiteral("1100")},
+               {QStringLiteral("P_HRFIN"), QStringLiteral("1459")}}),
+         "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDLOJA IN "
+         "('0000000001', "
+         "'0000000002') AND V.CDCAIXA IN ('001', '002') AND V.HRVENDA >= '1100' AND V.HRVENDA <= '1459'"},
+        {"another branch, a night shift over a month",
+         with({{QStringLiteral("P_CDFILIAL"), QStringLiteral("0002")},
+               {QStringLiteral("P_DTVENDAINI"), QDate(2025, 6, 1)},
+               {QStringLiteral("P_IDIMPHR"), QStringLiteral("S")},
+               {QStringLiteral("P_HRINI"), QStringLiteral("2000")},
+               {QStringLiteral("P_HRFIN"), QStringLiteral("0859")}}),
+         "V.CDFILIAL = '0002' AND V.DTVENDA BETWEEN '2025-06-01' AND '2025-06-30' AND (V.HRVENDA >= '2000' "
+         "OR "
+         "V.HRVENDA <= '0859')"},
+    };
+    const QStringList resultColumns{QStringLiteral("DIASEMANA"), QStringLiteral("HRINICIO"),
+                                    QStringLiteral("HRFIM"), QStringLiteral("QTVENDAS"),
+                                    QStringLiteral("VRTOTAL")};
+    int cellsChecked = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const DemoConnection *db : {&lite, &fb}) {
+            const bool sqlite = db == &lite;
+            SCOPED_TRACE(sqlite ? "SQLite" : "Firebird");
+            const TParams params = paramsFor(def, c.values);
+            ReportTable table;
+            table.columns = resultColumns;
+            table.rows =
+                reportRows(*db, def.sqlFor(sqlite ? SqlDialect::Default : SqlDialect::InterBase), params);
+            ASSERT_FALSE(table.rows.isEmpty());
+            ASSERT_EQ(table.rows.first().size(), resultColumns.size())
+                << shown(table.rows.first()).toStdString();
+            const ReportModel model = ReportModel::build(QStringLiteral("Vnd025"), def, params, table);
+
+            const QString hour = sqlite ? QStringLiteral("SUBSTR(V.HRVENDA, 1, 2)")
+                                        : QStringLiteral("SUBSTRING(V.HRVENDA FROM 1 FOR 2)");
+            const Rows byDay =
+                reportRows(*db,
+                           QStringLiteral("SELECT V.DTVENDA, %1, COUNT(*), SUM(V.VRTOTVENDA) FROM VENDA V "
+                                          "WHERE V.IDCANCELADA = 'N' AND %2 GROUP BY V.DTVENDA, %1")
+                               .arg(hour, QLatin1String(c.where)),
+                           TParams());
+            ASSERT_FALSE(byDay.isEmpty());
+            ASSERT_EQ(byDay.first().size(), 4) << shown(byDay.first()).toStdString();
+            std::map<std::pair<int, QString>, std::pair<qint64, double>>
+                expected; // (weekday, "HH:00") -> count, sum
+            for (const QVariantList &row : byDay) {
+                const QDate day = ReportFormat::toDate(row.at(0));
+                ASSERT_TRUE(day.isValid()) << row.at(0).toString().toStdString();
+                auto &cell =
+                    expected[{day.dayOfWeek() % 7, row.at(1).toString().trimmed() + QStringLiteral(":00")}];
+                cell.first += row.at(2).toLongLong();
+                cell.second += row.at(3).toDouble();
+            }
+            QSet<QString> hours;
+            for (const auto &[key, cell] : expected)
+                hours.insert(key.second);
+            QStringList sortedHours(hours.cbegin(), hours.cend());
+            std::sort(sortedHours.begin(), sortedHours.end());
+            const ReportMatrix &m = model.matrix;
+            ASSERT_EQ(m.columnNames, sortedHours);
+            ASSERT_EQ(m.rowNames, (QStringList{QStringLiteral("Domingo"), QStringLiteral("Segunda"),
+                                               QStringLiteral("Terça"), QStringLiteral("Quarta"),
+                                               QStringLiteral("Quinta"), QStringLiteral("Sexta"),
+                                               QStringLiteral("Sábado")}));
+            double total = 0;
+            for (int r = 0; r < m.rows(); ++r) {
+                for (int col = 0; col < m.columns(); ++col) {
+                    SCOPED_TRACE(
+                        QStringLiteral("%1 %2").arg(m.rowNames.at(r), m.columnNames.at(col)).toStdString());
+                    const auto it = expected.find({r, m.columnNames.at(col)});
+                    if (it == expected.end()) {
+                        EXPECT_FALSE(m.values.at(r).at(col).has_value());
+                        continue;
+                    }
+                    ASSERT_TRUE(m.values.at(r).at(col).has_value());
+                    EXPECT_NEAR(*m.values.at(r).at(col), it->second.second, 0.005);
+                    EXPECT_EQ(m.counts.at(r).at(col), it->second.first);
+                    total += it->second.second;
+                    ++cellsChecked;
+                }
+            }
+            EXPECT_NEAR(m.total, total, 0.01);
+        }
+    }
+    EXPECT_GT(cellsChecked, 100) << "few cells: the check proved little";
 }
 
 } // namespace
