@@ -13,6 +13,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QUuid>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -180,6 +181,18 @@ QString fileNameFor(const QString &name, const QString &filter)
 
 namespace {
 
+// The leading lines of a CSV asked with its filters: the title alone, "Label;value" per filter and
+// the issue time, then an empty line, so a reader (or a program skipping to the first empty line)
+// finds the headings after it.
+QString csvFilterLines(const ReportModel &model)
+{
+    QString text = csvField(model.title) + u"\r\n"_s;
+    for (const auto &filter : model.filters)
+        text += csvField(filter.first) + u';' + csvField(filter.second) + u"\r\n"_s;
+    text += u"Emitido em;"_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s) + u"\r\n\r\n"_s;
+    return text;
+}
+
 QString csvHeading(const ReportLayout &layout)
 {
     QStringList heading;
@@ -217,16 +230,15 @@ QString htmlHead(const ReportModel &model)
     html += u"<style>\nbody{font-family:'DejaVu Sans',Arial,sans-serif;font-size:10pt;color:#202020;margin:24px}\n"
             u"h1{font-size:16pt;color:#1F4E79;margin:0 0 4px}\n.meta{color:#606060;font-size:8.5pt;margin-bottom:10px}\n"
             u"table{border-collapse:collapse;width:100%}\nth{background:#DCE6F1;color:#1F4E79;text-align:left;padding:3px 6px}\n"
-            u"td{padding:3px 6px}\n.n{text-align:right}\ntr.g td{background:#EEF2F7;color:#1F4E79;font-weight:bold}\n"
+            u"td{padding:3px 6px}\n.meta .f{margin:1px 0}\n.n{text-align:right}\ntr.g td{background:#EEF2F7;color:#1F4E79;font-weight:bold}\n"
             u"tr.s td{font-weight:bold;border-top:1px solid #1F4E79}\ntr.t td{font-weight:bold;background:#C9D7E8;"
             u"border-top:1px solid #1F4E79}\ntbody tr.d:nth-child(even) td{background:#F7F7F7}\nimg{max-width:100%}\n"
             u"</style>\n</head>\n<body>\n"_s;
-    html += u"<h1>"_s + model.title.toHtmlEscaped() + u"</h1>\n<div class=\"meta\">"_s;
-    QStringList filters;
+    // One line per filter, as filterLines() gives them (the derived periods of a comparison included).
+    html += u"<h1>"_s + model.title.toHtmlEscaped() + u"</h1>\n<div class=\"meta\">\n"_s;
     for (const auto &filter : model.filters)
-        filters << u"<b>%1:</b> %2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
-    filters << u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s);
-    html += filters.join(u" &nbsp;·&nbsp; "_s) + u"</div>\n"_s;
+        html += u"<div class=\"f\"><b>%1:</b> %2</div>\n"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
+    html += u"<div class=\"f\">Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s) + u"</div>\n</div>\n"_s;
     if (model.layout.hasChart() && model.detailCount > 0) {
         const QSize size = chartSize(model);
         QByteArray png;
@@ -286,9 +298,24 @@ QString htmlTail(const ReportModel &model)
 
 } // namespace
 
-QByteArray csvBytes(const ReportModel &model)
+QString csvFiltersCheckText()
+{
+    return u"Incluir título e filtros no início do arquivo CSV"_s;
+}
+
+QStringList filterLines(const ReportModel &model)
+{
+    QStringList lines;
+    for (const auto &filter : model.filters)
+        lines << filter.first + u": "_s + filter.second;
+    return lines;
+}
+
+QByteArray csvBytes(const ReportModel &model, const Options &options)
 {
     QByteArray bytes("\xEF\xBB\xBF"); // Excel reads UTF-8 only with the BOM
+    if (options.csvFilters)
+        bytes += csvFilterLines(model).toUtf8();
     bytes += csvHeading(model.layout).toUtf8();
     for (const ReportLine &line : model.lines) {
         if (line.kind == ReportLine::Kind::Detail)
@@ -350,10 +377,12 @@ void writePdf(const ReportDocument &document, const QString &path, const Progres
         failWrite(path, file.errorString());
 }
 
-void writeCsv(const ReportModel &model, const QString &path, const Progress &progress)
+void writeCsv(const ReportModel &model, const QString &path, const Progress &progress, const Options &options)
 {
     StreamedFile file(path);
     file.append(QByteArray("\xEF\xBB\xBF"));
+    if (options.csvFilters)
+        file.append(csvFilterLines(model));
     file.append(csvHeading(model.layout));
     const qint64 total = model.lines.size();
     for (qint64 i = 0; i < total; ++i) {
@@ -522,14 +551,15 @@ void writeXlsx(const ReportModel &model, const QString &path, const Progress &pr
             totalFormats << (column.numeric() ? numberFormat(column, true) : totalText);
         }
 
+        // The title, then one row per filter line of the page header and the issue time.
         worksheet_write_string(sheet, 0, 0, utf8(model.title).c_str(), title);
-        QStringList filters;
-        for (const auto &filter : model.filters)
-            filters << filter.first + u": "_s + filter.second;
-        worksheet_write_string(sheet, 1, 0, utf8(filters.join(u"   "_s)).c_str(), meta);
-        worksheet_write_string(sheet, 2, 0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(),
-                               meta);
-        const lxw_row_t headingRow = 4;
+        lxw_row_t metaRow = 1;
+        for (const QString &line : filterLines(model))
+            worksheet_write_string(sheet, metaRow++, 0, utf8(line).c_str(), meta);
+        worksheet_write_string(sheet, metaRow++,
+                               0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(), meta);
+        // an empty row before the headings, which stay on row 5 when there are few filters
+        const lxw_row_t headingRow = std::max<lxw_row_t>(4, metaRow + 1);
         if (layout.grouped()) {
             worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading);
             worksheet_set_column(sheet, 0, 0, 34, nullptr);
@@ -630,15 +660,15 @@ Format formatFor(const QString &path)
 
 } // namespace
 
-void write(const ReportDocument &document, const QString &path, const Progress &progress)
+void write(const ReportDocument &document, const QString &path, const Progress &progress, const Options &options)
 {
     if (formatFor(path) == Format::Pdf)
         writePdf(document, path, progress);
     else
-        write(document.model(), path, progress);
+        write(document.model(), path, progress, options);
 }
 
-void write(const ReportModel &model, const QString &path, const Progress &progress)
+void write(const ReportModel &model, const QString &path, const Progress &progress, const Options &options)
 {
     switch (formatFor(path)) {
     case Format::Pdf:
@@ -647,7 +677,7 @@ void write(const ReportModel &model, const QString &path, const Progress &progre
         writeXlsx(model, path, progress);
         break;
     case Format::Csv:
-        writeCsv(model, path, progress);
+        writeCsv(model, path, progress, options);
         break;
     case Format::Html:
         writeHtml(model, path, progress);

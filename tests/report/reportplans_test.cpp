@@ -161,7 +161,7 @@ TEST_F(ReportPlans, EveryReportStartsFromTheSalesOfThePeriod)
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 22);
+    EXPECT_EQ(checked, 24);
 }
 
 using Values = std::map<QString, QVariant>;
@@ -325,7 +325,8 @@ TEST_F(ReportPlans, RowsAreThoseOfTheFormerTexts)
     ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
     const QDir former(testsupport::sourcePath(QStringLiteral("bench/naive_sql")));
     int compared = 0;
-    for (const QString &path : reportFiles()) {
+    // The eleven reports that had texts before; those after them were written period-first.
+    for (const QString &path : reportFiles().mid(0, 11)) {
         const ReportDefinition def = ReportDefinition::load(path);
         const QString base = QFileInfo(path).completeBaseName();
         SCOPED_TRACE(def.title.toStdString());
@@ -395,7 +396,7 @@ TEST_F(ReportPlans, NightShiftHoursSpanMidnight)
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 18);
+    EXPECT_EQ(checked, 20);
 }
 
 } // namespace
