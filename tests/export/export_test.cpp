@@ -174,7 +174,7 @@ QString comparable(const QString &path)
 {
     QString text;
     if (path.endsWith(u".csv")) {
-        static const QRegularExpression csvIssued(u"\r\nEmitido em;\d\d/\d\d/\d{4} \d\d:\d\d\r\n"_s);
+        static const QRegularExpression csvIssued(u"\\r\\nEmitido em;\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d\\r\\n"_s);
         return QString::fromLatin1(
             QString::fromUtf8(readAll(path)).replace(csvIssued, u"\r\nEmitido em;<emissão>\r\n"_s).toUtf8().toHex());
     }
@@ -308,14 +308,14 @@ TEST(Export, WritesWhatTheScreenWritesForTheSameFilters)
         ASSERT_TRUE(QFile::exists(saved));
         ASSERT_TRUE(QFile::exists(exported));
         const QString expected = comparable(saved);
-        if (c.extension == u"csv")
+        if (c.extension == u"csv") {
             EXPECT_GT(readAll(saved).count('\n'), 1) << "no detail rows: the comparison would prove little";
-        // only the option puts the title first; a plain CSV opens with its headings
-        if (c.extension == u"csv")
+            // only the option puts the title first; a plain CSV opens with its headings
             EXPECT_EQ(readAll(saved).mid(3).startsWith(c.report.toUtf8() + "\r\n"), withFilters);
-        else
+        } else {
             EXPECT_TRUE(expected.contains(c.report) && !expected.contains(u"Nenhuma venda encontrada"_s))
                 << "no title or no rows: the comparison would prove little";
+        }
         const QString got = comparable(exported);
         EXPECT_TRUE(got == expected) << firstDifference(got, expected).toStdString();
     }
