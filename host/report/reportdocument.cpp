@@ -64,6 +64,13 @@ const QColor kWorstFill(0xF9, 0xDA, 0xDA);
 const QColor kBestInk(0x2E, 0x6B, 0x1F);
 const QColor kWorstInk(0xA3, 0x24, 0x24);
 
+// The first series keeps the single chart's colour; the others stay apart in grey print too.
+QColor seriesColour(qsizetype series)
+{
+    static const QColor colours[] = {kBar, QColor(0xA7, 0xC3, 0xE2), QColor(0xE0, 0x8A, 0x2E), QColor(0x5E, 0x5E, 0x5E)};
+    return colours[series % 4];
+}
+
 const QHash<QString, ReportColumn::Type> &typeNames()
 {
     static const QHash<QString, ReportColumn::Type> names{
@@ -304,6 +311,17 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         result.chartLabel = c.value(u"label").toString();
         result.chartValue = c.value(u"value").toString();
         result.chartTitle = c.value(u"title").toString();
+        const QJsonValue series = c.value(u"series");
+        if (!series.isUndefined() && !series.isArray())
+            throw EHostError(u"\"series\" do gráfico deve ser uma lista de {\"value\", \"name\"}."_s);
+        for (const QJsonValue &entry : series.toArray()) {
+            const QString value = entry.toObject().value(u"value").toString();
+            if (value.isEmpty())
+                throw EHostError(u"Uma série do gráfico não tem \"value\"."_s);
+            result.chartSeries.append({value, entry.toObject().value(u"name").toString(value)});
+        }
+        if (!result.chartSeries.isEmpty() && result.chartValue.isEmpty())
+            result.chartValue = result.chartSeries.first().first;
         if (!result.hasChart())
             throw EHostError(u"O gráfico do layout precisa de \"label\" e \"value\"."_s);
     } else if (!chart.isUndefined() && !chart.isNull()) {
@@ -348,6 +366,19 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         throw EHostError(u"Numa matriz, \"bestWorst\" é o próprio valor das células (\"%1\")."_s.arg(
             result.matrix.valueField));
     result.fixedInterval = layout.value(u"fixedInterval").toInt(0);
+    const QJsonValue periods = layout.value(u"periods");
+    if (!periods.isUndefined() && !periods.isArray())
+        throw EHostError(u"\"periods\" deve ser uma lista de períodos."_s);
+    for (const QJsonValue &entry : periods.toArray()) {
+        const QJsonObject p = entry.toObject();
+        ReportLayout::Period period;
+        period.label = p.value(u"label").toString();
+        period.previous = p.value(u"shift").toString() == u"previous";
+        period.days = p.value(u"days").toInt();
+        if (period.label.isEmpty() || (!period.previous && period.days == 0))
+            throw EHostError(u"Cada período de \"periods\" precisa de \"label\" e de \"shift\": \"previous\" ou \"days\"."_s);
+        result.periods.append(period);
+    }
     result.landscape = layout.value(u"orientation").toString() == u"landscape";
     result.emptyText = layout.value(u"empty").toString(u"Nenhuma venda encontrada para os filtros informados."_s);
     return result;
@@ -420,6 +451,45 @@ QString cell(const ReportColumn &column, const QVariant &value, const QVariant &
 
 } // namespace ReportFormat
 
+namespace {
+
+QString intervalText(qint64 m)
+{
+    return m < 60 ? u"%1 minutos"_s.arg(m) : (m % 60 == 0 ? u"%1 h"_s.arg(m / 60) : u"%1 h %2 min"_s.arg(m / 60).arg(m % 60));
+}
+
+QDate paramDate(const TParams &params, const QString &name)
+{
+    const TParam *p = params.FindParam(name);
+    if (!p || p->kind() == TParam::Kind::Unassigned || p->IsNull())
+        return {};
+    try {
+        return p->AsDateTime().date();
+    } catch (const EHostError &) {
+        return ReportFormat::toDate(p->AsString());
+    }
+}
+
+} // namespace
+
+QList<QPair<QString, QString>> derivedPeriods(const ReportLayout &layout, const TParams &params)
+{
+    QList<QPair<QString, QString>> shown;
+    const QDate first = paramDate(params, u"P_DTVENDAINI"_s);
+    const QDate last = paramDate(params, u"P_DTVENDAFIN"_s);
+    if (!first.isValid() || !last.isValid())
+        return shown;
+    // The same rule as the SQL: the period of equal length ending the day before, or the same days
+    // moved by whole weeks (so each date falls on the same weekday).
+    const qint64 length = first.daysTo(last) + 1;
+    for (const ReportLayout::Period &period : layout.periods) {
+        const qint64 shift = period.previous ? -length : period.days;
+        shown.append({period.label, first.addDays(shift).toString(u"dd/MM/yyyy"_s) + u" a "_s +
+                                        last.addDays(shift).toString(u"dd/MM/yyyy"_s)});
+    }
+    return shown;
+}
+
 QList<QPair<QString, QString>> reportFilters(const TParams &params, const QString &productMask)
 {
     QList<QPair<QString, QString>> filters;
@@ -481,10 +551,7 @@ QList<QPair<QString, QString>> reportFilters(const TParams &params, const QStrin
         interval = params.FindParam(u"MINUTOS1"_s);
     if (interval && interval->kind() == TParam::Kind::Integer) {
         // Same rule as the hour reports' SQL: no interval (or one minute) groups by hour.
-        const qint64 m = interval->AsInteger() > 1 ? interval->AsInteger() : 60;
-        QString shown = m < 60 ? u"%1 minutos"_s.arg(m)
-                               : (m % 60 == 0 ? u"%1 h"_s.arg(m / 60) : u"%1 h %2 min"_s.arg(m / 60).arg(m % 60));
-        filters.append({u"Intervalo"_s, shown});
+        filters.append({u"Intervalo"_s, intervalText(interval->AsInteger() > 1 ? interval->AsInteger() : 60)});
     }
     const auto firstProduct = text("P_PRODINI");
     auto lastProduct = text("P_PRODFIN");
@@ -731,6 +798,16 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     model.issued = QDateTime::currentDateTime();
     model.layout = ReportLayout::fromJson(definition.layout);
     ReportLayout &layout = model.layout;
+    {
+        // The derived periods go right after the chosen one.
+        qsizetype at = 0;
+        while (at < model.filters.size() && model.filters.at(at).first != u"Período")
+            ++at;
+        at = at < model.filters.size() ? at + 1 : model.filters.size();
+        const auto periods = derivedPeriods(layout, params);
+        for (qsizetype i = 0; i < periods.size(); ++i)
+            model.filters.insert(at + i, periods.at(i));
+    }
     if (layout.fixedInterval > 0) {
         // The screen's interval does not reach this report: the header says which one it uses.
         const QPair<QString, QString> fixed{u"Intervalo"_s, intervalText(layout.fixedInterval) +
@@ -786,10 +863,15 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             require(layout.groupFormat.endField, u"agrupamento"_s);
     }
     int chartLabelAt = -1, chartValueAt = -1;
+    QList<int> seriesAt;
     const ReportColumn *chartColumn = nullptr;
     if (layout.hasChart()) {
         chartLabelAt = require(layout.chartLabel, u"gráfico"_s);
         chartValueAt = require(layout.chartValue, u"gráfico"_s);
+        for (const auto &series : std::as_const(layout.chartSeries)) {
+            seriesAt.append(require(series.first, u"série do gráfico"_s));
+            model.chartSeries.append({series.second, {}});
+        }
         // The group field is no printed column (the hour of "Horário 08:00 às 08:59"): it reads as
         // the group does, not as raw minutes.
         if (layout.grouped() && layout.groupField.compare(layout.chartLabel, Qt::CaseInsensitive) == 0)
@@ -939,13 +1021,20 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             const QString text = chartColumn ? ReportFormat::cell(*chartColumn, label) : textOf(label);
             const auto it = chartIndex.constFind(text);
             const double value = table.value(row, chartValueAt).toDouble();
+            qsizetype bar = 0;
             if (it == chartIndex.constEnd()) {
-                chartIndex.insert(text, model.chart.size());
+                bar = model.chart.size();
+                chartIndex.insert(text, bar);
                 model.chart.append({text, value});
                 chartKeys.append(chartColumn ? chartOrder(*chartColumn, label) : 0.0);
+                for (ReportModel::ChartSeries &series : model.chartSeries)
+                    series.values.append(0.0);
             } else {
-                model.chart[it.value()].second += value;
+                bar = it.value();
+                model.chart[bar].second += value;
             }
+            for (qsizetype s = 0; s < seriesAt.size(); ++s)
+                model.chartSeries[s].values[bar] += table.value(row, seriesAt.at(s)).toDouble();
         }
     }
     if (inGroup) {
@@ -1007,6 +1096,13 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         for (const qsizetype i : std::as_const(order))
             sorted.append(model.chart.at(i));
         model.chart = std::move(sorted);
+        for (ReportModel::ChartSeries &series : model.chartSeries) {
+            QList<double> values;
+            values.reserve(order.size());
+            for (const qsizetype i : std::as_const(order))
+                values.append(series.values.at(i));
+            series.values = std::move(values);
+        }
     }
     if (layout.hasChart()) {
         model.chartTitle = layout.chartTitle.isEmpty() ? u"Vendas por intervalo"_s : layout.chartTitle;
@@ -1048,9 +1144,16 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
     p.drawText(QRectF(0, 0, width, unit * 9), Qt::AlignLeft | Qt::AlignVCenter,
                QFontMetricsF(titleFont).elidedText(title, Qt::ElideRight, width));
 
+    // Several series: bars side by side in each label's slot, a legend under the title.
+    const qsizetype seriesCount = model.chartSeries.size() > 1 ? model.chartSeries.size() : 1;
+    auto barValue = [&model, seriesCount](qsizetype bar, qsizetype series) {
+        return seriesCount > 1 ? model.chartSeries.at(series).values.value(bar) : model.chart.at(bar).second;
+    };
     double maximum = 0;
-    for (const auto &bar : model.chart)
-        maximum = std::max(maximum, bar.second);
+    for (qsizetype i = 0; i < model.chart.size(); ++i) {
+        for (qsizetype s = 0; s < seriesCount; ++s)
+            maximum = std::max(maximum, barValue(i, s));
+    }
     // A "nice" axis step: 1, 2 or 5 times a power of ten, about five lines.
     double step = 1;
     if (maximum > 0) {
@@ -1068,8 +1171,20 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
     for (double v = 0; v <= top + step / 2; v += step)
         axisWidth = std::max(axisWidth, fm.horizontalAdvance(ReportFormat::number(v, decimals)));
     const qreal labelHeight = fm.height() * 1.6;
-    const QRectF plot(axisWidth + unit * 3, unit * 12, width - axisWidth - unit * 4,
-                      height - unit * 12 - labelHeight - unit * 2);
+    const qreal plotTop = seriesCount > 1 ? unit * 12 + fm.height() * 1.4 : unit * 12;
+    const QRectF plot(axisWidth + unit * 3, plotTop, width - axisWidth - unit * 4, height - plotTop - labelHeight - unit * 2);
+    if (seriesCount > 1) {
+        qreal x = plot.left();
+        const qreal y = unit * 10;
+        for (qsizetype s = 0; s < seriesCount; ++s) {
+            const qreal box = fm.ascent() * 0.8;
+            p.fillRect(QRectF(x, y + (fm.height() - box) / 2, box, box), seriesColour(s));
+            x += box + unit * 1.2;
+            p.setPen(kInk);
+            p.drawText(QPointF(x, y + fm.ascent()), model.chartSeries.at(s).name);
+            x += fm.horizontalAdvance(model.chartSeries.at(s).name) + unit * 4;
+        }
+    }
 
     for (double v = 0; v <= top + step / 2; v += step) {
         const qreal y = plot.bottom() - plot.height() * (v / top);
@@ -1093,20 +1208,29 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
     for (const auto &bar : model.chart)
         widest = std::max(widest, fm.horizontalAdvance(bar.first));
     const qsizetype every = std::max<qsizetype>(1, qsizetype(std::ceil((widest + unit * 2) / slot)));
-    bool valueLabels = bars <= 16;
-    for (const auto &bar : model.chart)
-        valueLabels = valueLabels && fm.horizontalAdvance(ReportFormat::number(bar.second, 0)) < slot * 1.9;
+    // One bar's share of its slot; the value labels need room above a bar of their own width.
+    const qreal seriesWidth = seriesCount > 1 ? slot * 0.84 / seriesCount : barWidth;
+    const qreal valueRoom = seriesCount > 1 ? seriesWidth * 1.1 : slot * 1.9;
+    bool valueLabels = bars * seriesCount <= 16;
+    for (qsizetype i = 0; i < bars; ++i) {
+        for (qsizetype s = 0; s < seriesCount; ++s)
+            valueLabels = valueLabels && fm.horizontalAdvance(ReportFormat::number(barValue(i, s), 0)) < valueRoom;
+    }
     for (qsizetype i = 0; i < bars; ++i) {
         const auto &bar = model.chart.at(i);
-        const qreal h = maximum > 0 ? plot.height() * (std::max(0.0, bar.second) / top) : 0;
-        const QRectF barRect(plot.left() + slot * i + (slot - barWidth) / 2, plot.bottom() - h, barWidth, h);
-        p.fillRect(barRect, kBar);
-        p.setPen(kInk);
-        if (valueLabels && bar.second > 0)
-            p.drawText(QRectF(barRect.center().x() - slot, barRect.top() - fm.height() * 1.1, slot * 2, fm.height()),
-                       Qt::AlignHCenter | Qt::AlignBottom, ReportFormat::number(bar.second, 0));
+        const qreal groupLeft = plot.left() + slot * i + (slot - seriesWidth * seriesCount) / 2;
+        for (qsizetype s = 0; s < seriesCount; ++s) {
+            const double value = barValue(i, s);
+            const qreal h = maximum > 0 ? plot.height() * (std::max(0.0, value) / top) : 0;
+            const QRectF barRect(groupLeft + seriesWidth * s, plot.bottom() - h, seriesWidth, h);
+            p.fillRect(barRect, seriesColour(s));
+            p.setPen(kInk);
+            if (valueLabels && value > 0)
+                p.drawText(QRectF(barRect.center().x() - slot, barRect.top() - fm.height() * 1.1, slot * 2, fm.height()),
+                           Qt::AlignHCenter | Qt::AlignBottom, ReportFormat::number(value, 0));
+        }
         if (i % every == 0) {
-            const qreal x = barRect.center().x() - fm.horizontalAdvance(bar.first) / 2;
+            const qreal x = plot.left() + slot * i + slot / 2 - fm.horizontalAdvance(bar.first) / 2;
             p.drawText(QPointF(x, plot.bottom() + unit + fm.ascent()), bar.first);
         }
     }

@@ -69,6 +69,19 @@ struct HOST_EXPORT ReportLayout
     QString groupLabel;          // the group's column heading in CSV/XLSX
     ReportColumn groupFormat;    // how the group field reads in the title ("type", "end")
     QString chartLabel, chartValue, chartTitle;
+    // Bars side by side per label ("series": [{"value", "name"}]); empty for the single-series chart,
+    // whose value is chartValue. With series, chartValue is the first one's.
+    QList<QPair<QString, QString>> chartSeries; // value field, name in the legend
+    // Periods derived from the chosen one for the page header ("periods"): each the chosen period
+    // moved back by its own length ("shift": "previous") or by a number of days ("days": -364).
+    struct Period
+    {
+        QString label;
+        bool previous = false;
+        int days = 0;
+    };
+    QList<Period> periods;
+    int fixedInterval = 0; // "interval": minutes per line fixed by the SQL, said in the header
     bool landscape = false;
     QString emptyText;
     ReportMatrixSpec matrix; // a cross-tab instead of lines of rows
@@ -150,6 +163,13 @@ struct HOST_EXPORT ReportModel
     // Label text and value summed over every line with that label (across groups), in the order of
     // the label's values when they are times, dates or numbers, otherwise in order of appearance.
     QList<QPair<QString, double>> chart;
+    // With the layout's series: each one's name and values, in the order of `chart`'s labels.
+    struct ChartSeries
+    {
+        QString name;
+        QList<double> values;
+    };
+    QList<ChartSeries> chartSeries;
     QString chartTitle; // the definition's, saying so when the bars sum several groups
     ReportMatrix matrix; // a cross-tab report's cells (layout.matrix)
     // "Melhor horário: 12:00 às 12:59 (R$ 1.234,56) · Pior horário: …"; empty without "bestWorst" or
@@ -168,6 +188,9 @@ struct HOST_EXPORT ReportModel
 // The filters the parameters express, with pt-BR labels, in a fixed order; product codes shown
 // through `productMask` (the host's code mask) as the screen's edits show them.
 HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params, const QString &productMask = {});
+// The periods a layout derives from P_DTVENDAINI/P_DTVENDAFIN, as "dd/MM/yyyy a dd/MM/yyyy" after
+// their labels; nothing when the parameters hold no dates.
+HOST_EXPORT QList<QPair<QString, QString>> derivedPeriods(const ReportLayout &layout, const TParams &params);
 
 // The bar chart of a model's chart series drawn into `rect` of any painter: vector text and bars on
 // a PDF or a printer, pixels on an image. Every measure scales with the rectangle's height.

@@ -234,7 +234,7 @@ struct Built
 // the model (formats without pages) or lays the pages out and, when `file` is a PDF, writes it.
 void buildAndWrite(ReportEngine::Job &job, Built &built, const QString &code, const ReportDefinition &definition,
                    const TParams &params, const QString &productMask, ReportTable &table, bool pages,
-                   const QString &file)
+                   const QString &file, const ReportExport::Options &options = {})
 {
     const int total = int(table.rows.size());
     ReportModel model = ReportModel::build(code, definition, params, table, productMask, [&job, total](int rows) {
@@ -251,7 +251,7 @@ void buildAndWrite(ReportEngine::Job &job, Built &built, const QString &code, co
         };
     };
     if (!pages) {
-        ReportExport::write(model, file, written(u"Gravando o arquivo: %1 de %2 linhas"_s));
+        ReportExport::write(model, file, written(u"Gravando o arquivo: %1 de %2 linhas"_s), options);
         return;
     }
     job.say(u"Paginando %1 linhas…"_s.arg(count(model.detailCount)));
@@ -417,17 +417,19 @@ void ReportEngine::run(const ReportRequest &request)
             run.outcome = ReportRun::Outcome::Edited;
         } else {
             QString file;
+            ReportExport::Options options;
             if (action == ReportAction::SaveAs) {
                 QString filter;
                 const auto answer =
-                    ui.saveFileName(request.parent, u"Salvar relatório como"_s, ReportExport::fileFilters(), &filter);
+                    ui.saveFileNameWithCheck(request.parent, u"Salvar relatório como"_s, ReportExport::fileFilters(), &filter,
+                                             ReportExport::csvFiltersCheckText(), &options.csvFilters);
                 if (!answer)
                     run.outcome = ReportRun::Outcome::Cancelled;
                 else if (file = ReportExport::fileNameFor(*answer, filter); file.isEmpty())
                     throw EHostError(u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(*answer));
             }
             if (action != ReportAction::SaveAs || !file.isEmpty())
-                runAction(request, file, run);
+                runAction(request, file, options, run);
         }
     } catch (const EAbort &) {
         run.outcome = ReportRun::Outcome::Cancelled;
@@ -439,7 +441,8 @@ void ReportEngine::run(const ReportRequest &request)
     Q_EMIT finished(run);
 }
 
-void ReportEngine::runAction(const ReportRequest &request, const QString &file, ReportRun &run)
+void ReportEngine::runAction(const ReportRequest &request, const QString &file, const ReportExport::Options &options,
+                             ReportRun &run)
 {
     const QPointer<QWidget> alive(request.parent);
     const bool withParent = request.parent != nullptr;
@@ -453,9 +456,9 @@ void ReportEngine::runAction(const ReportRequest &request, const QString &file, 
         // CSV, XLSX and HTML are written from the model; only the PDF and the screen need pages.
         const bool pages = request.action != ReportAction::SaveAs || ReportExport::needsPages(*ReportExport::formatOf(file));
         offUiThread(job, progress(),
-                    [job, built, table, pages, file, code = request.code, definition = request.definition,
+                    [job, built, table, pages, file, options, code = request.code, definition = request.definition,
                      params = request.params, mask = request.productMask] {
-                        buildAndWrite(*job, *built, code, definition, params, mask, *table, pages, file);
+                        buildAndWrite(*job, *built, code, definition, params, mask, *table, pages, file, options);
                     });
     }
     if (withParent && !alive)

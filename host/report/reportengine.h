@@ -3,6 +3,7 @@
 #include "host_global.h"
 #include "params.h"
 #include "reportdefinition.h"
+#include "reportexport.h"
 #include "reportrunner.h"
 
 #include <QObject>
@@ -113,7 +114,7 @@ private:
     ReportEngine() = default;
     ReportProgress &progress();
     ReportTable query(Job &job, const ReportDefinition &definition, const TParams &params);
-    void runAction(const ReportRequest &request, const QString &file, ReportRun &run);
+    void runAction(const ReportRequest &request, const QString &file, const ReportExport::Options &options, ReportRun &run);
     void preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, ReportRun &run);
     void print(const std::shared_ptr<Job> &job, QWidget *parent, const std::shared_ptr<ReportDocument> &document,
                ReportRun &run);

@@ -12,6 +12,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <functional>
@@ -134,6 +135,18 @@ QString fileNameFor(const QString &name, const QString &filter)
 
 namespace {
 
+// The leading lines of a CSV asked with its filters: the title alone, "Label;value" per filter and
+// the issue time, then an empty line, so a reader (or a program skipping to the first empty line)
+// finds the headings after it.
+QString csvFilterLines(const ReportModel &model)
+{
+    QString text = csvText(model.title) + u"\r\n"_s;
+    for (const auto &filter : model.filters)
+        text += csvText(filter.first) + u';' + csvText(filter.second) + u"\r\n"_s;
+    text += u"Emitido em;"_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s) + u"\r\n\r\n"_s;
+    return text;
+}
+
 QString csvHeading(const ReportLayout &layout)
 {
     QStringList heading;
@@ -248,7 +261,7 @@ QString htmlHead(const ReportModel &model)
             u"4px}\n.meta{color:#606060;font-size:8.5pt;margin-bottom:10px}\n"
             u"table{border-collapse:collapse;width:100%}\nth{background:#DCE6F1;color:#1F4E79;text-align:"
             u"left;padding:3px 6px}\n"
-            u"td{padding:3px 6px}\n.n{text-align:right}\ntr.g "
+            u"td{padding:3px 6px}\n.meta .f{margin:1px 0}\n.n{text-align:right}\ntr.g "
             u"td{background:#EEF2F7;color:#1F4E79;font-weight:bold}\n"
             u"tr.s td{font-weight:bold;border-top:1px solid #1F4E79}\ntr.t "
             u"td{font-weight:bold;background:#C9D7E8;"
@@ -260,12 +273,11 @@ QString htmlHead(const ReportModel &model)
             u"table.m td,table.m th{border:1px solid #FFFFFF}\ntable.m "
             u"small{color:#606060}\n.scale{color:#606060;font-size:8.5pt}\n"
             u"</style>\n</head>\n<body>\n"_s;
-    html += u"<h1>"_s + model.title.toHtmlEscaped() + u"</h1>\n<div class=\"meta\">"_s;
-    QStringList filters;
+    // One line per filter, as filterLines() gives them (the derived periods of a comparison included).
+    html += u"<h1>"_s + model.title.toHtmlEscaped() + u"</h1>\n<div class=\"meta\">\n"_s;
     for (const auto &filter : model.filters)
-        filters << u"<b>%1:</b> %2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
-    filters << u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s);
-    html += filters.join(u" &nbsp;·&nbsp; "_s) + u"</div>\n"_s;
+        html += u"<div class=\"f\"><b>%1:</b> %2</div>\n"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
+    html += u"<div class=\"f\">Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s) + u"</div>\n</div>\n"_s;
     if (model.layout.hasChart() && model.detailCount > 0) {
         const QSize size = chartSize(model);
         QByteArray png;
@@ -339,9 +351,24 @@ QString htmlTail(const ReportModel &model)
 
 } // namespace
 
-QByteArray csvBytes(const ReportModel &model)
+QString csvFiltersCheckText()
+{
+    return u"Incluir título e filtros no início do arquivo CSV"_s;
+}
+
+QStringList filterLines(const ReportModel &model)
+{
+    QStringList lines;
+    for (const auto &filter : model.filters)
+        lines << filter.first + u": "_s + filter.second;
+    return lines;
+}
+
+QByteArray csvBytes(const ReportModel &model, const Options &options)
 {
     QByteArray bytes("\xEF\xBB\xBF"); // Excel reads UTF-8 only with the BOM
+    if (options.csvFilters)
+        bytes += csvFilterLines(model).toUtf8();
     bytes += csvHeading(model.layout).toUtf8();
     for (const ReportLine &line : model.lines) {
         if (line.kind == ReportLine::Kind::Detail)
@@ -400,10 +427,12 @@ void writePdf(const ReportDocument &document, const QString &path, const Progres
     file.commit();
 }
 
-void writeCsv(const ReportModel &model, const QString &path, const Progress &progress)
+void writeCsv(const ReportModel &model, const QString &path, const Progress &progress, const Options &options)
 {
     ReportFile file(path);
     file.append(QByteArray("\xEF\xBB\xBF"));
+    if (options.csvFilters)
+        file.append(csvFilterLines(model));
     file.append(csvHeading(model.layout));
     const qint64 total = model.lines.size();
     for (qint64 i = 0; i < total; ++i) {
@@ -675,19 +704,21 @@ void writeXlsx(const ReportModel &model, const QString &path, const Progress &pr
         format_set_bg_color(totalText, 0xC9D7E8);
         format_set_top(totalText, LXW_BORDER_THIN);
 
+        // The title, then one row per filter line of the page header, the issue time and the best
+        // and worst hours.
         worksheet_write_string(sheet, 0, 0, utf8(model.title).c_str(), title);
-        QStringList filters;
-        for (const auto &filter : model.filters)
-            filters << filter.first + u": "_s + filter.second;
-        worksheet_write_string(sheet, 1, 0, utf8(filters.join(u"   "_s)).c_str(), meta);
-        worksheet_write_string(sheet, 2, 0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(),
-                               meta);
+        lxw_row_t metaRow = 1;
+        for (const QString &line : filterLines(model))
+            worksheet_write_string(sheet, metaRow++, 0, utf8(line).c_str(), meta);
+        worksheet_write_string(sheet, metaRow++,
+                               0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(), meta);
         if (!model.bestWorstText.isEmpty()) {
             lxw_format *note = workbook_add_format(wb.book);
             format_set_bold(note);
-            worksheet_write_string(sheet, 3, 0, utf8(model.bestWorstText).c_str(), note);
+            worksheet_write_string(sheet, metaRow++, 0, utf8(model.bestWorstText).c_str(), note);
         }
-        const lxw_row_t headingRow = 4;
+        // an empty row before the headings, which stay on row 5 when there are few filters
+        const lxw_row_t headingRow = std::max<lxw_row_t>(4, metaRow + 1);
         if (layout.matrix.active()) {
             MatrixSheet{wb.book, sheet, model, heading, headingRight, totalText, numberFormat}.write(
                 headingRow);
@@ -837,15 +868,15 @@ Format formatFor(const QString &path)
 
 } // namespace
 
-void write(const ReportDocument &document, const QString &path, const Progress &progress)
+void write(const ReportDocument &document, const QString &path, const Progress &progress, const Options &options)
 {
     if (formatFor(path) == Format::Pdf)
         writePdf(document, path, progress);
     else
-        write(document.model(), path, progress);
+        write(document.model(), path, progress, options);
 }
 
-void write(const ReportModel &model, const QString &path, const Progress &progress)
+void write(const ReportModel &model, const QString &path, const Progress &progress, const Options &options)
 {
     switch (formatFor(path)) {
     case Format::Pdf:
@@ -854,7 +885,7 @@ void write(const ReportModel &model, const QString &path, const Progress &progre
         writeXlsx(model, path, progress);
         break;
     case Format::Csv:
-        writeCsv(model, path, progress);
+        writeCsv(model, path, progress, options);
         break;
     case Format::Html:
         writeHtml(model, path, progress);

@@ -56,6 +56,9 @@ const OptionDef kOptions[] = {
      "Só escreve os códigos das filiais que a pesquisa de filial da tela oferece, um por linha (para um laço "
      "em um script), e termina."},
     {"out", "arquivo", "Arquivo a gravar: .pdf, .xlsx, .csv ou .html. Um arquivo existente só é trocado pelo novo completo."},
+    {"csv-filters", nullptr,
+     "Só com --out .csv: o título, os filtros e a data de emissão nas primeiras linhas (sem a opção, o CSV traz só "
+     "os títulos das colunas e as linhas)."},
 };
 
 // A usage error (exit 2) or a refusal of the screen or the database (exit 1).
@@ -93,6 +96,7 @@ struct Request
     QString productTo;
     bool noFees = false;
     QString out;
+    bool csvFilters = false;
 };
 
 QDate commandLineDate(const QString &option, const QString &text)
@@ -190,6 +194,9 @@ std::optional<Request> parse(const QStringList &arguments)
     if (!ReportExport::formatOf(value("out")))
         usage(u"formato de arquivo não suportado: \"%1\" (use .pdf, .xlsx, .csv ou .html)"_s.arg(value("out")));
     r.out = QFileInfo(value("out")).absoluteFilePath();
+    r.csvFilters = isSet("csv-filters");
+    if (r.csvFilters && ReportExport::formatOf(r.out) != ReportExport::Format::Csv)
+        usage(u"--csv-filters só vale para um arquivo .csv"_s);
 
     if (isSet("period")) {
         if (isSet("from") || isSet("to"))
@@ -508,7 +515,8 @@ private:
         const QMetaObject::Connection connection =
             QObject::connect(&ReportEngine::instance(), &ReportEngine::finished,
                              [&finished](const ReportRun &run) { finished = run; });
-        d.step({{u"answer"_s, QJsonObject{{u"file"_s, r.out}}}});
+        // The save dialog's check box: left unchecked unless asked, as a person would leave it.
+        d.step({{u"answer"_s, QJsonObject{{u"file"_s, r.out}, {u"check"_s, r.csvFilters}}}});
         try {
             d.click(u"sbtSalvarComo"_s);
         } catch (...) {

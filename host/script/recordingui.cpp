@@ -82,7 +82,7 @@ std::optional<QString> RecordingUi::saveFileName(QWidget *, const QString &, con
 {
     if (mFileAnswers.isEmpty())
         return std::nullopt;
-    const auto [file, filter] = mFileAnswers.dequeue();
+    const auto [file, filter, check] = mFileAnswers.dequeue();
     if (selectedFilter) {
         const QStringList entries = filters.split(QStringLiteral(";;"), Qt::SkipEmptyParts);
         QString chosen = filter;
@@ -100,6 +100,18 @@ std::optional<QString> RecordingUi::saveFileName(QWidget *, const QString &, con
         *selectedFilter = chosen;
     }
     return file;
+}
+
+std::optional<QString> RecordingUi::saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
+                                                          QString *selectedFilter, const QString &, bool *checked)
+{
+    if (mFileAnswers.isEmpty())
+        return std::nullopt;
+    const std::optional<bool> check = mFileAnswers.head().check;
+    const auto answer = saveFileName(parent, caption, filters, selectedFilter);
+    if (answer && check && checked)
+        *checked = *check;
+    return answer;
 }
 
 void RecordingUi::clear()

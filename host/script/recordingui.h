@@ -7,6 +7,7 @@
 #include <QQueue>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 // UiServices that shows nothing: it records every message and dialog and answers dialogs from
 // queued answers (a dialog with no answer waiting is cancelled). Screen scripts and tests use it.
@@ -32,13 +33,19 @@ public:
     // the file's extension, else the first filter (what the real dialog starts with).
     std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
                                         QString *selectedFilter = nullptr) override;
+    // The queued answer's check box state, when it gave one; otherwise the box stays as it was.
+    std::optional<QString> saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
+                                                 QString *selectedFilter, const QString &checkText, bool *checked) override;
     void showHelp(QWidget *parent, const QString &title, const QString &pagePath) override;
 
     // Answers for the next dialog of each kind.
     void answerPicker(const QStringList &keys) { mPickerAnswers.enqueue(keys); }
     void answerSearch(const QString &key) { mSearchAnswers.enqueue(key); }
     void answerPrompt(const QString &text) { mPromptAnswers.enqueue(text); }
-    void answerFile(const QString &path, const QString &filter = {}) { mFileAnswers.enqueue({path, filter}); }
+    void answerFile(const QString &path, const QString &filter = {}, std::optional<bool> check = {})
+    {
+        mFileAnswers.enqueue({path, filter, check});
+    }
 
     // What was shown, in order. Errors that reached the event boundary are in `errors`.
     QStringList messages;
@@ -57,5 +64,11 @@ private:
     QQueue<QStringList> mPickerAnswers;
     QQueue<QString> mSearchAnswers;
     QQueue<QString> mPromptAnswers;
-    QQueue<std::pair<QString, QString>> mFileAnswers; // file, filter
+    struct FileAnswer
+    {
+        QString file;
+        QString filter;
+        std::optional<bool> check;
+    };
+    QQueue<FileAnswer> mFileAnswers;
 };

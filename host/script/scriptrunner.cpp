@@ -300,7 +300,8 @@ void ScriptRunner::runStep(int step, const QJsonObject &object)
         } else if (a.contains(u"prompt")) {
             mUi.answerPrompt(a.value(u"prompt").toString());
         } else if (a.contains(u"file")) {
-            mUi.answerFile(a.value(u"file").toString(), a.value(u"filter").toString());
+            mUi.answerFile(a.value(u"file").toString(), a.value(u"filter").toString(),
+                           a.contains(u"check") ? std::optional<bool>(a.value(u"check").toBool()) : std::nullopt);
         } else {
             throw EHostError(QStringLiteral("Passo %1: resposta desconhecida.").arg(step));
         }

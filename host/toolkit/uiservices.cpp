@@ -1,6 +1,8 @@
 #include "uiservices.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QFile>
 #include <QMessageBox>
@@ -22,6 +24,12 @@ UiServices::~UiServices() = default;
 UiServices &UiServices::current()
 {
     return gInstalled ? *gInstalled : widgetUi();
+}
+
+std::optional<QString> UiServices::saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
+                                                         QString *selectedFilter, const QString &, bool *)
+{
+    return saveFileName(parent, caption, filters, selectedFilter);
 }
 
 UiServices *UiServices::install(UiServices *services)
@@ -85,6 +93,27 @@ std::optional<QString> WidgetUi::saveFileName(QWidget *parent, const QString &ca
     if (selectedFilter)
         *selectedFilter = chosen;
     return path;
+}
+
+std::optional<QString> WidgetUi::saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
+                                                       QString *selectedFilter, const QString &checkText, bool *checked)
+{
+    // Qt's own dialog: a native one takes no extra control.
+    QFileDialog dialog(parent, caption, QString(), filters);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    auto *check = new QCheckBox(checkText, &dialog); // owned by the dialog
+    check->setChecked(checked && *checked);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addWidget(check, grid->rowCount(), 0, 1, grid->columnCount());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
+    if (checked)
+        *checked = check->isChecked();
+    return dialog.selectedFiles().constFirst();
 }
 
 void WidgetUi::showHelp(QWidget *parent, const QString &title, const QString &pagePath)

@@ -36,6 +36,11 @@ public:
     // without an extension can take the chosen type's.
     virtual std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
                                                 QString *selectedFilter = nullptr) = 0;
+    // The same dialog with a check box under the file types: `checkText` its caption, `*checked` its
+    // state in and out (left as it was when the dialog is cancelled). Without an override of its own
+    // the dialog shows no check box and `*checked` stays as given.
+    virtual std::optional<QString> saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
+                                                         QString *selectedFilter, const QString &checkText, bool *checked);
 
     // Shows a help page (an HTML file); no page is a message, not a failure.
     virtual void showHelp(QWidget *parent, const QString &title, const QString &pagePath) = 0;
@@ -64,6 +69,8 @@ public:
                                   const QString &initial) override;
     std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
                                         QString *selectedFilter = nullptr) override;
+    std::optional<QString> saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
+                                                 QString *selectedFilter, const QString &checkText, bool *checked) override;
     void showHelp(QWidget *parent, const QString &title, const QString &pagePath) override;
 };
 

@@ -142,12 +142,16 @@ Outcome exportWith(QStringList arguments, const QString &config = demo().config)
 }
 
 // The report saved by the screen itself: open, choose, the user's steps, the file answer, the click.
-QStringList saveByScript(const QString &report, const QJsonArray &filterSteps, const QString &file)
+// `check`: the save dialog's check box (a CSV's leading filter lines) ticked.
+QStringList saveByScript(const QString &report, const QJsonArray &filterSteps, const QString &file, bool check = false)
 {
     QJsonArray steps{QJsonObject{{u"open"_s, u"Vnd02500"_s}}, QJsonObject{{u"select"_s, report}}};
     for (const QJsonValue &step : filterSteps)
         steps.append(step);
-    steps.append(QJsonObject{{u"answer"_s, QJsonObject{{u"file"_s, file}}}});
+    QJsonObject answer{{u"file"_s, file}};
+    if (check)
+        answer.insert(u"check"_s, true);
+    steps.append(QJsonObject{{u"answer"_s, answer}});
     steps.append(QJsonObject{{u"click"_s, u"sbtSalvarComo"_s}});
     const QJsonObject config{{u"FiliProc"_s, u"0001"_s},
                              {u"database"_s, QJsonObject{{u"driver"_s, u"QSQLITE"_s}, {u"name"_s, demo().database}}}};
@@ -164,12 +168,16 @@ QString tool(const QString &program, const QStringList &arguments)
 }
 
 // What must match between the two files: the issue time (and the XLSX package's own time stamps)
-// masked; CSV carries neither, so its bytes are compared as they are.
+// masked; a CSV carries the issue time only with its filter lines, and is otherwise compared byte
+// for byte.
 QString comparable(const QString &path)
 {
     QString text;
-    if (path.endsWith(u".csv"))
-        return QString::fromLatin1(readAll(path).toHex());
+    if (path.endsWith(u".csv")) {
+        static const QRegularExpression csvIssued(u"\\r\\nEmitido em;\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d\\r\\n"_s);
+        return QString::fromLatin1(
+            QString::fromUtf8(readAll(path)).replace(csvIssued, u"\r\nEmitido em;<emissão>\r\n"_s).toUtf8().toHex());
+    }
     if (path.endsWith(u".pdf")) {
         text = tool(u"pdftotext"_s, {u"-layout"_s, path, u"-"_s});
     } else if (path.endsWith(u".xlsx")) {
@@ -281,6 +289,11 @@ TEST(Export, WritesWhatTheScreenWritesForTheSameFilters)
          u"csv"_s,
          {u"--report"_s, u"1"_s, u"--period"_s, u"yesterday"_s},
          {set(u"depDtHrIni"_s, shown(d.last)), set(u"depDtHrFin"_s, shown(d.last))}},
+        {"a comparison, CSV with its filters",
+         u"Comparativo por Hora"_s,
+         u"csv"_s,
+         {u"--report"_s, u"Comparativo por Hora"_s, u"--csv-filters"_s, u"--period"_s, u"last-week"_s},
+         {set(u"depDtHrIni"_s, shown(lastWeek->first)), set(u"depDtHrFin"_s, shown(lastWeek->second))}},
     };
     int n = 0;
     for (const Case &c : cases) {
@@ -290,15 +303,19 @@ TEST(Export, WritesWhatTheScreenWritesForTheSameFilters)
         const Outcome o = exportWith(c.arguments + QStringList{u"--out"_s, exported});
         EXPECT_EQ(o.status, 0) << o.err.toStdString();
         EXPECT_EQ(o.err, QString());
-        EXPECT_EQ(saveByScript(c.report, c.steps, saved), QStringList());
+        const bool withFilters = c.arguments.contains(u"--csv-filters"_s);
+        EXPECT_EQ(saveByScript(c.report, c.steps, saved, withFilters), QStringList());
         ASSERT_TRUE(QFile::exists(saved));
         ASSERT_TRUE(QFile::exists(exported));
         const QString expected = comparable(saved);
-        if (c.extension == u"csv")
+        if (c.extension == u"csv") {
             EXPECT_GT(readAll(saved).count('\n'), 1) << "no detail rows: the comparison would prove little";
-        else
+            // only the option puts the title first; a plain CSV opens with its headings
+            EXPECT_EQ(readAll(saved).mid(3).startsWith(c.report.toUtf8() + "\r\n"), withFilters);
+        } else {
             EXPECT_TRUE(expected.contains(c.report) && !expected.contains(u"Nenhuma venda encontrada"_s))
                 << "no title or no rows: the comparison would prove little";
+        }
         const QString got = comparable(exported);
         EXPECT_TRUE(got == expected) << firstDifference(got, expected).toStdString();
     }
@@ -351,6 +368,7 @@ TEST(Export, RefusesWithTheMessageAndStatusAndWritesNothing)
         {"unknown option", {u"--report"_s, u"Vendas por Dia"_s, u"--filial"_s, u"0001"_s}, 2, u"opção desconhecida: \"--filial\""_s, true},
         {"unknown report", {u"--report"_s, u"Vendas por Semana"_s}, 2, u"relatório desconhecido: \"Vendas por Semana\""_s, true},
         {"position past the list", {u"--report"_s, u"99"_s}, 2, u"relatório desconhecido: \"99\""_s, false},
+
         {"bad date",
          {u"--report"_s, u"Vendas por Dia"_s, u"--from"_s, u"31/02/2026"_s, u"--to"_s, to},
          2,
@@ -415,6 +433,21 @@ TEST(Export, RefusesWithTheMessageAndStatusAndWritesNothing)
 }
 
 // What the configuration says: a branch-bound user, a database that is not there.
+// The CSV's leading lines belong to CSV: asked for another format, it is a usage error, not a file
+// that silently lacks them.
+TEST(Export, CsvFiltersOnlyForACsv)
+{
+    const Demo &d = demo();
+    for (const char *extension : {"pdf", "xlsx", "html"}) {
+        const QString out = fileIn(u"filtros.%1"_s.arg(QLatin1String(extension)));
+        const Outcome o = exportWith({u"--report"_s, u"Vendas por Dia"_s, u"--csv-filters"_s, u"--from"_s, shown(d.first),
+                                      u"--to"_s, shown(d.last), u"--out"_s, out});
+        EXPECT_EQ(o.status, 2) << extension;
+        EXPECT_TRUE(o.err.startsWith(u"backoffice: --csv-filters só vale para um arquivo .csv"_s)) << o.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out)) << extension;
+    }
+}
+
 TEST(Export, FollowsTheConfiguration)
 {
     const Demo &d = demo();

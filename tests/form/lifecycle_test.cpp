@@ -105,7 +105,7 @@ TEST_P(ReportRules, EnableExactlyWhatTheReportTakes)
 {
     const auto [c, branchBound, lista, afterConsolidated] = GetParam();
     TfrmEstaticVendHora *f = create(branchBound);
-    ASSERT_EQ(f->cbbReportNames->count(), 12);
+    ASSERT_EQ(f->cbbReportNames->count(), 13);
     if (lista)
         f->rbtListaCaixa->setChecked(true);
     if (afterConsolidated)

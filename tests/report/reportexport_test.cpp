@@ -275,3 +275,87 @@ TEST(ReportExport, ReplacingAnExistingFileWorksAndUnknownExtensionsAreRefused)
 }
 
 } // namespace
+
+namespace {
+
+// A model whose header has several filters, one with the characters CSV and HTML must escape.
+ReportModel filteredModel()
+{
+    TParams params = period(QDate(2025, 6, 1), QDate(2025, 6, 30));
+    params.CreateParam(u"P_CDFILIAL"_s).SetAsString(u"0001"_s);
+    params.CreateParam(u"P_TCDLOJA"_s).SetAsString(QString());
+    params.CreateParam(u"P_CDLOJA"_s).SetAsString(u"0000000001;0000000002"_s);
+    params.CreateParam(u"P_IDIMPHR"_s).SetAsString(u"S"_s);
+    params.CreateParam(u"P_HRINI"_s).SetAsString(u"0800"_s);
+    params.CreateParam(u"P_HRFIN"_s).SetAsString(u"1800"_s);
+    ReportModel model = modelOf(awkwardTable(), dailyDefinition(), params);
+    model.filters.append({u"Nota"_s, u"<a & \"b\">"_s});
+    return model;
+}
+
+} // namespace
+
+// The same filter lines as the page header, in its order, at the top of XLSX and HTML; in CSV only
+// when asked, as "Label;value" lines quoted like the data, with an empty line before the headings.
+TEST(ReportExport, FilesStartWithTheHeaderFilterLines)
+{
+    const ReportModel model = filteredModel();
+    const QStringList expected{u"Filial: 0001"_s, u"Lojas: 0000000001, 0000000002"_s, u"Período: 01/06/2025 a 30/06/2025"_s,
+                               u"Horário: 08:00 às 18:00"_s, u"Nota: <a & \"b\">"_s};
+    ASSERT_EQ(ReportExport::filterLines(model), expected);
+
+    // CSV, plain and with filters: the same rows after the leading lines
+    const QList<QStringList> plain = parseCsv(QString::fromUtf8(ReportExport::csvBytes(model).mid(3)));
+    const QList<QStringList> with =
+        parseCsv(QString::fromUtf8(ReportExport::csvBytes(model, ReportExport::Options{true}).mid(3)));
+    ASSERT_EQ(plain.size(), 3);
+    EXPECT_EQ(plain.first().first(), u"Filial"_s);
+    ASSERT_EQ(with.size(), plain.size() + 1 + expected.size() + 2);
+    EXPECT_EQ(with.at(0), QStringList{u"Vendas por Dia"_s});
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(with.at(1 + i).join(u": "_s), expected.at(i)) << i;
+    const qsizetype issued = 1 + expected.size();
+    EXPECT_EQ(with.at(issued).first(), u"Emitido em"_s);
+    EXPECT_EQ(with.at(issued).at(1), model.issued.toString(u"dd/MM/yyyy HH:mm"_s));
+    EXPECT_EQ(with.at(issued + 1), QStringList{QString()});
+    EXPECT_EQ(with.mid(issued + 2), plain);
+    // the streamed writer gives the same bytes as csvBytes, with and without the option
+    QTemporaryDir dir;
+    for (const bool filters : {false, true}) {
+        const QString file = dir.filePath(filters ? u"com.csv"_s : u"sem.csv"_s);
+        ReportExport::write(model, file, {}, ReportExport::Options{filters});
+        EXPECT_EQ(readAll(file), ReportExport::csvBytes(model, ReportExport::Options{filters})) << filters;
+    }
+
+    // HTML: each line in order, escaped, before the table
+    const QString html = QString::fromUtf8(ReportExport::htmlBytes(model));
+    qsizetype at = 0;
+    for (const auto &filter : model.filters) {
+        const QString line = u"<b>%1:</b> %2"_s.arg(filter.first.toHtmlEscaped(), filter.second.toHtmlEscaped());
+        const qsizetype found = html.indexOf(line, at);
+        EXPECT_GT(found, at) << line.toStdString();
+        at = std::max(at, found);
+    }
+    EXPECT_LT(at, html.indexOf(u"<table>"_s));
+
+    // XLSX: title on row 1, one row per line, the issue time, then the headings after an empty row
+    const QString xlsx = dir.filePath(u"f.xlsx"_s);
+    ReportExport::writeXlsx(model, xlsx);
+    const QString sheet = tool(u"unzip"_s, {u"-p"_s, xlsx, u"xl/worksheets/sheet1.xml"_s});
+    ASSERT_FALSE(sheet.isEmpty());
+    auto text = [&sheet](const QString &ref) {
+        const QRegularExpression re(u"<c r=\"%1\"[^>]*><is><t[^>]*>(.*?)</t></is></c>"_s.arg(ref));
+        const QRegularExpressionMatch m = re.match(sheet);
+        return m.hasMatch() ? m.captured(1) : QString();
+    };
+    auto xmlText = [](QString t) { // what the sheet's XML escapes in a text node
+        return t.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
+    };
+    EXPECT_EQ(text(u"A1"_s), u"Vendas por Dia"_s);
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(text(u"A%1"_s.arg(i + 2)), xmlText(expected.at(i))) << i;
+    const int issuedRow = int(expected.size()) + 2;
+    EXPECT_TRUE(text(u"A%1"_s.arg(issuedRow)).startsWith(u"Emitido em "_s));
+    EXPECT_EQ(text(u"A%1"_s.arg(issuedRow + 2)), u"Filial"_s);
+    EXPECT_EQ(text(u"A%1"_s.arg(issuedRow + 3)), u"0001; \"A\""_s);
+}

@@ -4,6 +4,8 @@
 #include "errors.h"
 #include "reportdocument.h"
 
+#include <QSet>
+
 
 using namespace enginetest;
 
@@ -279,3 +281,85 @@ TEST(ReportModel, ChartSumsEachIntervalOverAllGroups)
 }
 
 } // namespace
+
+namespace {
+
+ReportLayout comparisonLayout()
+{
+    return ReportLayout::fromJson(QJsonDocument::fromJson(R"({
+        "periods": [{"label": "Anterior", "shift": "previous"}, {"label": "52 semanas antes", "days": -364}]
+    })").object());
+}
+
+} // namespace
+
+// The periods the header names: the one before has the chosen one's length and ends the day before
+// it; 52 weeks earlier keeps each weekday (a leap day in between does not move it).
+TEST(ReportModelPeriods, DerivedFromTheChosenPeriod)
+{
+    const struct
+    {
+        QDate from, to;
+        const char *before, *year;
+    } cases[] = {
+        {QDate(2025, 6, 1), QDate(2025, 6, 7), "25/05/2025 a 31/05/2025", "02/06/2024 a 08/06/2024"},
+        {QDate(2025, 3, 1), QDate(2025, 3, 1), "28/02/2025 a 28/02/2025", "02/03/2024 a 02/03/2024"},
+        {QDate(2025, 1, 1), QDate(2025, 1, 31), "01/12/2024 a 31/12/2024", "03/01/2024 a 02/02/2024"},
+        {QDate(2024, 3, 1), QDate(2024, 3, 10), "20/02/2024 a 29/02/2024", "03/03/2023 a 12/03/2023"},
+    };
+    const ReportLayout layout = comparisonLayout();
+    for (const auto &c : cases) {
+        const auto shown = derivedPeriods(layout, period(c.from, c.to));
+        ASSERT_EQ(shown.size(), 2);
+        EXPECT_EQ(shown.at(0), (QPair<QString, QString>{QStringLiteral("Anterior"), QString::fromLatin1(c.before)}));
+        EXPECT_EQ(shown.at(1).second, QString::fromLatin1(c.year));
+        EXPECT_EQ(QDate::fromString(shown.at(1).second.left(10), QStringLiteral("dd/MM/yyyy")).dayOfWeek(), c.from.dayOfWeek());
+    }
+    // no dates, no derived periods (and no invented ones)
+    EXPECT_TRUE(derivedPeriods(layout, TParams()).isEmpty());
+    // a period entry that says neither how to move is refused when the layout is read
+    for (const char *bad : {R"({"periods": [{"label": "X"}]})", R"({"periods": [{"shift": "previous"}]})",
+                            R"({"periods": {"label": "X", "days": 7}})"})
+        EXPECT_THROW(ReportLayout::fromJson(QJsonDocument::fromJson(bad).object()), EHostError) << bad;
+}
+
+// Bars side by side: each series sums its own column per label, in the labels' order; the drawing
+// shows every series' colour and leaves a one-series chart with its one colour.
+TEST(ReportModelPeriods, ChartSeriesSideBySide)
+{
+    const ReportDefinition def = withLayout(R"({
+        "columns": [{"field": "HRINICIO", "type": "minutes"}, {"field": "A", "type": "money"}, {"field": "B", "type": "money"}],
+        "chart": {"label": "HRINICIO", "series": [{"value": "A", "name": "Período"}, {"value": "B", "name": "Anterior"}]}
+    })");
+    ReportTable table;
+    table.columns = {QStringLiteral("HRINICIO"), QStringLiteral("A"), QStringLiteral("B")};
+    table.rows = {{720, 300.0, 100.0}, {480, 50.0, 200.0}, {720, 10.0, 0.0}};
+    const ReportModel model = ReportModel::build(QStringLiteral("Vnd025"), def, TParams(), table);
+    ASSERT_EQ(model.chart.size(), 2);
+    EXPECT_EQ(model.chart.at(0).first, QStringLiteral("08:00"));
+    ASSERT_EQ(model.chartSeries.size(), 2);
+    EXPECT_EQ(model.chartSeries.at(0).values, (QList<double>{50.0, 310.0}));
+    EXPECT_EQ(model.chartSeries.at(1).values, (QList<double>{200.0, 100.0}));
+    EXPECT_EQ(model.chart.at(1).second, 310.0); // the first series is the chart's own value
+
+    auto colours = [](const QImage &image) {
+        QSet<QRgb> seen;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                seen.insert(image.pixel(x, y));
+        }
+        return seen;
+    };
+    const QRgb first = qRgb(0x2E, 0x6D, 0xB4), second = qRgb(0xA7, 0xC3, 0xE2);
+    const QSet<QRgb> both = colours(renderReportChart(model, 900, 260));
+    EXPECT_TRUE(both.contains(first) && both.contains(second));
+    ReportModel single = model;
+    single.chartSeries.clear();
+    const QSet<QRgb> one = colours(renderReportChart(single, 900, 260));
+    EXPECT_TRUE(one.contains(first));
+    EXPECT_FALSE(one.contains(second));
+    // a series naming a missing column is the definition's fault, said as such
+    ReportTable missing = table;
+    missing.columns[2] = QStringLiteral("C");
+    EXPECT_THROW(ReportModel::build(QStringLiteral("Vnd025"), def, TParams(), missing), EHostError);
+}

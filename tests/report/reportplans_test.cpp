@@ -163,7 +163,7 @@ TEST_F(ReportPlans, EveryReportStartsFromTheSalesOfThePeriod)
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 24);
+    EXPECT_EQ(checked, 26);
 }
 
 using Values = std::map<QString, QVariant>;
@@ -327,7 +327,9 @@ TEST_F(ReportPlans, RowsAreThoseOfTheFormerTexts)
     ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
     const QDir former(testsupport::sourcePath(QStringLiteral("bench/naive_sql")));
     int compared = 0;
-    for (const QString &path : reportFiles()) {
+    // The reports that had texts before, and the heat map's hand-written one; the comparison was
+    // written period-first and has none.
+    for (const QString &path : reportFiles().mid(0, 12)) {
         const ReportDefinition def = ReportDefinition::load(path);
         const QString base = QFileInfo(path).completeBaseName();
         SCOPED_TRACE(def.title.toStdString());
@@ -397,7 +399,7 @@ TEST_F(ReportPlans, NightShiftHoursSpanMidnight)
             ++checked;
         }
     }
-    EXPECT_EQ(checked, 20);
+    EXPECT_EQ(checked, 22);
 }
 
 // The heat map cell by cell against the sales counted by hand: a plain GROUP BY of the day and the
