@@ -59,7 +59,7 @@ QString StatementDeadline::message() const
 {
     switch (mReason.load()) {
     case Reason::TimedOut:
-        return u"O banco de dados não respondeu em %1 segundos e a consulta foi interrompida. "
+        return u"O banco de dados não respondeu em %1 s e a consulta foi interrompida. "
                u"Tente novamente; se persistir, verifique o servidor."_s.arg((mTimeoutMs + 999) / 1000);
     case Reason::Abandoned:
         return u"A consulta ao banco de dados foi abandonada."_s;
