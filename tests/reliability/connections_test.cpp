@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -162,6 +163,35 @@ TEST_P(DatabaseLimits, AWaitingLookupShowsTheWaitCursorAndCanBeGivenUp)
     // A quick lookup never reaches the watcher.
     EXPECT_EQ(lookup(sql().one), QString());
     EXPECT_EQ(watcher.calls, 1);
+}
+
+// With real dialogs the host's own watcher puts up a box with "Cancelar" after a second; pressing it
+// gives the lookup up.
+TEST_P(DatabaseLimits, TheWaitBoxsCancelarGivesTheLookupUp)
+{
+    DatabaseConfig unlimited = mConfig;
+    unlimited.statementTimeout = 0;
+    TdtmDBGeral::open(unlimited);
+    ASSERT_NE(TdtmDBGeral::watcher(), nullptr) << "the application installs its watcher";
+    WidgetUi real;
+    ScopedUi dialogs(real);
+    QString label;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&label] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QProgressDialog *>(w);
+            if (box && box->isVisible() && !box->wasCanceled()) {
+                label = box->labelText();
+                box->cancel();
+            }
+        }
+    });
+    poll.start(100);
+    const QString message = lookup(sql().endlessCount);
+    poll.stop();
+    EXPECT_EQ(label, u"Aguardando resposta do banco de dados…"_s);
+    EXPECT_EQ(message, u"A consulta ao banco de dados foi abandonada."_s);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_P(DatabaseLimits, AReportWithoutEndStopsAtTheRowLimit)
