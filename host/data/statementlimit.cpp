@@ -12,10 +12,19 @@ using namespace Qt::StringLiterals;
 
 StatementWatcher::~StatementWatcher() = default;
 
-StatementDeadline::StatementDeadline(const QSqlDatabase &db, int timeoutMs, int graceMs)
-    : mNative(db), mTimeoutMs(timeoutMs)
+StatementDeadline::StatementDeadline(const QSqlDatabase &db, int timeoutMs, int graceMs, bool armNow)
+    : mNative(db), mTimeoutMs(timeoutMs), mGraceMs(graceMs)
 {
-    mTimer = std::thread([this, timeoutMs, graceMs] { watch(timeoutMs, graceMs); });
+    if (armNow)
+        arm(0);
+}
+
+void StatementDeadline::arm(int elapsedMs)
+{
+    if (mTimer.joinable())
+        return;
+    const int left = mTimeoutMs > 0 ? qMax(1, mTimeoutMs - elapsedMs) : 0;
+    mTimer = std::thread([this, left] { watch(left, mGraceMs); });
 }
 
 StatementDeadline::~StatementDeadline()
@@ -25,7 +34,8 @@ StatementDeadline::~StatementDeadline()
         mStopped = true;
     }
     mWake.notify_all();
-    mTimer.join();
+    if (mTimer.joinable())
+        mTimer.join();
 }
 
 void StatementDeadline::abandon()
@@ -59,7 +69,7 @@ QString StatementDeadline::message() const
 {
     switch (mReason.load()) {
     case Reason::TimedOut:
-        return u"O banco de dados não respondeu em %1 segundos e a consulta foi interrompida. "
+        return u"O banco de dados não respondeu em %1 s e a consulta foi interrompida. "
                u"Tente novamente; se persistir, verifique o servidor."_s.arg((mTimeoutMs + 999) / 1000);
     case Reason::Abandoned:
         return u"A consulta ao banco de dados foi abandonada."_s;
@@ -71,10 +81,12 @@ QString StatementDeadline::message() const
 
 void runWithDeadline(const QSqlDatabase &db, int timeoutMs, StatementWatcher *watcher, const std::function<void()> &work)
 {
-    StatementDeadline deadline(db, timeoutMs);
-    std::exception_ptr failure;
     const QCoreApplication *app = QCoreApplication::instance();
-    if (!app || QThread::currentThread() != app->thread()) {
+    const bool windowThread = app && QThread::currentThread() == app->thread();
+    // In the window's thread the timer starts only for a statement that did not answer at once.
+    StatementDeadline deadline(db, timeoutMs, 3000, !windowThread);
+    std::exception_ptr failure;
+    if (!windowThread) {
         try {
             work();
         } catch (...) {
@@ -107,11 +119,13 @@ void runWithDeadline(const QSqlDatabase &db, int timeoutMs, StatementWatcher *wa
             return done;
         };
         // Most statements answer at once: the window only hears of those that do not.
+        constexpr int AtOnceMs = 150;
         {
             std::unique_lock lock(mutex);
-            finished.wait_for(lock, std::chrono::milliseconds(150), [&] { return done; });
+            finished.wait_for(lock, std::chrono::milliseconds(AtOnceMs), [&] { return done; });
         }
         if (!isDone()) {
+            deadline.arm(AtOnceMs);
             if (watcher) {
                 watcher->waitLong(isDone, [&deadline] { deadline.abandon(); });
             }

@@ -39,12 +39,15 @@ class HOST_EXPORT StatementDeadline
 public:
     enum class Reason { None, TimedOut, Abandoned };
 
-    // `timeoutMs` <= 0: no limit (abandon() still works).
-    StatementDeadline(const QSqlDatabase &db, int timeoutMs, int graceMs = 3000);
+    // `timeoutMs` <= 0: no limit (abandon() still works once armed). Without `armNow` nothing
+    // watches until arm().
+    StatementDeadline(const QSqlDatabase &db, int timeoutMs, int graceMs = 3000, bool armNow = true);
     ~StatementDeadline(); // stops the timer; does nothing to the connection
     StatementDeadline(const StatementDeadline &) = delete;
     StatementDeadline &operator=(const StatementDeadline &) = delete;
 
+    // Starts the timer for what is left of the limit after `elapsedMs`; once only.
+    void arm(int elapsedMs);
     // From any thread: end the statement now, as the time limit would.
     void abandon();
     Reason reason() const { return mReason.load(); }
@@ -56,6 +59,7 @@ private:
 
     NativeConnection mNative;
     int mTimeoutMs;
+    int mGraceMs;
     std::atomic<Reason> mReason{Reason::None};
     std::mutex mMutex;
     std::condition_variable mWake;

@@ -140,6 +140,10 @@ namespace ReportSql {
 
 QString refusalReason(const QString &sql)
 {
+    // Preparing a statement costs the square of its markers on SQLite (the driver names each one),
+    // minutes for a few hundred thousand; no report needs more than a handful.
+    if (const qsizetype markers = SqlText::toPositional(sql).names.size(); markers > MaxMarkers)
+        return u"Um relatório usa no máximo %1 parâmetros no SQL; este usa %2 e foi recusado."_s.arg(MaxMarkers).arg(markers);
     // Each engine reads quotes its own way (SQLite's [x'] is a name where Firebird sees a literal),
     // so the text has to be harmless under every reading.
     for (const SqlText::Quoting quoting : SqlText::AllQuotings) {

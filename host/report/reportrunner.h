@@ -29,6 +29,9 @@ struct HOST_EXPORT ReportTable
 
 namespace ReportSql {
 
+// The most ":NAME" markers a report's statement may hold.
+inline constexpr int MaxMarkers = 2000;
+
 // Empty when the statement only reads (one SELECT or WITH statement); otherwise the reason it is
 // refused, for the user.
 HOST_EXPORT QString refusalReason(const QString &sql);

@@ -2,6 +2,7 @@
 // database and lock files in a temporary folder; the host reaches it through QIBASE over TCP.
 #include "demotestdb.h"
 #include "firebird.h"
+#include "firebirdserver.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,116 +18,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString ServerBinary = u"/usr/sbin/firebird"_s;
-const QString Isql = u"/usr/bin/isql-fb"_s;
-const QString SystemConf = u"/usr/lib/x86_64-linux-gnu/firebird/3.0"_s;
-
-bool portFree(quint16 port)
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, port);
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-bool waitForPort(quint16 port, QProcess &server, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms && server.state() == QProcess::Running) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(200))
-            return true;
-        QThread::msleep(100);
-    }
-    return false;
-}
-
-class FirebirdServer
-{
-public:
-    // Empty when started, otherwise why not.
-    QString start()
-    {
-        if (!mDir.isValid())
-            return u"no temporary folder"_s;
-        mPort = portFree(3050) ? 3050 : freePort();
-        const QString root = mDir.filePath(u"root"_s), lock = mDir.filePath(u"lock"_s);
-        mSecurity = mDir.filePath(u"security.fdb"_s);
-        QDir().mkpath(root);
-        QDir().mkpath(lock);
-        for (const char *name : {"plugins.conf", "databases.conf", "fbtrace.conf", "firebird.msg"})
-            QFile::copy(SystemConf + u'/' + QLatin1String(name), root + u'/' + QLatin1String(name));
-        QFile conf(root + u"/firebird.conf"_s);
-        if (!conf.open(QIODevice::WriteOnly))
-            return u"cannot write firebird.conf"_s;
-        conf.write(u"SecurityDatabase = %1\nRemoteBindAddress = 127.0.0.1\nRemoteServicePort = %2\n"_s.arg(mSecurity)
-                       .arg(mPort)
-                       .toUtf8());
-        conf.close();
-
-        mEnv = QProcessEnvironment::systemEnvironment();
-        mEnv.insert(u"FIREBIRD"_s, root);
-        mEnv.insert(u"FIREBIRD_LOCK"_s, lock);
-
-        // The security database is an ordinary database whose own users table gets SYSDBA; made
-        // in-process by isql so the system's security3.fdb is never touched.
-        QProcess isql;
-        isql.setProcessEnvironment(mEnv);
-        isql.start(Isql, {u"-q"_s, u"-user"_s, u"SYSDBA"_s});
-        isql.write(u"CREATE DATABASE '%1';\nCREATE USER SYSDBA PASSWORD 'masterkey' USING PLUGIN Srp;\nCOMMIT;\n"_s
-                       .arg(mSecurity)
-                       .toUtf8());
-        isql.closeWriteChannel();
-        if (!isql.waitForFinished(60000) || isql.exitCode() != 0)
-            return u"isql could not make the security database: "_s + QString::fromUtf8(isql.readAllStandardError());
-
-        mServer.setProcessEnvironment(mEnv);
-        mServer.setProcessChannelMode(QProcess::MergedChannels);
-        mServer.start(ServerBinary, {u"-p"_s, QString::number(mPort)});
-        if (!mServer.waitForStarted(10000))
-            return u"the server did not start: "_s + mServer.errorString();
-        if (!waitForPort(mPort, mServer, 15000))
-            return u"the server did not listen: "_s + QString::fromUtf8(mServer.readAll());
-        return {};
-    }
-
-    ~FirebirdServer() { stop(); }
-
-    int stop()
-    {
-        if (mServer.state() == QProcess::NotRunning)
-            return mServer.exitCode();
-        mServer.terminate();
-        if (!mServer.waitForFinished(15000)) {
-            mServer.kill();
-            mServer.waitForFinished(5000);
-        }
-        return mServer.exitCode();
-    }
-
-    bool running() const { return mServer.state() == QProcess::Running; }
-    quint16 port() const { return mPort; }
-    QString path(const QString &name) const { return mDir.filePath(name); }
-    // The form the host's configuration uses: "127.0.0.1:/path" on the standard port.
-    QString target(const QString &path) const
-    {
-        return mPort == 3050 ? u"127.0.0.1:"_s + path : u"127.0.0.1/%1:%2"_s.arg(mPort).arg(path);
-    }
-
-private:
-    QTemporaryDir mDir;
-    QProcess mServer;
-    QProcessEnvironment mEnv;
-    QString mSecurity;
-    quint16 mPort = 0;
-};
+using testfb::FirebirdServer;
+using testfb::Isql;
+using testfb::ServerBinary;
 
 TEST(DemoServer, LookupThroughTheLoopbackServer)
 {
@@ -173,6 +67,60 @@ TEST(DemoServer, LookupThroughTheLoopbackServer)
     server.stop();
     EXPECT_FALSE(server.running());
     EXPECT_FALSE(DemoConnection(remote).isOpen()) << "stopped server still answers";
+}
+
+} // namespace
+
+namespace {
+
+// The generator's password without the command line: from Firebird's own environment variables or
+// typed at a prompt (here: standard input that is not a terminal). The server checks it.
+TEST(DemoServer, GeneratorTakesThePasswordFromTheEnvironmentOrAPrompt)
+{
+    const QString tool = QStringLiteral(BO_BINARY_DIR "/bin/bo-demo-gen");
+    if (!QFile::exists(ServerBinary) || !QFile::exists(Isql) || !QFile::exists(tool))
+        GTEST_SKIP() << "needs Debian's firebird3.0-server and bo-demo-gen";
+    FirebirdServer server;
+    const QString problem = server.start();
+    ASSERT_TRUE(problem.isEmpty()) << problem.toStdString();
+
+    const struct
+    {
+        const char *label;
+        const char *environment; // ISC_PASSWORD, or null
+        bool ask;
+        const char *typed; // standard input
+        bool accepted;
+    } cases[] = {
+        {"environment, right", "masterkey", false, "", true},
+        {"environment, wrong", "not-it", false, "", false},
+        {"prompt, right", nullptr, true, "masterkey\n", true},
+        {"prompt, wrong", nullptr, true, "not-it\n", false},
+        {"prompt wins over the environment", "not-it", true, "masterkey\n", true},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        const QString db = server.target(server.path(u"gen%1.fdb"_s.arg(++n)));
+        QProcess gen;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"ISC_PASSWORD"_s);
+        env.remove(u"ISC_USER"_s);
+        if (c.environment)
+            env.insert(u"ISC_PASSWORD"_s, QString::fromUtf8(c.environment));
+        gen.setProcessEnvironment(env);
+        QStringList args{u"--driver"_s, u"QIBASE"_s, u"--db"_s, db, u"--scale"_s, u"tiny"_s, u"--sales"_s, u"10"_s,
+                         u"--quiet"_s};
+        if (c.ask)
+            args << u"--ask-password"_s;
+        gen.start(tool, args);
+        ASSERT_TRUE(gen.waitForStarted(10000)) << c.label;
+        gen.write(c.typed);
+        gen.closeWriteChannel();
+        ASSERT_TRUE(gen.waitForFinished(120000)) << c.label;
+        const QString err = QString::fromUtf8(gen.readAllStandardError());
+        EXPECT_EQ(gen.exitCode() == 0, c.accepted) << c.label << ": " << err.toStdString();
+        EXPECT_FALSE(err.contains(u"not-it"_s)) << c.label;
+    }
 }
 
 } // namespace

@@ -22,12 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     fuzz::check(again.names.isEmpty(), "a marker is left after rewriting", again.names.join(u','));
     fuzz::check(again.text == p.text, "rewriting twice changed the text", again.text);
 
-    // The stretches of code cover the text in order, without overlaps, inside its bounds.
-    qsizetype last = 0;
-    SqlText::forEachCodeStretch(sql, [&](qsizetype from, qsizetype to) {
-        fuzz::check(from >= last && from <= to && to <= sql.size(), "code stretch out of order",
-                    QString::number(from) + u".."_s + QString::number(to));
-        last = to;
-    });
+    // The stretches of code cover the text in order, without overlaps, inside its bounds, under
+    // every engine's reading of quotes.
+    for (const SqlText::Quoting quoting : SqlText::AllQuotings) {
+        qsizetype last = 0;
+        SqlText::forEachCodeStretch(
+            sql,
+            [&](qsizetype from, qsizetype to) {
+                fuzz::check(from >= last && from <= to && to <= sql.size(), "code stretch out of order",
+                            QString::number(from) + u".."_s + QString::number(to));
+                last = to;
+            },
+            quoting);
+    }
     return 0;
 }

@@ -76,6 +76,33 @@ protected:
     QTemporaryDir mDir;
 };
 
+// The password is masked where it stands as a token of its own; inside another word it is left,
+// since stars there would show which letters the password has ("Ask your ****base administrator").
+TEST(PasswordMask, OnlyWholeTokensAreMasked)
+{
+    const struct
+    {
+        const char *password;
+        const char *message;
+        const char *shown;
+    } cases[] = {
+        {"data", "Your user name and password are not defined. Ask your database administrator to set up a Firebird login.",
+         "Your user name and password are not defined. Ask your database administrator to set up a Firebird login."},
+        {"data", "DSN=loja;PWD=data;", "DSN=loja;PWD=****;"},
+        {"masterkey", "login masterkey refused (masterkeys)", "login **** refused (masterkeys)"},
+        {"key", "keyring key monkey key", "keyring **** monkey ****"},
+        {"a b'c", "x a b'c y", "x **** y"},
+        {"Segredo-1", "'Segredo-1'", "'****'"},
+        {"!x", "a!x b", "a**** b"}, // its first character is no letter: nothing to keep on that side
+        {"!x", "a!xb", "a!xb"},
+        {"sa", "Usage: sa", "Usage: ****"},
+        {"", "nothing to mask", "nothing to mask"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(maskSecrets(QString::fromUtf8(c.message), {QString::fromUtf8(c.password)}), QString::fromUtf8(c.shown))
+            << c.password << " in " << c.message;
+}
+
 TEST_F(Passwords, NeverInTheMessageOrTheLogWhenTheConnectionFails)
 {
     int checked = 0;

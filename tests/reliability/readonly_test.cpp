@@ -9,6 +9,7 @@
 #include "reportrunner.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -20,6 +21,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 enum class Engine { Sqlite, Firebird };
+
+QByteArray fileChecksum(const QString &path)
+{
+    return QCryptographicHash::hash(reliability::readAll(path), QCryptographicHash::Sha256).toHex();
+}
 
 std::string engineName(const testing::TestParamInfo<Engine> &info)
 {
@@ -57,11 +63,21 @@ protected:
                  // A selectable procedure that writes: its SELECT passes the text check.
                  "CREATE PROCEDURE APAGA_FILIAIS RETURNS (N INTEGER) AS BEGIN DELETE FROM FILIAL; N = ROW_COUNT;"
                  " SUSPEND; END",
+                 // The issue's own writers: a sequence and a procedure with a transaction of its own.
+                 "CREATE SEQUENCE SEQ_NRVENDA",
+                 "CREATE PROCEDURE RENOMEIA_FILIAL RETURNS (N INTEGER) AS BEGIN IN AUTONOMOUS TRANSACTION DO"
+                 " UPDATE FILIAL SET NMFILIAL = 'Renomeada' WHERE CDFILIAL = '0001'; N = 1; SUSPEND; END",
                  "INSERT INTO FILIAL VALUES ('0001', 'Matriz')",
                  "INSERT INTO FILIAL VALUES ('0002', 'Centro')",
                  "INSERT INTO FILIAL VALUES ('0003', 'Norte')",
              })
             ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << sql << ": " << q.lastError().text().toStdString();
+        // The report identity reads the tables and runs the reading routines; nothing else.
+        const DatabaseConfig defaults;
+        for (const QString &sql : firebirdReportGrantsDdl({u"FILIAL"_s, u"LOJA"_s, u"CAIXA"_s, u"PRODUTO"_s},
+                                                          {u"PROCEDURE PARAM"_s, u"FUNCTION INSTR"_s},
+                                                          defaults.reportRole, defaults.reportUser))
+            ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
         createScreen();
     }
 
@@ -108,6 +124,7 @@ TEST_P(ReadOnlyReports, WritingDefinitionsAreRefusedThroughTheScreen)
     ASSERT_FALSE(before.startsWith(u"error"_s)) << before.toStdString();
     const QString attached = scratch(u"anexado.sqlite"_s);
     const QString vacuumed = scratch(u"copia.sqlite"_s);
+    const QByteArray checksum = sqlite() ? fileChecksum(databasePath()) : QByteArray();
     const WritingSql cases[] = {
         {"delete", "DELETE FROM FILIAL", false, false},
         {"update", "UPDATE FILIAL SET NMFILIAL = 'Alterado'", false, false},
@@ -127,6 +144,9 @@ TEST_P(ReadOnlyReports, WritingDefinitionsAreRefusedThroughTheScreen)
         {"execute block", "EXECUTE BLOCK AS BEGIN DELETE FROM FILIAL; END", false, true},
         {"recreate", "RECREATE TABLE FILIAL (A INTEGER)", false, true},
         {"commit", "COMMIT", false, false},
+        // SQLite reads [x'] and `x'` as names: what the other engines take for a literal is code.
+        {"bracket name hiding a delete", "WITH [x'] AS (SELECT 1) DELETE FROM FILIAL --'", false, false},
+        {"backtick name hiding a delete", "WITH `x'` AS (SELECT 1) DELETE FROM FILIAL --'", false, false},
     };
     int checked = 0;
     for (const WritingSql &c : cases) {
@@ -153,10 +173,13 @@ TEST_P(ReadOnlyReports, WritingDefinitionsAreRefusedThroughTheScreen)
         EXPECT_TRUE(shown().constFirst().contains(u"recusado"_s)) << c.label << ": " << shown().constFirst().toStdString();
         ++checked;
     }
-    EXPECT_EQ(checked, sqlite() ? 3 * 16 : 3 * 14);
+    EXPECT_EQ(checked, sqlite() ? 3 * 18 : 3 * 16);
     EXPECT_FALSE(QFileInfo::exists(attached));
     EXPECT_FALSE(QFileInfo::exists(vacuumed));
     EXPECT_EQ(branches(), before);
+    if (sqlite()) {
+        EXPECT_EQ(fileChecksum(databasePath()), checksum) << "the database file changed";
+    }
     // A reading definition still runs.
     setReportSql(0, u"SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL"_s);
     const ReportRun ok = saveAs(scratch(u"bom.csv"_s));
@@ -175,13 +198,14 @@ TEST_P(ReadOnlyReports, TheReportConnectionKeepsNoChangeWhenTheTextCheckIsBypass
         QString sql;
         bool sqliteOnly;
         bool firebirdOnly;
+        bool firebirdRefuses = true;
     };
     const Case cases[] = {
         {"delete", u"DELETE FROM FILIAL"_s, false, false},
         {"update", u"UPDATE FILIAL SET NMFILIAL = 'Alterado'"_s, false, false},
         {"insert", u"INSERT INTO FILIAL VALUES ('0009', 'Nova')"_s, false, false},
         {"drop", u"DROP TABLE FILIAL"_s, false, false},
-        {"create", u"CREATE TABLE INTRUSA (A INTEGER)"_s, false, false},
+        {"create", u"CREATE TABLE INTRUSA (A INTEGER)"_s, false, false, false},
         {"attach a new file", u"ATTACH DATABASE '%1' AS INTRUSA"_s.arg(attached), true, false},
         {"selectable procedure that deletes", u"SELECT N FROM APAGA_FILIAIS"_s, false, true},
         {"execute block that deletes", u"EXECUTE BLOCK AS BEGIN DELETE FROM FILIAL; END"_s, false, true},
@@ -195,12 +219,12 @@ TEST_P(ReadOnlyReports, TheReportConnectionKeepsNoChangeWhenTheTextCheckIsBypass
         QObject::connect(&query, &ReportQuery::finished, &loop, &QEventLoop::quit);
         query.start();
         loop.exec();
-        if (sqlite()) {
-            // The file is opened read-only: the statement itself fails.
+        if (sqlite() || c.firebirdRefuses) {
+            // SQLite: the file is opened read-only. Firebird: the report identity may not write.
             EXPECT_EQ(query.outcome(), ReportQuery::Outcome::Failed) << c.label;
             EXPECT_FALSE(query.errorText().isEmpty()) << c.label;
         } else {
-            // Firebird runs it inside a transaction that is rolled back.
+            // DDL needs no grant on Firebird 3; it runs inside a transaction that is rolled back.
             EXPECT_NE(query.outcome(), ReportQuery::Outcome::Running) << c.label;
         }
         EXPECT_EQ(branches(), before) << c.label << ": " << query.errorText().toStdString();
@@ -213,17 +237,90 @@ TEST_P(ReadOnlyReports, TheReportConnectionKeepsNoChangeWhenTheTextCheckIsBypass
     EXPECT_FALSE(q.exec(u"SELECT COUNT(*) FROM INTRUSA"_s));
 }
 
-// The selectable procedure passes the text check, so it runs through the screen; the deletion it
-// does is rolled back with the report's transaction.
+// The selectable procedures pass the text check, so they reach the database through the screen;
+// the report identity may not write, so they fail there, and even the autonomous transaction
+// (which no rollback would undo) keeps nothing.
 TEST_P(ReadOnlyReports, AWritingProcedureCalledFromAReportChangesNothing)
 {
     if (sqlite())
         GTEST_SKIP() << "SQLite has no stored procedures";
     const QString before = branches();
-    setReportSql(0, u"SELECT N FROM APAGA_FILIAIS"_s);
-    const ReportRun run = saveAs(scratch(u"procedimento.csv"_s));
-    EXPECT_NE(run.outcome, ReportRun::Outcome::Cancelled) << shown().join(u'|').toStdString();
-    EXPECT_EQ(branches(), before);
+    for (const char *sql : {"SELECT N FROM APAGA_FILIAIS", "SELECT N FROM RENOMEIA_FILIAL"}) {
+        ui.clear();
+        setReportSql(0, QString::fromUtf8(sql));
+        const ReportRun run = saveAs(scratch(u"procedimento.csv"_s));
+        EXPECT_EQ(run.outcome, ReportRun::Outcome::Failed) << sql;
+        ASSERT_EQ(shown().size(), 1) << sql;
+        EXPECT_TRUE(shown().constFirst().contains(u"no permission"_s)) << sql << ": " << shown().constFirst().toStdString();
+        EXPECT_EQ(branches(), before) << sql;
+    }
+}
+
+// The cases on Firebird: a sequence advanced for good and a branch renamed by an autonomous
+// transaction. Through the screen the text check refuses the first; past the check (the report
+// query itself) the report identity refuses both. The sequence's value and the branch's name are
+// compared before and after.
+TEST_P(ReadOnlyReports, SequencesAndAutonomousTransactionsKeepNothing)
+{
+    if (sqlite())
+        GTEST_SKIP() << "Firebird's sequences and autonomous transactions";
+    auto sequence = [] {
+        QSqlQuery q(TdtmDBGeral::adcGeral());
+        return q.exec(u"SELECT GEN_ID(SEQ_NRVENDA, 0) FROM RDB$DATABASE"_s) && q.next() ? q.value(0).toLongLong() : -1;
+    };
+    const qint64 sequenceBefore = sequence();
+    const QString before = branches();
+    ASSERT_EQ(sequenceBefore, 0);
+
+    struct Case
+    {
+        const char *sql;
+        const char *screenSays; // through the screen
+    };
+    const Case cases[] = {
+        {"SELECT GEN_ID(SEQ_NRVENDA, 1000000) AS G FROM RDB$DATABASE", "sequências"},
+        {"SELECT NEXT VALUE FOR SEQ_NRVENDA AS G FROM RDB$DATABASE", "NEXT VALUE FOR"},
+        {"SELECT N FROM RENOMEIA_FILIAL", "no permission"},
+    };
+    for (const Case &c : cases) {
+        ui.clear();
+        setReportSql(0, QString::fromUtf8(c.sql));
+        const ReportRun run = saveAs(scratch(u"sequencia.csv"_s));
+        EXPECT_EQ(run.outcome, ReportRun::Outcome::Failed) << c.sql;
+        ASSERT_EQ(shown().size(), 1) << c.sql;
+        EXPECT_TRUE(shown().constFirst().contains(QString::fromUtf8(c.screenSays)))
+            << c.sql << ": " << shown().constFirst().toStdString();
+
+        ReportQuery query(QString::fromLatin1(TdtmDBGeral::ConnectionName), QString::fromUtf8(c.sql), {});
+        QEventLoop loop;
+        QObject::connect(&query, &ReportQuery::finished, &loop, &QEventLoop::quit);
+        query.start();
+        loop.exec();
+        EXPECT_EQ(query.outcome(), ReportQuery::Outcome::Failed) << c.sql;
+        EXPECT_TRUE(query.errorText().contains(u"no permission"_s)) << c.sql << ": " << query.errorText().toStdString();
+
+        EXPECT_EQ(sequence(), sequenceBefore) << c.sql;
+        EXPECT_EQ(branches(), before) << c.sql;
+    }
+}
+
+// The report connection itself: SQLite's is read-only with query_only on; Firebird's is the report
+// identity with its role.
+TEST_P(ReadOnlyReports, TheReportConnectionIsTheReadingIdentity)
+{
+    const DatabaseConfig defaults;
+    ReportConnection connection(QString::fromLatin1(TdtmDBGeral::ConnectionName),
+                                ReportIdentity::of(QString::fromLatin1(TdtmDBGeral::ConnectionName)));
+    QSqlQuery q(connection.database());
+    if (sqlite()) {
+        ASSERT_TRUE(q.exec(u"PRAGMA query_only"_s) && q.next()) << q.lastError().text().toStdString();
+        EXPECT_EQ(q.value(0).toInt(), 1);
+    } else {
+        ASSERT_TRUE(q.exec(u"SELECT CURRENT_USER, CURRENT_ROLE FROM RDB$DATABASE"_s) && q.next())
+            << q.lastError().text().toStdString();
+        EXPECT_EQ(q.value(0).toString().trimmed(), defaults.reportUser);
+        EXPECT_EQ(q.value(1).toString().trimmed(), defaults.reportRole);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, ReadOnlyReports, testing::Values(Engine::Sqlite, Engine::Firebird), engineName);

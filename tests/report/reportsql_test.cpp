@@ -74,6 +74,80 @@ TEST(ReportSql, OnlySingleReadingStatementsAreAccepted)
     }
 }
 
+// Every quoting form of every engine, and what a rollback does not undo (sequences, autonomous
+// transactions): refused by the text itself, whichever engine would run it.
+TEST(ReportSql, EveryEnginesQuotingIsReadAndLastingChangesAreRefused)
+{
+    const RefusalCase cases[] = {
+        // SQLite: [x'] and `x'` are names, so what follows is code.
+        {"WITH [x'] AS (SELECT 1) DELETE FROM FILIAL --'", true, "DELETE"},
+        {"WITH `x'` AS (SELECT 1) DELETE FROM FILIAL --'", true, "DELETE"},
+        {"SELECT [a]]b] FROM T; DROP TABLE T", true, "';'"},
+        {"SELECT `a``'` FROM T WHERE 1 = 1 -- '\nUNION SELECT GEN_ID(SEQ, 1) FROM T", true, "GEN_ID"},
+        // Firebird: Q'{'}' is one literal holding a quote.
+        {"SELECT Q'{'}' AS X, GEN_ID(SEQ_NRVENDA, 1000000) AS G FROM RDB$DATABASE --'", true, "GEN_ID"},
+        {"SELECT q'<'>' AS X FROM RDB$DATABASE; DELETE FROM FILIAL --'", true, "';'"},
+        // PostgreSQL: E'\'' escapes with a backslash, $$...$$ literals, nested comments.
+        {"SELECT E'\\'' AS X, NEXTVAL('s') FROM T --'", true, "NEXTVAL"},
+        {"SELECT /* /* */ DELETE */ 1 FROM T", true, "DELETE"},
+        {"SELECT $x$'$x$, SETVAL('s', 1) FROM T --'", true, "SETVAL"},
+        // Double quotes name, everywhere.
+        {"SELECT \"a'\" FROM T; DELETE FROM T --'", true, "';'"},
+        // Sequences and autonomous transactions.
+        {"SELECT GEN_ID(SEQ_NRVENDA, 1000000) AS G FROM RDB$DATABASE", true, "sequências"},
+        {"select gen_id(seq_nrvenda, 1) from rdb$database", true, "GEN_ID"},
+        {"SELECT NEXT /* x */ VALUE\nFOR SEQ_NRVENDA FROM RDB$DATABASE", true, "NEXT VALUE FOR"},
+        {"SELECT * FROM P IN AUTONOMOUS TRANSACTION", true, "IN AUTONOMOUS TRANSACTION"},
+        {"WITH X AS (SELECT 1 AS A FROM RDB$DATABASE) SELECT A FROM X WHERE AUTONOMOUS = 1", true, "autônomas"},
+        // Reading statements with each form still pass.
+        {"SELECT [NMLOJA], `CDLOJA` FROM LOJA", false, ""},
+        {"SELECT Q'{it's}' AS X FROM RDB$DATABASE", false, ""},
+        {"SELECT 'GEN_ID(S, 1)' AS X, \"NEXT VALUE FOR\" FROM T", false, ""},
+        {"SELECT $$it's$$ AS X FROM T", false, ""},
+        {"SELECT CURRENT_VALUE FROM RDB$DATABASE WHERE :NEXT = 1", false, ""},
+        {"SELECT A FROM T -- GEN_ID(S, 1)", false, ""},
+    };
+    for (const RefusalCase &c : cases) {
+        const QString reason = ReportSql::refusalReason(QString::fromUtf8(c.sql));
+        EXPECT_EQ(!reason.isEmpty(), c.refused) << c.sql << " -> " << reason.toStdString();
+        if (c.refused) {
+            EXPECT_TRUE(reason.contains(QString::fromUtf8(c.mentions))) << c.sql << " -> " << reason.toStdString();
+        }
+    }
+}
+
+// Where each form ends, per reading: a form one engine lacks is plain code there.
+TEST(SqlTextQuoting, EachFormEndsWhereItsEngineEndsIt)
+{
+    using SqlText::Quoting;
+    struct Case
+    {
+        const char *sql;
+        Quoting quoting;
+        qsizetype end; // from position 0; 0 = no form starts there
+    };
+    const Case cases[] = {
+        {"'it''s' x", Quoting::Standard, 7},
+        {"\"a\"\"b\" x", Quoting::Standard, 6},
+        {"[a'] x", Quoting::SQLite, 4},
+        {"[a'] x", Quoting::Standard, 0},
+        {"`a``b` x", Quoting::SQLite, 6},
+        {"`a` x", Quoting::Firebird, 0},
+        {"Q'(a)')' x", Quoting::Firebird, 6},
+        {"q'!a'!' x", Quoting::Firebird, 7},
+        {"Q'(a)' x", Quoting::Standard, 0},
+        {"E'\\'' x", Quoting::PostgreSQL, 5},
+        {"$t$ a $ $t$ x", Quoting::PostgreSQL, 11},
+        {"$1 x", Quoting::PostgreSQL, 0},
+        {"/* /* */ */ x", Quoting::PostgreSQL, 11},
+        {"/* /* */ */ x", Quoting::SQLite, 8},
+        {"-- a\nx", Quoting::Standard, 4},
+        {"'open", Quoting::Standard, 5},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(SqlText::quotedFormEnd(QString::fromUtf8(c.sql), 0, c.quoting), c.end) << c.sql;
+}
+
 TEST(ReportSql, BindValuesFollowTheDeclaredKinds)
 {
     TParams params;

@@ -131,6 +131,12 @@ protected:
                 QString::fromLatin1(sale[0]), QString::fromLatin1(sale[1]), when);
             ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
         }
+        if (firebird) {
+            // Reports run as the reading identity.
+            for (const QString &sql : firebirdReportGrantsDdl({u"FILIAL"_s, u"VENDA"_s}, {}, config.reportRole,
+                                                              config.reportUser))
+                ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        }
 
         // Every report of the list is one that lists the day's sales.
         const ReportCatalog real = ReportCatalog::load(reportsDirectory(), u"Vnd025"_s);
