@@ -19,6 +19,8 @@
 #                       host:path for a server): adds lines for the application on Firebird against
 #                       isql-fb running the former Firebird text, and against the application on SQLite
 #        FBUSER, FBPASSWORD (default SYSDBA / masterkey)
+#        FBSHELL=0      skip isql-fb on the former Firebird text (minutes a run over a year): only the
+#                       application on Firebird against the application on SQLite
 #        SAME=0         skip the shell run on the application's database (the "same" columns)
 set -euo pipefail
 
@@ -171,11 +173,12 @@ for report in $reports; do
             fbapp=() shell=()
             for ((i = 0; i < runs; i++)); do
                 fbapp+=("$(seconds run_app "$work/fb.json")")
-                shell+=("$(seconds run_isql "$work/shell.ib.sql")")
+                if [[ ${FBSHELL:-1} != 0 ]]; then shell+=("$(seconds run_isql "$work/shell.ib.sql")"); else shell+=(0); fi
             done
-            a=$(median "${fbapp[@]}") s=$(median "${shell[@]}")
+            a=$(median "${fbapp[@]}") s=$(median "${shell[@]}") r=0
+            [[ $s == 0 ]] || r=$(echo "$a / $s" | bc -l)
             printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8s %6s %s\n' "$report" "$period" firebird csv "$a" "$s" \
-                "$(echo "$a / $s" | bc -l)" "" "" "Firebird/SQLite application: $(printf '%.2f' "$(echo "$a / $sqlite_app" | bc -l)")" \
+                "$r" "" "" "Firebird/SQLite application: $(printf '%.2f' "$(echo "$a / $sqlite_app" | bc -l)")" \
                 | tee -a "$table"
         fi
     done

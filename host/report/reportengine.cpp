@@ -153,11 +153,51 @@ private:
     bool mOpen = false;
 };
 
+// Ends a wait the moment the work does, from any thread: the tick only carries the status, so a
+// short report no longer waits for it (up to 50 ms each for the query and for the file).
+class WaitBell
+{
+public:
+    void ring()
+    {
+        const QMutexLocker lock(&mMutex);
+        if (mLoop)
+            QMetaObject::invokeMethod(mLoop, &QEventLoop::quit, Qt::QueuedConnection);
+    }
+
+    // While a wait runs: its loop, taken back before the loop goes.
+    class Armed
+    {
+    public:
+        Armed(WaitBell *bell, QEventLoop &loop) : mBell(bell) { set(&loop); }
+        ~Armed() { set(nullptr); }
+        Armed(const Armed &) = delete;
+        Armed &operator=(const Armed &) = delete;
+
+    private:
+        void set(QEventLoop *loop)
+        {
+            if (!mBell)
+                return;
+            const QMutexLocker lock(&mBell->mMutex);
+            mBell->mLoop = loop;
+        }
+        WaitBell *mBell;
+    };
+
+private:
+    QMutex mMutex;
+    QEventLoop *mLoop = nullptr;
+};
+
 // Waits in a local event loop (the windows keep painting) until `finished` answers true or the run
-// is cancelled, passing the job's status to the progress as it changes.
-void waitFor(ReportEngine::Job &job, ReportProgress &shown, const std::function<bool()> &finished)
+// is cancelled, passing the job's status to the progress as it changes. `bell`, when given, is rung
+// once `finished` turns true.
+void waitFor(ReportEngine::Job &job, ReportProgress &shown, const std::function<bool()> &finished,
+             WaitBell *bell = nullptr)
 {
     QEventLoop loop;
+    const WaitBell::Armed armed(bell, loop); // before the first look: a ring from then on ends the loop
     QTimer tick;
     QString last;
     auto poll = [&] {
@@ -173,6 +213,7 @@ void waitFor(ReportEngine::Job &job, ReportProgress &shown, const std::function<
     };
     QObject::connect(&tick, &QTimer::timeout, &loop, poll);
     tick.start(50);
+    // A ring that came between this look and exec() waits in the queue and ends it at once.
     if (!finished() && !job.cancelled)
         loop.exec();
 }
@@ -187,6 +228,7 @@ void offUiThread(const std::shared_ptr<ReportEngine::Job> &job, ReportProgress &
     {
         std::atomic_bool done{false};
         std::exception_ptr error;
+        WaitBell bell;
     };
     auto state = std::make_shared<State>();
     // The global pool: the application waits for it before it ends.
@@ -197,8 +239,9 @@ void offUiThread(const std::shared_ptr<ReportEngine::Job> &job, ReportProgress &
             state->error = std::current_exception();
         }
         state->done = true;
+        state->bell.ring();
     });
-    waitFor(*job, shown, [&state] { return state->done.load(); });
+    waitFor(*job, shown, [&state] { return state->done.load(); }, &state->bell);
     // A step that ended before the cancel was seen stands: its file is complete.
     if (!state->done)
         throw EAbort();
@@ -334,7 +377,11 @@ ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, co
     ReportQuery query(sourceConnection(), positional.text, values);
     query.setMaxRows(mMaxRows);
     bool done = false;
-    QObject::connect(&query, &ReportQuery::finished, &query, [&done] { done = true; });
+    WaitBell bell;
+    QObject::connect(&query, &ReportQuery::finished, &query, [&done, &bell] {
+        done = true;
+        bell.ring();
+    });
     job.running = &query;
     job.say(u"Consultando o banco de dados…"_s);
     query.start();
@@ -342,7 +389,7 @@ ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, co
         if (const int rows = query.fetched(); rows > 0)
             job.say(u"%1 linhas lidas"_s.arg(count(rows)));
         return done;
-    });
+    }, &bell);
     job.running = nullptr;
     if (!done) {
         // Cancelled: the interrupt is on its way; the destructor waits for the worker to let go.
