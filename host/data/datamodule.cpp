@@ -1,5 +1,6 @@
 #include <QFileInfo>
 #include "datamodule.h"
+#include "dbms.h"
 #include "errors.h"
 #include "firebird.h"
 
@@ -85,7 +86,7 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName());
-        db.setDatabaseName(config.name);
+        db.setDatabaseName(driver.startsWith(u"QODBC"_s) ? qodbcDatabaseName(config.name) : config.name);
         if (!config.host.isEmpty())
             db.setHostName(config.host);
         if (config.port > 0)

@@ -3,12 +3,21 @@
 #include <QSqlDriver>
 #include <QVariant>
 #include <ibase.h>
+#include <sql.h>
 #include <sqlite3.h>
 
-bool interruptConnection(const QSqlDatabase &db)
+bool interruptConnection(const QSqlDatabase &db, const QVariant &statement)
 {
     if (!db.isValid() || !db.driver())
         return false;
+    if (db.driverName().startsWith(QLatin1String("QODBC"), Qt::CaseInsensitive)) {
+        // SQLCancel from another thread is how ODBC abandons a running statement (the PostgreSQL
+        // driver sends the server a cancel request, SQLite's calls sqlite3_interrupt).
+        if (!statement.isValid() || statement.metaType() != QMetaType::fromType<SQLHANDLE>())
+            return false;
+        SQLHSTMT stmt = *static_cast<const SQLHANDLE *>(statement.constData());
+        return stmt && SQL_SUCCEEDED(SQLCancel(stmt));
+    }
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid())
         return false;

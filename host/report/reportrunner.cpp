@@ -1,14 +1,17 @@
 #include "reportrunner.h"
 
 #include "dbinterrupt.h"
+#include "dbms.h"
 #include "errors.h"
 #include "sqltext.h"
 
 #include <QMutexLocker>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlResult>
 #include <QSqlRecord>
 #include <QThread>
 #include <QTimer>
@@ -201,7 +204,7 @@ void ReportQuery::interruptRunning()
 {
     const QMutexLocker lock(&mDbMutex);
     if (mRunning.isValid())
-        interruptConnection(mRunning);
+        interruptConnection(mRunning, mRunningStatement);
 }
 
 void ReportQuery::work()
@@ -220,8 +223,17 @@ void ReportQuery::work()
             QSqlQuery query(db);
             query.setForwardOnly(true);
             bool ok = query.prepare(mSql);
+            // Declared after the query, so the handle is forgotten before the statement is freed.
+            const auto forgetStatement = qScopeGuard([this] {
+                const QMutexLocker lock(&mDbMutex);
+                mRunningStatement = QVariant();
+            });
             if (ok) {
-                const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
+                {
+                    const QMutexLocker lock(&mDbMutex);
+                    mRunningStatement = query.result()->handle();
+                }
+                const bool sqlite = dbmsKindOf(db) == DbmsKind::SQLite;
                 for (const QVariant &v : std::as_const(mValues))
                     query.addBindValue(driverBindValue(v, sqlite));
                 ok = !mCancelled && query.exec();

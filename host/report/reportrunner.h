@@ -93,6 +93,7 @@ private:
     std::atomic_int mFetched{0};
     QMutex mDbMutex;
     QSqlDatabase mRunning; // the worker's connection while a statement may run; guarded by mDbMutex
+    QVariant mRunningStatement; // its statement's driver handle (ODBC cancels statements); same guard
     Outcome mOutcome = Outcome::Running;
     QString mError;
     ReportTable mTable;
