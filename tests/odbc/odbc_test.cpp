@@ -348,6 +348,15 @@ TEST_P(Odbc, EmptyTextNullCharPaddingDatesAndErrorsReadAsOnTheNativeDrivers)
     EXPECT_EQ(lookup(u"SELECT MIN(DTVENDA) AS D, MAX(DTVENDA) AS M FROM VENDA WHERE CDFILIAL = :F"_s,
                      {{u"F"_s, u"0001"_s}}),
               QStringList{u"2025-06-17|2025-06-30"_s});
+    // A date-time parameter against a DATE column: SQLite compares the bound text (the same
+    // through its ODBC driver), so noon of the 29th leaves the 29th out; Firebird and PostgreSQL
+    // type the parameter as the column's DATE and drop the time. The reports bind dates as dates.
+    TADOIBQuery q;
+    q.setSQL({u"SELECT MIN(DTVENDA) AS D FROM VENDA WHERE DTVENDA >= :D"_s});
+    q.ParamByName(u"D"_s).SetAsDateTime(calendarDateTime(QDate(2025, 6, 29), QTime(12, 0)));
+    q.Open();
+    const bool sqlite = GetParam() == Engine::Sqlite || GetParam() == Engine::OdbcSqlite;
+    EXPECT_EQ(q.FieldByName(u"D"_s).AsString(), sqlite ? u"2025-06-30"_s : u"2025-06-29"_s);
     if (GetParam() == Engine::OdbcPostgres) {
         try {
             lookup(u"SELECT CASE WHEN :P IS NULL THEN 1 ELSE 0 END AS R FROM FILIAL"_s, {{u"P"_s, u""_s}});
