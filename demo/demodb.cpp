@@ -104,6 +104,9 @@ public:
             for (const QString &sql : demoFirebirdReportGrantsDdl())
                 mWriter.execute(sql);
         }
+        if (mWriter.dialect() == DemoDialect::PostgreSQL)
+            for (const QString &sql : demoPostgresRoutinesDdl())
+                mWriter.execute(sql);
 
         mWriter.beginRows();
         writeMasterData();
@@ -545,8 +548,10 @@ DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, qu
         setFirebirdForcedWrites(db, false);
         firebird = true;
         writer = makeFirebirdDemoWriter(db);
+    } else if (db.driver == u"QODBC"_s) {
+        writer = makeOdbcDemoWriter(db);
     } else {
-        throw EDatabaseError(u"The demo database supports QSQLITE and QIBASE, not %1"_s.arg(db.driver));
+        throw EDatabaseError(u"The demo database supports QSQLITE, QIBASE and QODBC (PostgreSQL), not %1"_s.arg(db.driver));
     }
     DemoGenerator generator(size, seed, *writer, progress);
     const DemoCounts counts = generator.run();

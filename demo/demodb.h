@@ -40,7 +40,8 @@ using DemoProgress = std::function<void(const QString &stage, qint64 done, qint6
 
 // Writes the demo database at db (QSQLITE: a file, written next to it and renamed when complete;
 // QIBASE: a path or "host[/port]:path", created when it does not exist, which must hold no demo
-// tables yet). Throws EDatabaseError.
+// tables yet; QODBC: a PostgreSQL data source, "DSN=..." or a connection string, whose database
+// exists and holds no demo tables yet). Throws EDatabaseError.
 DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, quint32 seed,
                               const DemoProgress &progress = {});
 

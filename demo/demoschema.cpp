@@ -171,8 +171,8 @@ QStringList demoTableDdl(DemoDialect dialect)
         for (const DemoColumn &column : table.columns)
             lines << u"%1 %2%3"_s.arg(QLatin1String(column.name), demoColumnType(column, dialect),
                                       column.notNull ? u" NOT NULL"_s : QString());
-        // A SQLite table without row ids is built on its key. Firebird gets its keys after the
-        // rows, like the other indexes: one sorted build instead of a B-tree insert per row.
+        // A SQLite table without row ids is built on its key. Firebird and PostgreSQL get their keys
+        // after the rows, like the other indexes: one sorted build instead of a B-tree insert per row.
         if (dialect == DemoDialect::SQLite)
             lines << primaryKeyClause(table);
         ddl << u"CREATE TABLE %1 (\n  %2\n)%3"_s.arg(QLatin1String(table.name), lines.join(u",\n  "_s),
@@ -184,7 +184,7 @@ QStringList demoTableDdl(DemoDialect dialect)
 QStringList demoIndexDdl(DemoDialect dialect)
 {
     QStringList ddl;
-    if (dialect == DemoDialect::Firebird) {
+    if (dialect != DemoDialect::SQLite) {
         for (const DemoTable &table : demoSchema())
             ddl << u"ALTER TABLE %1 ADD %2"_s.arg(QLatin1String(table.name), primaryKeyClause(table));
     }
@@ -230,6 +230,18 @@ QStringList demoFirebirdReportGrantsDdl()
     const DatabaseConfig defaults;
     return firebirdReportGrantsDdl(tables, {u"PROCEDURE PARAM"_s, u"FUNCTION INSTR"_s}, defaults.reportRole,
                                    defaults.reportUser);
+}
+
+QStringList demoPostgresRoutinesDdl()
+{
+    return {
+        // Oracle's argument order (text first), 1-based, 0 when absent, null for a null argument, as
+        // SQLite's built-in INSTR. TEXT arguments take CHAR columns without their padding.
+        uR"(CREATE OR REPLACE FUNCTION INSTR(S TEXT, SUB TEXT)
+RETURNS INTEGER
+LANGUAGE SQL IMMUTABLE PARALLEL SAFE
+AS 'SELECT POSITION(SUB IN S)')"_s,
+    };
 }
 
 QString demoInsertSql(const DemoTable &table)

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <vector>
 
-// The demo sales database, described once; the SQLite and Firebird DDL both come from here.
+// The demo sales database, described once; the SQLite, Firebird and PostgreSQL DDL come from here.
 
 enum class DemoType
 {
@@ -16,7 +16,7 @@ enum class DemoType
     Date,
 };
 
-enum class DemoDialect { SQLite, Firebird };
+enum class DemoDialect { SQLite, Firebird, PostgreSQL };
 
 struct DemoColumn
 {
@@ -59,5 +59,7 @@ QStringList demoIndexDdl(DemoDialect dialect);
 QStringList demoFirebirdRoutinesDdl();
 // The report identity's grants: SELECT on every table, EXECUTE on PARAM and INSTR, nothing more.
 QStringList demoFirebirdReportGrantsDdl();
+// What the default query texts use that PostgreSQL lacks: INSTR with Oracle's argument order.
+QStringList demoPostgresRoutinesDdl();
 // "INSERT INTO T (A, B) VALUES (?, ?)" in the schema's column order.
 QString demoInsertSql(const DemoTable &table);

@@ -61,8 +61,9 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(u"Writes the demo sales database (branches, stores, registers, "
                                      u"products and tickets)."_s);
     parser.addHelpOption();
-    const QCommandLineOption driver(u"driver"_s, u"QSQLITE or QIBASE."_s, u"driver"_s, u"QSQLITE"_s);
-    const QCommandLineOption db(u"db"_s, u"Database file, or host[/port]:path for a Firebird server."_s, u"path"_s);
+    const QCommandLineOption driver(u"driver"_s, u"QSQLITE, QIBASE or QODBC (a PostgreSQL data source)."_s, u"driver"_s, u"QSQLITE"_s);
+    const QCommandLineOption db(u"db"_s, u"Database file, host[/port]:path for a Firebird server, or an ODBC "
+                                                    u"connection string (\"DSN=...\")."_s, u"path"_s);
     const QCommandLineOption sales(u"sales"_s, u"Number of tickets (default 20000)."_s, u"n"_s);
     const QCommandLineOption seed(u"seed"_s, u"Random seed (default 1)."_s, u"s"_s, u"1"_s);
     const QCommandLineOption scale(u"scale"_s, u"\"lookups\": 100 branches, 2,000 stores, 20,000 registers, "
@@ -137,7 +138,7 @@ int main(int argc, char **argv)
         if (!ok)
             return usage(u"--seed needs a number"_s);
 
-        const bool localFile = !config.name.contains(u':');
+        const bool localFile = config.driver != u"QODBC"_s && !config.name.contains(u':');
         if (localFile && QFileInfo::exists(config.name)) {
             if (!parser.isSet(force))
                 return usage(u"%1 exists; pass --force to replace it"_s.arg(config.name));

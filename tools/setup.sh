@@ -9,7 +9,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev
           libqt6sql6-sqlite libqt6sql6-ibase libqt6sql6-odbc
           firebird3.0-server firebird-dev libsqlite3-dev sqlite3
           libxlsxwriter-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
-          tzdata qt6-translations-l10n)
+          tzdata qt6-translations-l10n
+          unixodbc unixodbc-dev odbc-postgresql libsqliteodbc postgresql)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -18,6 +18,7 @@ int dialectIndex(SqlDialect d)
 {
     switch (d) {
     case SqlDialect::Default:
+    case SqlDialect::PostgreSQL: // lookups carry no text of their own for it
         return 0;
     case SqlDialect::Oracle:
         return 1;
@@ -36,12 +37,17 @@ QString errorText(const QSqlError &error, const QString &fallback)
 }
 
 // Fixed-width character columns come back blank-padded (Firebird pads to the byte length of a
-// UTF8 CHAR(n)); the padding is dropped so every server yields the same texts.
-bool isFixedChar(const QSqlDriver *driver, const QSqlField &field)
+// UTF8 CHAR(n), PostgreSQL's bpchar to n characters); the padding is dropped so every server
+// yields the same texts.
+bool isFixedChar(const QSqlDatabase &db, const QSqlField &field)
 {
     if (field.metaType().id() != QMetaType::QString)
         return false;
     const int type = field.typeID();
+    const QSqlDriver *driver = db.driver();
+    // Through ODBC the type is the column's SQL type, whatever the engine.
+    if (db.driverName().startsWith(u"QODBC"_s, Qt::CaseInsensitive))
+        return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR
     switch (driver->dbmsType()) {
     case QSqlDriver::Interbase:
         return (type & ~1) == 452; // SQL_TEXT
@@ -83,7 +89,7 @@ SqlDialect dialectOf(const QSqlDatabase &db)
 {
     if (!db.isValid() || !db.driver())
         return SqlDialect::Default;
-    return dialectOf(db.driver()->dbmsType());
+    return dialectOfKind(dbmsKindOf(db));
 }
 
 TADOIBQuery::TADOIBQuery(QObject *parent) : QObject(parent), mData(this) {}
@@ -225,7 +231,7 @@ void TADOIBQuery::openOnce()
                     mPrepared.reset();
             }
         });
-        const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
+        const bool sqlite = dbmsKindOf(db) == DbmsKind::SQLite;
         auto bindAndRun = [&] {
             for (qsizetype i = 0; i < plan.params.size(); ++i)
                 query->bindValue(int(i), driverBindValue(mParams.ParamByName(plan.params.at(i)).bindValue(), sqlite));
@@ -246,7 +252,7 @@ void TADOIBQuery::openOnce()
         QList<bool> trim(count, false);
         for (int i = 0; i < count; ++i) {
             columns.append(record.fieldName(i));
-            trim[i] = isFixedChar(db.driver(), record.field(i));
+            trim[i] = isFixedChar(db, record.field(i));
         }
         while (query->next()) {
             for (int i = 0; i < count; ++i) {

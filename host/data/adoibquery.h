@@ -2,6 +2,7 @@
 
 #include "host_global.h"
 #include "dataset.h"
+#include "dbms.h"
 #include "params.h"
 
 #include <QObject>
@@ -12,10 +13,9 @@
 
 class QSqlQuery;
 
-enum class SqlDialect { Default, Oracle, MSSQL, InterBase };
-
 // The dialect whose statement text runs on a driver of this kind.
 HOST_EXPORT SqlDialect dialectOf(QSqlDriver::DbmsType type);
+// The dialect of a connection's engine; through ODBC, the engine the driver reports.
 HOST_EXPORT SqlDialect dialectOf(const QSqlDatabase &db);
 
 // Dialect-aware lookup query on the host's shared connection: one statement text per dialect, the

@@ -1,6 +1,7 @@
 #include <QFileInfo>
 #include "datamodule.h"
 #include "dbinterrupt.h"
+#include "dbms.h"
 #include "errors.h"
 #include "firebird.h"
 
@@ -123,7 +124,7 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName());
-        db.setDatabaseName(config.name);
+        db.setDatabaseName(driver.startsWith(u"QODBC"_s) ? qodbcDatabaseName(config.name) : config.name);
         if (!config.host.isEmpty())
             db.setHostName(config.host);
         if (config.port > 0)

@@ -4,6 +4,7 @@
 #include <QVariant>
 #include <cstring>
 #include <ibase.h>
+#include <sql.h>
 #include <sqlite3.h>
 
 static_assert(sizeof(isc_db_handle) <= sizeof(std::uint64_t));
@@ -75,7 +76,15 @@ bool NativeConnection::alive() const
     return fb_ping(status, &handle) == 0;
 }
 
-bool interruptConnection(const QSqlDatabase &db)
+bool interruptConnection(const QSqlDatabase &db, const QVariant &statement)
 {
+    if (db.isValid() && db.driverName().startsWith(QLatin1String("QODBC"), Qt::CaseInsensitive)) {
+        // SQLCancel from another thread is how ODBC abandons a running statement (the PostgreSQL
+        // driver sends the server a cancel request, SQLite's calls sqlite3_interrupt).
+        if (!statement.isValid() || statement.metaType() != QMetaType::fromType<SQLHANDLE>())
+            return false;
+        SQLHSTMT stmt = *static_cast<const SQLHANDLE *>(statement.constData());
+        return stmt && SQL_SUCCEEDED(SQLCancel(stmt));
+    }
     return NativeConnection(db).interrupt();
 }

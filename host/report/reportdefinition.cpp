@@ -17,7 +17,8 @@ const QMap<QString, SqlDialect> &dialectKeys()
     static const QMap<QString, SqlDialect> keys{{QStringLiteral("default"), SqlDialect::Default},
                                                 {QStringLiteral("oracle"), SqlDialect::Oracle},
                                                 {QStringLiteral("mssql"), SqlDialect::MSSQL},
-                                                {QStringLiteral("ib"), SqlDialect::InterBase}};
+                                                {QStringLiteral("ib"), SqlDialect::InterBase},
+                                                {QStringLiteral("postgresql"), SqlDialect::PostgreSQL}};
     return keys;
 }
 

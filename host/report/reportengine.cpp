@@ -338,9 +338,10 @@ QString ReportEngine::validate(const ReportDefinition &definition)
     } catch (const EHostError &e) {
         return u"Layout inválido: "_s + e.message();
     }
-    const SqlDialect dialects[] = {SqlDialect::Default, SqlDialect::Oracle, SqlDialect::MSSQL, SqlDialect::InterBase};
-    const QString names[] = {u"padrão"_s, u"Oracle"_s, u"SQL Server"_s, u"InterBase"_s};
-    for (int i = 0; i < 4; ++i) {
+    const SqlDialect dialects[] = {SqlDialect::Default, SqlDialect::Oracle, SqlDialect::MSSQL, SqlDialect::InterBase,
+                                   SqlDialect::PostgreSQL};
+    const QString names[] = {u"padrão"_s, u"Oracle"_s, u"SQL Server"_s, u"InterBase"_s, u"PostgreSQL"_s};
+    for (int i = 0; i < 5; ++i) {
         if (!definition.sql.contains(dialects[i]))
             continue;
         const QString sql = definition.sql.value(dialects[i]);

@@ -2,6 +2,7 @@
 
 #include "datamodule.h"
 #include "dbinterrupt.h"
+#include "dbms.h"
 #include "errors.h"
 #include "sqltext.h"
 #include "statementlimit.h"
@@ -13,6 +14,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlResult>
 #include <QSqlRecord>
 #include <QThread>
 #include <QTimer>
@@ -300,8 +302,11 @@ void ReportQuery::cancel()
 void ReportQuery::interruptRunning()
 {
     const QMutexLocker lock(&mDbMutex);
-    // The deadline interrupts, and closes a connection whose server does not answer.
-    if (mDeadline)
+    // An ODBC statement is cancelled through its own handle; otherwise the deadline interrupts, and
+    // closes a connection whose server does not answer.
+    if (mRunning.isValid() && mRunning.driverName().startsWith(u"QODBC"_s, Qt::CaseInsensitive))
+        interruptConnection(mRunning, mRunningStatement);
+    else if (mDeadline)
         mDeadline->abandon();
     else if (mRunning.isValid())
         interruptConnection(mRunning);
@@ -336,8 +341,17 @@ void ReportQuery::work()
             // Preparing and binding a statement with a great many markers takes long: both run
             // here, where the cancel button's interrupt and flag reach them.
             bool ok = !mCancelled && query.prepare(mSql);
+            // Declared after the query, so the handle is forgotten before the statement is freed.
+            const auto forgetStatement = qScopeGuard([this] {
+                const QMutexLocker lock(&mDbMutex);
+                mRunningStatement = QVariant();
+            });
             if (ok) {
-                const bool sqlite = db.driver()->dbmsType() == QSqlDriver::SQLite;
+                {
+                    const QMutexLocker lock(&mDbMutex);
+                    mRunningStatement = query.result()->handle();
+                }
+                const bool sqlite = dbmsKindOf(db) == DbmsKind::SQLite;
                 for (const QVariant &v : std::as_const(mValues)) {
                     if (mCancelled)
                         break;

@@ -122,6 +122,7 @@ private:
     QMutex mDbMutex;
     QSqlDatabase mRunning; // the worker's connection while a statement may run; guarded by mDbMutex
     StatementDeadline *mDeadline = nullptr; // the worker's time limit meanwhile; guarded by mDbMutex
+    QVariant mRunningStatement; // its statement's driver handle (ODBC cancels statements); same guard
     Outcome mOutcome = Outcome::Running;
     QString mError;
     ReportTable mTable;

@@ -27,7 +27,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr SqlDialect kDialects[] = {SqlDialect::Default, SqlDialect::Oracle, SqlDialect::MSSQL, SqlDialect::InterBase};
+constexpr SqlDialect kDialects[] = {SqlDialect::Default, SqlDialect::Oracle, SqlDialect::MSSQL, SqlDialect::InterBase,
+                                    SqlDialect::PostgreSQL};
 
 QString typeText(ReportParamDecl::Type type)
 {
@@ -119,8 +120,8 @@ void ReportDesignerWindow::build()
 
     auto *tabs = new QTabWidget(this);
     sqlTabs = new QTabWidget(this);
-    const QString dialectNames[] = {u"Padrão"_s, u"Oracle"_s, u"SQL Server"_s, u"InterBase"_s};
-    for (int i = 0; i < 4; ++i) {
+    const QString dialectNames[] = {u"Padrão"_s, u"Oracle"_s, u"SQL Server"_s, u"InterBase"_s, u"PostgreSQL"_s};
+    for (int i = 0; i < int(sqlEdits.size()); ++i) {
         sqlEdits[i] = new QPlainTextEdit(this);
         sqlEdits[i]->setFont(monospace());
         sqlEdits[i]->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -182,7 +183,7 @@ void ReportDesignerWindow::load(const ReportDefinition &definition)
 {
     setWindowTitle(u"Editar relatório - "_s + definition.title);
     titleEdit->setText(definition.title);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < int(sqlEdits.size()); ++i)
         sqlEdits[i]->setPlainText(definition.sql.value(kDialects[i]));
     paramsTable->setRowCount(0);
     for (const ReportParamDecl &decl : definition.params) {
@@ -217,9 +218,9 @@ ReportDefinition ReportDesignerWindow::edited() const
                                   {u"type"_s, type ? type->currentText() : u"string"_s}});
     }
     object.insert(u"params"_s, params);
-    const char *keys[] = {"default", "oracle", "mssql", "ib"};
+    const char *keys[] = {"default", "oracle", "mssql", "ib", "postgresql"};
     QJsonObject sql;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < int(sqlEdits.size()); ++i) {
         const QString text = sqlEdits[i]->toPlainText();
         if (!text.trimmed().isEmpty())
             sql.insert(QLatin1String(keys[i]), text);

@@ -34,7 +34,7 @@ public:
 
     QLineEdit *titleEdit = nullptr;
     QTabWidget *sqlTabs = nullptr;
-    std::array<QPlainTextEdit *, 4> sqlEdits{}; // default, Oracle, SQL Server, InterBase
+    std::array<QPlainTextEdit *, 5> sqlEdits{}; // default, Oracle, SQL Server, InterBase, PostgreSQL
     QTableWidget *paramsTable = nullptr;
     QPlainTextEdit *layoutEdit = nullptr;
 

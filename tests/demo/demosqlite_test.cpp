@@ -305,7 +305,7 @@ TEST(DemoSize, ImpossibleSizesAreRefusedAndLeaveNoFile)
 TEST(DemoSize, UnknownDriverIsRefused)
 {
     DatabaseConfig config;
-    config.driver = u"QODBC"_s;
+    config.driver = u"QMYSQL"_s;
     config.name = u"x"_s;
     config.createIfMissing = true;
     EXPECT_THROW(createDemoDatabase(config, DemoSize::tiny(), 1), EDatabaseError);

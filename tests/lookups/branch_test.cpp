@@ -229,7 +229,9 @@ TEST_P(Branch, DatabaseErrorIsShownAndTheScreenStaysUsable)
     EXPECT_EQ(focusName(), u"rbtTodasLoja"_s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, Branch, testing::Values(Engine::Sqlite, Engine::Firebird), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, Branch,
+                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         engineName);
 
 } // namespace
 } // namespace lookups

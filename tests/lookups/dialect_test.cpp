@@ -1,7 +1,9 @@
 // The screen's lookup statements on each engine we run: the same parameters give the same rows.
 //
 // SQLite runs the default texts, embedded Firebird the InterBase texts (with the database's PARAM
-// procedure and INSTR function). The Microsoft SQL Server texts run on SQLite with CHARINDEX
+// procedure and INSTR function). Through ODBC the text follows the engine the driver reports:
+// PostgreSQL (odbc-postgresql, with the database's INSTR function) and SQLite (libsqliteodbc) run
+// the default texts, with the drivers' own parameter, NULL and CHAR handling. The Microsoft SQL Server texts run on SQLite with CHARINDEX
 // registered: that proves their conditions select the same rows as the other texts, with
 // CHARINDEX's argument order; it does not prove that SQL Server parses them or compares CHAR
 // columns the same way.
@@ -162,7 +164,40 @@ TEST_P(Dialects, RegisterLookupRows)
     expectTable(*f->qryCaixa, std::begin(kCaixa), std::end(kCaixa), kCaixaColumns, false);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, Dialects, testing::Values(Engine::Sqlite, Engine::Firebird), engineName);
+// The text a connection runs follows its engine: QIBASE's InterBase texts, and through ODBC the
+// engine the driver names (PostgreSQL's own text where a statement has one, else the default).
+TEST_P(Dialects, ConnectionRunsTheTextOfItsEngine)
+{
+    const struct
+    {
+        Engine engine;
+        DbmsKind kind;
+        SqlDialect dialect;
+    } expected[] = {
+        {Engine::Sqlite, DbmsKind::SQLite, SqlDialect::Default},
+        {Engine::Firebird, DbmsKind::Firebird, SqlDialect::InterBase},
+        {Engine::OdbcPostgres, DbmsKind::PostgreSQL, SqlDialect::PostgreSQL},
+        {Engine::OdbcSqlite, DbmsKind::SQLite, SqlDialect::Default},
+    };
+    const QSqlDatabase db = TdtmDBGeral::adcGeral();
+    for (const auto &e : expected) {
+        if (e.engine != GetParam())
+            continue;
+        EXPECT_EQ(dbmsKindOf(db), e.kind) << dbmsNameOf(db).toStdString();
+        EXPECT_EQ(dialectOf(db), e.dialect);
+    }
+    TADOIBQuery q;
+    q.setSQL({u"SELECT 'padrao' AS T FROM FILIAL WHERE CDFILIAL = '0001'"_s});
+    q.setSQL_MSSQL({u"SELECT 'mssql' AS T FROM FILIAL WHERE CDFILIAL = '0001'"_s});
+    q.setSQL_ORACLE({u"SELECT 'oracle' AS T FROM FILIAL WHERE CDFILIAL = '0001'"_s});
+    q.setSQL_IB({u"SELECT 'ib' AS T FROM FILIAL WHERE CDFILIAL = '0001'"_s});
+    q.Open();
+    EXPECT_EQ(rowsOf(q, {u"T"_s}, false), QStringList{GetParam() == Engine::Firebird ? u"ib"_s : u"padrao"_s});
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Dialects,
+                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         engineName);
 
 // The same tables through the SQL Server texts, on SQLite.
 class SqlServerTexts : public ScreenTest

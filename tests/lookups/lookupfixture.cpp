@@ -72,6 +72,11 @@ const char *const kRows[] = {
     "INSERT INTO ITVENDA VALUES ('0002', '001', 1, 1, '0000000002')",
 };
 
+const char *const kPostgresRoutines[] = {
+    "CREATE OR REPLACE FUNCTION INSTR(S TEXT, SUB TEXT) RETURNS INTEGER LANGUAGE SQL IMMUTABLE"
+    " AS 'SELECT POSITION(SUB IN S)'",
+};
+
 struct Prepared
 {
     DatabaseConfig config;
@@ -94,11 +99,41 @@ QString run(const QSqlDatabase &db, const char *const *begin, const char *const 
     return {};
 }
 
+// A fresh database on the test server for this process; answers the connection string.
+QString freshPostgresDatabase()
+{
+    const QString name = u"bo_lookups_%1"_s.arg(QCoreApplication::applicationPid());
+    const QString admin = u"lookups_admin"_s;
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_s, admin);
+        db.setDatabaseName(u"bo_pg"_s); // the data source alone: QODBC puts "DSN=" in front
+        if (!db.open()) {
+            failure = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(u"DROP DATABASE IF EXISTS "_s + name) || !q.exec(u"CREATE DATABASE "_s + name))
+                failure = q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(admin);
+    if (!failure.isEmpty())
+        throw EDatabaseError(u"PostgreSQL test server (DSN bo_pg): "_s + failure);
+    return u"DSN=bo_pg;Database="_s + name;
+}
+
 Prepared build(Engine engine)
 {
     Prepared p;
     try {
-        if (engine == Engine::Sqlite) {
+        if (engine == Engine::OdbcPostgres) {
+            p.config.driver = u"QODBC"_s;
+            p.config.name = freshPostgresDatabase();
+        } else if (engine == Engine::OdbcSqlite) {
+            p.config.driver = u"QODBC"_s;
+            p.config.name = u"DSN=bo_sqlite;Database="_s + folder().filePath(u"lookups-odbc.sqlite"_s);
+        } else if (engine == Engine::Sqlite) {
             p.config.driver = u"QSQLITE"_s;
             p.config.name = folder().filePath(u"lookups.sqlite"_s);
             p.config.createIfMissing = true;
@@ -116,6 +151,8 @@ Prepared build(Engine engine)
     p.failure = run(db, std::begin(kSchema), std::end(kSchema));
     if (p.failure.isEmpty() && engine == Engine::Firebird)
         p.failure = run(db, std::begin(kFirebirdRoutines), std::end(kFirebirdRoutines));
+    if (p.failure.isEmpty() && engine == Engine::OdbcPostgres)
+        p.failure = run(db, std::begin(kPostgresRoutines), std::end(kPostgresRoutines));
     if (p.failure.isEmpty())
         p.failure = run(db, std::begin(kRows), std::end(kRows));
     return p;
@@ -140,7 +177,17 @@ Qt::Key keyFor(QChar c)
 
 std::string engineName(const testing::TestParamInfo<Engine> &info)
 {
-    return info.param == Engine::Sqlite ? "SQLite" : "Firebird";
+    switch (info.param) {
+    case Engine::Sqlite:
+        return "SQLite";
+    case Engine::Firebird:
+        return "Firebird";
+    case Engine::OdbcPostgres:
+        return "PostgreSQL_ODBC";
+    case Engine::OdbcSqlite:
+        return "SQLite_ODBC";
+    }
+    return "unknown";
 }
 
 QString openDatabase(Engine engine)

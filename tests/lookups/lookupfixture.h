@@ -40,7 +40,9 @@ public:
     QStringList emptyTexts;
 };
 
-enum class Engine { Sqlite, Firebird };
+// The ODBC engines need the test data sources (ODBCINI from tools/odbc-test-server.sh): PostgreSQL
+// through odbc-postgresql, SQLite through libsqliteodbc.
+enum class Engine { Sqlite, Firebird, OdbcPostgres, OdbcSqlite };
 
 std::string engineName(const testing::TestParamInfo<Engine> &info);
 

@@ -231,7 +231,9 @@ TEST_P(Product, DatabaseErrorOnExitIsShownAndTheFieldWorksAfterwards)
     EXPECT_EQ(f->edtDe->text(), u"Arroz"_s);
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, Product, testing::Values(Engine::Sqlite, Engine::Firebird), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, Product,
+                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         engineName);
 
 // The builder on its own: which branch texts may reach the statement, and the list it prepares.
 TEST(ProductSearchBuilder, AcceptsOnlyCodesOfTheBranchAlphabet)

@@ -282,7 +282,9 @@ TEST_P(StoreRegister, DatabaseErrorInTheStoreLookupIsShownAndTheButtonWorksAfter
     EXPECT_EQ(stLoja, loja(3));
 }
 
-INSTANTIATE_TEST_SUITE_P(Engines, StoreRegister, testing::Values(Engine::Sqlite, Engine::Firebird), engineName);
+INSTANTIATE_TEST_SUITE_P(Engines, StoreRegister,
+                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         engineName);
 
 } // namespace
 } // namespace lookups

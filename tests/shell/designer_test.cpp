@@ -76,6 +76,21 @@ TEST_F(DesignerTest, SaveRewritesTheDefinitionAndKeepsTheLayout)
     EXPECT_EQ(saved.sqlFor(SqlDialect::Default), dailyDefinition().sqlFor(SqlDialect::Default));
 }
 
+// The PostgreSQL text has its own tab and survives a save, as the other dialects' texts do.
+TEST_F(DesignerTest, PostgresTextIsEditedAndSaved)
+{
+    auto window = designer();
+    ASSERT_EQ(window->sqlEdits.size(), 5u);
+    const QString text = dailyDefinition().sqlFor(SqlDialect::Default) + QStringLiteral("\n-- PostgreSQL");
+    window->sqlEdits[4]->setPlainText(text);
+    ASSERT_TRUE(window->save()) << ui.messages.join(u'\n').toStdString();
+    const ReportDefinition saved = ReportDefinition::load(folder + QStringLiteral("/dia.json"));
+    EXPECT_EQ(saved.sqlFor(SqlDialect::PostgreSQL), text);
+    EXPECT_EQ(saved.sqlFor(SqlDialect::Default), dailyDefinition().sqlFor(SqlDialect::Default));
+    auto reopened = std::make_unique<ReportDesignerWindow>(screen.get(), saved, screen->catalog().pathOf(0));
+    EXPECT_EQ(reopened->sqlEdits[4]->toPlainText(), text);
+}
+
 TEST_F(DesignerTest, InvalidEditsAndFailedSavesLeaveTheFileAlone)
 {
     const QString file = folder + QStringLiteral("/dia.json");
