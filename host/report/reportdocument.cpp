@@ -453,9 +453,12 @@ QString cell(const ReportColumn &column, const QVariant &value, const QVariant &
 
 namespace {
 
-QString intervalText(qint64 m)
+// "1 h", "30 minutos", "1 h 30 min": the interval as the page header shows it.
+QString intervalText(qint64 minutes)
 {
-    return m < 60 ? u"%1 minutos"_s.arg(m) : (m % 60 == 0 ? u"%1 h"_s.arg(m / 60) : u"%1 h %2 min"_s.arg(m / 60).arg(m % 60));
+    return minutes < 60 ? u"%1 minutos"_s.arg(minutes)
+                        : (minutes % 60 == 0 ? u"%1 h"_s.arg(minutes / 60)
+                                             : u"%1 h %2 min"_s.arg(minutes / 60).arg(minutes % 60));
 }
 
 QDate paramDate(const TParams &params, const QString &name)
@@ -578,14 +581,6 @@ QList<QPair<QString, QString>> reportFilters(const TParams &params, const QStrin
 }
 
 namespace {
-
-// "1 h", "30 minutos", "1 h 30 min": the interval as the page header shows it.
-QString intervalText(qint64 minutes)
-{
-    return minutes < 60 ? u"%1 minutos"_s.arg(minutes)
-                        : (minutes % 60 == 0 ? u"%1 h"_s.arg(minutes / 60)
-                                             : u"%1 h %2 min"_s.arg(minutes / 60).arg(minutes % 60));
-}
 
 // A value of the best and worst line: money with its sign, anything else as its column reads.
 QString markedValue(const ReportColumn *format, double value)

@@ -81,7 +81,6 @@ struct HOST_EXPORT ReportLayout
         int days = 0;
     };
     QList<Period> periods;
-    int fixedInterval = 0; // "interval": minutes per line fixed by the SQL, said in the header
     bool landscape = false;
     QString emptyText;
     ReportMatrixSpec matrix; // a cross-tab instead of lines of rows
