@@ -381,29 +381,30 @@ TEST(ReportMatrix, XlsxHasAColourScaleOverTheCellsAndMarksTheHours)
     ReportExport::writeXlsx(heatModel(), file);
     const Sheet sheet = readSheet(part(file, u"xl/worksheets/sheet1.xml"_s));
     const QStringList fills = fillsOfStyles(part(file, u"xl/styles.xml"_s));
-    // heading on row 5, Domingo..Sábado on rows 6..12, three hours in B..D, the day's total in E
-    EXPECT_EQ(sheet.colourScales, QStringList{u"B6:D12"_s});
+    // title, the filter line, the issue time, the best and worst line and a blank row: heading on
+    // row 6, Domingo..Sábado on rows 7..13, three hours in B..D, the day's total in E
+    EXPECT_EQ(sheet.colourScales, QStringList{u"B7:D13"_s});
     EXPECT_EQ(sheet.scaleColours, (QStringList{u"FFFFF4E0"_s, u"FFF07C38"_s}));
     struct Value
     {
         const char *ref;
         const char *value;
     };
-    for (const Value &v : {Value{"B7", "100"}, Value{"C7", "500"}, Value{"B9", "50"}, Value{"D12", "10"},
-                           Value{"E7", "600"}, Value{"C13", "750"}, Value{"E13", "910"}}) {
+    for (const Value &v : {Value{"B8", "100"}, Value{"C8", "500"}, Value{"B10", "50"}, Value{"D13", "10"},
+                           Value{"E8", "600"}, Value{"C14", "750"}, Value{"E14", "910"}}) {
         EXPECT_EQ(sheet.valueOf.value(QLatin1String(v.ref)), QLatin1String(v.value)) << v.ref;
     }
-    EXPECT_FALSE(sheet.valueOf.contains(u"B6"_s)) << "Sunday sold nothing at 08:00";
+    EXPECT_FALSE(sheet.valueOf.contains(u"B7"_s)) << "Sunday sold nothing at 08:00";
     // the best hour (12:00, column C) and the worst (21:00, D) in their colours, heading and total
-    for (const char *ref : {"C5", "C13"})
+    for (const char *ref : {"C6", "C14"})
         EXPECT_EQ(fills.value(sheet.styleOf.value(QLatin1String(ref))), u"FFD9EED0"_s) << ref;
-    for (const char *ref : {"D5", "D13"})
+    for (const char *ref : {"D6", "D14"})
         EXPECT_EQ(fills.value(sheet.styleOf.value(QLatin1String(ref))), u"FFF9DADA"_s) << ref;
-    EXPECT_NE(fills.value(sheet.styleOf.value(u"B13"_s)), u"FFD9EED0"_s);
-    // the counts below: "Número de vendas" on row 15, its heading on 16, Monday on 18
-    EXPECT_EQ(sheet.valueOf.value(u"C18"_s), u"5"_s);
-    EXPECT_EQ(sheet.valueOf.value(u"B20"_s), u"2"_s);
-    EXPECT_EQ(sheet.valueOf.value(u"E24"_s), u"15"_s);
+    EXPECT_NE(fills.value(sheet.styleOf.value(u"B14"_s)), u"FFD9EED0"_s);
+    // the counts below: "Número de vendas" on row 16, its heading on 17, Monday on 19
+    EXPECT_EQ(sheet.valueOf.value(u"C19"_s), u"5"_s);
+    EXPECT_EQ(sheet.valueOf.value(u"B21"_s), u"2"_s);
+    EXPECT_EQ(sheet.valueOf.value(u"E25"_s), u"15"_s);
 }
 
 TEST(ReportBestWorst, XlsxRowsCarryTheMark)
