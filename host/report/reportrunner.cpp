@@ -406,6 +406,13 @@ void ReportQuery::work()
                 error = query.lastError().text().trimmed();
                 if (error.isEmpty())
                     error = u"Falha ao executar o comando SQL."_s;
+                else if (!mIdentity.user.isEmpty() && error.contains(u"no permission for SELECT"_s, Qt::CaseInsensitive))
+                    // A database set up before reports read as their own identity lacks its grants.
+                    error += u"\nOs relatórios leem o banco como o usuário '%1'%2, sem permissão de leitura aqui: "
+                             u"conceda SELECT nas tabelas dos relatórios a esse papel ou usuário, ou ajuste "
+                             u"report_user na seção [database] da configuração."_s
+                                 .arg(mIdentity.user, mIdentity.role.isEmpty() ? QString()
+                                                                               : u" (papel '%1')"_s.arg(mIdentity.role));
             }
         }
     } catch (const EHostError &e) {

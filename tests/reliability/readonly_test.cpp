@@ -304,6 +304,29 @@ TEST_P(ReadOnlyReports, SequencesAndAutonomousTransactionsKeepNothing)
     }
 }
 
+// A database whose grants the reading identity lacks: the refusal says who reads and what to set.
+TEST_P(ReadOnlyReports, AMissingReadGrantNamesTheReportIdentity)
+{
+    if (sqlite())
+        GTEST_SKIP() << "SQLite has no users";
+    QSqlQuery revoke(TdtmDBGeral::adcGeral());
+    ASSERT_TRUE(revoke.exec(u"REVOKE SELECT ON LOJA FROM ROLE "_s + DatabaseConfig().reportRole))
+        << revoke.lastError().text().toStdString();
+    TdtmDBGeral::adcGeral().commit();
+    const QString source = QString::fromLatin1(TdtmDBGeral::ConnectionName);
+    for (const auto &[sql, hinted] : {std::pair{"SELECT CDLOJA FROM LOJA", true},
+                                      std::pair{"SELECT N FROM RENOMEIA_FILIAL", false}}) {
+        ReportQuery query(source, QString::fromUtf8(sql), {});
+        QEventLoop loop;
+        QObject::connect(&query, &ReportQuery::finished, &loop, &QEventLoop::quit);
+        query.start();
+        loop.exec();
+        ASSERT_EQ(query.outcome(), ReportQuery::Outcome::Failed) << sql;
+        EXPECT_TRUE(query.errorText().contains(u"no permission"_s)) << sql << ": " << query.errorText().toStdString();
+        EXPECT_EQ(query.errorText().contains(u"report_user"_s), hinted) << sql << ": " << query.errorText().toStdString();
+    }
+}
+
 // The report connection itself: SQLite's is read-only with query_only on; Firebird's is the report
 // identity with its role.
 TEST_P(ReadOnlyReports, TheReportConnectionIsTheReadingIdentity)
