@@ -950,22 +950,19 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     QString currentValue;
     bool inGroup = false;
     int groups = 0;
+    auto closeGroup = [&] {
+        model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {},
+                            ReportLine::Mark::None});
+        subtotalLines.append(model.lines.size() - 1);
+    };
     for (int row = 0; row < table.rows.size(); ++row) {
         if (step && row % 4096 == 0 && row > 0)
             step(row);
         if (groupAt >= 0) {
             const QString key = textOf(table.value(row, groupAt));
             if (!inGroup || key != currentGroup) {
-                if (inGroup) {
-                    model.lines.append({ReportLine::Kind::Subtotal,
-                                        u"Subtotal "_s + currentTitle,
-                                        {},
-                                        totals(group),
-                                        {},
-                                        {},
-                                        ReportLine::Mark::None});
-                    subtotalLines.append(model.lines.size() - 1);
-                }
+                if (inGroup)
+                    closeGroup();
                 group.reset();
                 currentGroup = key;
                 currentTitle = expandTitle(layout, table, row);
@@ -1032,16 +1029,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 model.chartSeries[s].values[bar] += table.value(row, seriesAt.at(s)).toDouble();
         }
     }
-    if (inGroup) {
-        model.lines.append({ReportLine::Kind::Subtotal,
-                            u"Subtotal "_s + currentTitle,
-                            {},
-                            totals(group),
-                            {},
-                            {},
-                            ReportLine::Mark::None});
-        subtotalLines.append(model.lines.size() - 1);
-    }
+    if (inGroup)
+        closeGroup();
     if (markAt >= 0) {
         // The line names the intervals over the whole report (the chart's bars), by the clock.
         QList<qsizetype> order(intervalNames.size());

@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "firebird.h"
 #include "modulestate.h"
+#include "odbcserver.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -102,25 +103,7 @@ QString run(const QSqlDatabase &db, const char *const *begin, const char *const 
 // A fresh database on the test server for this process; answers the connection string.
 QString freshPostgresDatabase()
 {
-    const QString name = u"bo_lookups_%1"_s.arg(QCoreApplication::applicationPid());
-    const QString admin = u"lookups_admin"_s;
-    QString failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_s, admin);
-        db.setDatabaseName(u"bo_pg"_s); // the data source alone: QODBC puts "DSN=" in front
-        if (!db.open()) {
-            failure = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            if (!q.exec(u"DROP DATABASE IF EXISTS "_s + name) || !q.exec(u"CREATE DATABASE "_s + name))
-                failure = q.lastError().text();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(admin);
-    if (!failure.isEmpty())
-        throw EDatabaseError(u"PostgreSQL test server (DSN bo_pg): "_s + failure);
-    return u"DSN=bo_pg;Database="_s + name;
+    return testsupport::createPostgresDatabase(u"bo_lookups_%1"_s.arg(QCoreApplication::applicationPid()));
 }
 
 Prepared build(Engine engine)

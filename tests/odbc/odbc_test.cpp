@@ -11,6 +11,7 @@
 #include "reportdefinition.h"
 #include "reportrunner.h"
 #include "sqltext.h"
+#include "odbcserver.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -52,28 +53,7 @@ DatabaseConfig config(const QString &driver, const QString &name)
     return c;
 }
 
-// A database of its own on the test server for this process.
-QString createPostgresDatabase(const QString &name)
-{
-    const QString admin = u"odbc_admin"_s;
-    QString failure;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_s, admin);
-        db.setDatabaseName(u"bo_pg"_s); // the data source alone: QODBC puts "DSN=" in front
-        if (!db.open()) {
-            failure = db.lastError().text();
-        } else {
-            QSqlQuery q(db);
-            if (!q.exec(u"DROP DATABASE IF EXISTS "_s + name) || !q.exec(u"CREATE DATABASE "_s + name))
-                failure = q.lastError().text();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(admin);
-    if (!failure.isEmpty())
-        throw EDatabaseError(u"PostgreSQL test server (DSN bo_pg): "_s + failure);
-    return u"DSN=bo_pg;Database="_s + name;
-}
+using testsupport::createPostgresDatabase;
 
 // One seed and size on every engine; SQLite through ODBC reads the native SQLite file itself.
 class Demo

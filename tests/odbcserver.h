@@ -1,0 +1,40 @@
+#pragma once
+
+// The throw-away PostgreSQL server the CTest fixture starts (tools/odbc-test-server.sh), reached
+// through its data source bo_pg.
+
+#include "errors.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+
+namespace testsupport {
+
+// A database of its own on the test server (dropped first when a former run left it); answers its
+// connection string.
+inline QString createPostgresDatabase(const QString &name)
+{
+    using namespace Qt::StringLiterals;
+    const QString admin = u"odbc_admin_"_s + name;
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_s, admin);
+        db.setDatabaseName(u"bo_pg"_s); // the data source alone: QODBC puts "DSN=" in front
+        if (!db.open()) {
+            failure = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(u"DROP DATABASE IF EXISTS "_s + name) || !q.exec(u"CREATE DATABASE "_s + name))
+                failure = q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(admin);
+    if (!failure.isEmpty())
+        throw EDatabaseError(u"PostgreSQL test server (DSN bo_pg): "_s + failure);
+    return u"DSN=bo_pg;Database="_s + name;
+}
+
+} // namespace testsupport
