@@ -176,6 +176,30 @@ QVariantList bindValues(const QStringList &names, const TParams &params)
 
 } // namespace ReportSql
 
+namespace {
+
+// The engine's refusal of the reading identity, said in the screen's words as well: a write the
+// report tried, or a database set up before reports read as their own identity (no grants yet).
+QString withIdentityHint(const QString &error, const ReportIdentity &identity)
+{
+    static const QRegularExpression writeRefused(u"no permission for (INSERT|UPDATE|DELETE|EXECUTE|USAGE|ALTER|DROP)\\b"_s,
+                                                 QRegularExpression::CaseInsensitiveOption);
+    if (writeRefused.match(error).hasMatch())
+        return u"O relatório só pode ler o banco de dados: a instrução tentou uma alteração que o usuário "
+               u"de leitura não tem permissão de fazer.\n"_s +
+               error;
+    if (error.contains(u"no permission for SELECT"_s, Qt::CaseInsensitive))
+        return error +
+               u"\nOs relatórios leem o banco como o usuário '%1'%2, sem permissão de leitura aqui: conceda "
+               u"SELECT nas tabelas dos relatórios a esse papel ou usuário, ou ajuste report_user na seção "
+               u"[database] da configuração."_s.arg(identity.user, identity.role.isEmpty()
+                                                                     ? QString()
+                                                                     : u" (papel '%1')"_s.arg(identity.role));
+    return error;
+}
+
+} // namespace
+
 ReportIdentity ReportIdentity::of(const QString &sourceConnection)
 {
     if (sourceConnection != QLatin1String(TdtmDBGeral::ConnectionName))
@@ -406,13 +430,8 @@ void ReportQuery::work()
                 error = query.lastError().text().trimmed();
                 if (error.isEmpty())
                     error = u"Falha ao executar o comando SQL."_s;
-                else if (!mIdentity.user.isEmpty() && error.contains(u"no permission for SELECT"_s, Qt::CaseInsensitive))
-                    // A database set up before reports read as their own identity lacks its grants.
-                    error += u"\nOs relatórios leem o banco como o usuário '%1'%2, sem permissão de leitura aqui: "
-                             u"conceda SELECT nas tabelas dos relatórios a esse papel ou usuário, ou ajuste "
-                             u"report_user na seção [database] da configuração."_s
-                                 .arg(mIdentity.user, mIdentity.role.isEmpty() ? QString()
-                                                                               : u" (papel '%1')"_s.arg(mIdentity.role));
+                else if (!mIdentity.user.isEmpty())
+                    error = withIdentityHint(error, mIdentity);
             }
         }
     } catch (const EHostError &e) {

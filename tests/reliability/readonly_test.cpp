@@ -304,7 +304,8 @@ TEST_P(ReadOnlyReports, SequencesAndAutonomousTransactionsKeepNothing)
     }
 }
 
-// A database whose grants the reading identity lacks: the refusal says who reads and what to set.
+// A database whose grants the reading identity lacks: the refusal says who reads and what to set;
+// a write the identity may not do is said to be one.
 TEST_P(ReadOnlyReports, AMissingReadGrantNamesTheReportIdentity)
 {
     if (sqlite())
@@ -324,6 +325,7 @@ TEST_P(ReadOnlyReports, AMissingReadGrantNamesTheReportIdentity)
         ASSERT_EQ(query.outcome(), ReportQuery::Outcome::Failed) << sql;
         EXPECT_TRUE(query.errorText().contains(u"no permission"_s)) << sql << ": " << query.errorText().toStdString();
         EXPECT_EQ(query.errorText().contains(u"report_user"_s), hinted) << sql << ": " << query.errorText().toStdString();
+        EXPECT_EQ(query.errorText().contains(u"só pode ler"_s), !hinted) << sql << ": " << query.errorText().toStdString();
     }
 }
 
