@@ -330,19 +330,19 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
     const QJsonValue matrix = layout.value(u"matrix");
     if (matrix.isObject()) {
         const QJsonObject m = matrix.toObject();
-        ReportMatrixSpec &spec = result.matrix;
-        spec.rowField = m.value(u"row").toString();
-        spec.columnField = m.value(u"column").toString();
-        spec.valueField = m.value(u"value").toString();
-        if (spec.rowField.isEmpty() || spec.columnField.isEmpty() || spec.valueField.isEmpty())
+        ReportMatrixLayout &shape = result.matrix;
+        shape.rowField = m.value(u"row").toString();
+        shape.columnField = m.value(u"column").toString();
+        shape.valueField = m.value(u"value").toString();
+        if (shape.rowField.isEmpty() || shape.columnField.isEmpty() || shape.valueField.isEmpty())
             throw EHostError(u"A matriz do layout precisa de \"row\", \"column\" e \"value\"."_s);
         if (!result.columns.isEmpty() || result.grouped())
             throw EHostError(
                 u"Um layout de matriz não leva \"columns\" nem \"group\": as colunas vêm dos dados."_s);
-        spec.rowLabel = m.value(u"rowLabel").toString(spec.rowField);
+        shape.rowLabel = m.value(u"rowLabel").toString(shape.rowField);
         const QJsonArray names = m.value(u"rowNames").toArray();
         for (const QJsonValue &name : names)
-            spec.rowNames << name.toString();
+            shape.rowNames << name.toString();
         auto typeOf = [&m](const char16_t *key, const QString &fallback) {
             const QString type = m.value(QStringView(key)).toString(fallback);
             const auto it = typeNames().constFind(type);
@@ -350,13 +350,13 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
                 throw EHostError(u"Tipo '%1' desconhecido na matriz do layout."_s.arg(type));
             return it.value();
         };
-        spec.columnFormat.type = typeOf(u"columnType", u"minutes"_s);
-        spec.columnFormat.endField = m.value(u"end").toString();
-        spec.valueFormat.type = typeOf(u"valueType", u"money"_s);
-        if (!spec.valueFormat.numeric())
+        shape.columnFormat.type = typeOf(u"columnType", u"minutes"_s);
+        shape.columnFormat.endField = m.value(u"end").toString();
+        shape.valueFormat.type = typeOf(u"valueType", u"money"_s);
+        if (!shape.valueFormat.numeric())
             throw EHostError(u"O valor da matriz deve ser numérico."_s);
-        spec.countField = m.value(u"count").toString();
-        spec.countLabel = m.value(u"countLabel").toString();
+        shape.countField = m.value(u"count").toString();
+        shape.countLabel = m.value(u"countLabel").toString();
     } else if (!matrix.isUndefined() && !matrix.isNull()) {
         throw EHostError(u"\"matrix\" deve ser um objeto."_s);
     }
@@ -621,17 +621,17 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
                  const std::function<void(int rows)> &step)
 {
     ReportLayout &layout = model.layout;
-    const ReportMatrixSpec &spec = layout.matrix;
-    const int rowAt = require(spec.rowField, u"linha da matriz"_s);
-    const int columnAt = require(spec.columnField, u"coluna da matriz"_s);
-    const int valueAt = require(spec.valueField, u"valor da matriz"_s);
-    const int endAt = spec.columnFormat.endField.isEmpty()
+    const ReportMatrixLayout &shape = layout.matrix;
+    const int rowAt = require(shape.rowField, u"linha da matriz"_s);
+    const int columnAt = require(shape.columnField, u"coluna da matriz"_s);
+    const int valueAt = require(shape.valueField, u"valor da matriz"_s);
+    const int endAt = shape.columnFormat.endField.isEmpty()
                           ? -1
-                          : require(spec.columnFormat.endField, u"fim do intervalo"_s);
-    const int countAt = spec.countField.isEmpty() ? -1 : require(spec.countField, u"contagem da matriz"_s);
+                          : require(shape.columnFormat.endField, u"fim do intervalo"_s);
+    const int countAt = shape.countField.isEmpty() ? -1 : require(shape.countField, u"contagem da matriz"_s);
 
     ReportMatrix &m = model.matrix;
-    m.rowNames = spec.rowNames;
+    m.rowNames = shape.rowNames;
     QHash<QString, int> rowByText; // rows without names: one per value, in order of appearance
     std::map<double, std::pair<QVariant, QVariant>> keys; // column value -> (value, end)
     QList<std::pair<int, double>> cellOf(table.rows.size(), {-1, 0.0});
@@ -640,7 +640,7 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
         if (key.isNull())
             continue;
         int index = -1;
-        if (spec.rowNames.isEmpty()) {
+        if (shape.rowNames.isEmpty()) {
             const QString text = textOf(table.value(row, rowAt));
             index = int(rowByText.value(text, int(m.rowNames.size())));
             if (index == m.rowNames.size()) {
@@ -650,11 +650,11 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
         } else {
             bool ok = false;
             index = table.value(row, rowAt).toInt(&ok);
-            if (!ok || index < 0 || index >= spec.rowNames.size())
+            if (!ok || index < 0 || index >= shape.rowNames.size())
                 throw EHostError(
                     u"A consulta devolveu a linha '%1' em \"%2\", que a matriz não nomeia (0 a %3)."_s
-                        .arg(textOf(table.value(row, rowAt)), spec.rowField)
-                        .arg(spec.rowNames.size() - 1));
+                        .arg(textOf(table.value(row, rowAt)), shape.rowField)
+                        .arg(shape.rowNames.size() - 1));
         }
         keys.emplace(key.toDouble(), std::make_pair(key, endAt >= 0 ? table.value(row, endAt) : QVariant()));
         cellOf[row] = {index, key.toDouble()};
@@ -662,8 +662,8 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
     QHash<double, int> columnOf;
     for (const auto &[key, value] : keys) {
         columnOf.insert(key, int(m.columnNames.size()));
-        m.columnNames << ReportFormat::cell(spec.columnFormat, value.first);
-        ReportColumn asInterval = spec.columnFormat;
+        m.columnNames << ReportFormat::cell(shape.columnFormat, value.first);
+        ReportColumn asInterval = shape.columnFormat;
         if (asInterval.type == ReportColumn::Type::Minutes && !value.second.isNull())
             asInterval.type = ReportColumn::Type::Interval;
         m.columnIntervals << ReportFormat::cell(asInterval, value.first, value.second);
@@ -708,27 +708,27 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
             m.best = int(marked->first);
             m.worst = int(marked->second);
             model.bestWorstText = bestWorstLine(
-                m.columnIntervals.at(m.best), markedValue(&spec.valueFormat, m.columnTotals.at(m.best)),
-                m.columnIntervals.at(m.worst), markedValue(&spec.valueFormat, m.columnTotals.at(m.worst)));
+                m.columnIntervals.at(m.best), markedValue(&shape.valueFormat, m.columnTotals.at(m.best)),
+                m.columnIntervals.at(m.worst), markedValue(&shape.valueFormat, m.columnTotals.at(m.worst)));
         }
     }
 
     // The same cells as lines: CSV prints the plain matrix, the total line its column totals.
     ReportColumn name;
-    name.field = spec.rowField;
-    name.label = spec.rowLabel;
+    name.field = shape.rowField;
+    name.label = shape.rowLabel;
     name.width = 1.6;
     layout.columns << name;
     for (int c = 0; c < columns; ++c) {
-        ReportColumn column = spec.valueFormat;
-        column.field = spec.valueField;
+        ReportColumn column = shape.valueFormat;
+        column.field = shape.valueField;
         column.label = m.columnNames.at(c);
         column.total = ReportColumn::Total::Sum;
         column.width = 1;
         layout.columns << column;
     }
-    ReportColumn total = spec.valueFormat;
-    total.field = spec.valueField;
+    ReportColumn total = shape.valueFormat;
+    total.field = shape.valueField;
     total.label = u"Total"_s;
     total.total = ReportColumn::Total::Sum;
     total.width = 1.2;
@@ -1402,7 +1402,7 @@ void ReportDocument::layOutMatrix()
 void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qreal top) const
 {
     const ReportMatrix &m = mModel.matrix;
-    const ReportMatrixSpec &spec = mModel.layout.matrix;
+    const ReportMatrixLayout &shape = mModel.layout.matrix;
     const QRectF body = bodyRect();
     const QFont plain = reportFont(kBodyPoints);
     const QFont bold = reportFont(kBodyPoints, true);
@@ -1415,9 +1415,9 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
         return slot < range.count ? QRectF(cellsLeft + mMatrixCellWidth * slot, y, mMatrixCellWidth, h)
                                   : QRectF(totalLeft, y, mMatrixTotalWidth, h);
     };
-    auto countText = [&spec](qint64 count) {
-        return spec.countLabel.isEmpty() ? ReportFormat::number(double(count), 0)
-                                         : ReportFormat::number(double(count), 0) + u' ' + spec.countLabel;
+    auto countText = [&shape](qint64 count) {
+        return shape.countLabel.isEmpty() ? ReportFormat::number(double(count), 0)
+                                         : ReportFormat::number(double(count), 0) + u' ' + shape.countLabel;
     };
     // The value on the upper line, the count under it, both to the right.
     auto valueCell = [&](const QRectF &cell, double value, std::optional<qint64> count, bool strong,
@@ -1427,8 +1427,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
         painter->setFont(strong ? bold : plain);
         drawCellText(painter, strong ? boldMetrics : plainMetrics,
                      QRectF(cell.left(), cell.top() + pt(1.5), cell.width(), upper),
-                     ReportFormat::cell(spec.valueFormat, value), true);
-        if (count && !spec.countField.isEmpty()) {
+                     ReportFormat::cell(shape.valueFormat, value), true);
+        if (count && !shape.countField.isEmpty()) {
             painter->setFont(small);
             painter->setPen(kMuted);
             drawCellText(
@@ -1447,7 +1447,7 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     painter->setFont(bold);
     painter->setPen(kAccent);
     drawCellText(painter, boldMetrics, QRectF(body.left(), y, mMatrixLabelWidth, mHeadingHeight),
-                 spec.rowLabel, false);
+                 shape.rowLabel, false);
     for (int slot = 0; slot <= range.count; ++slot) {
         const QRectF cell = cellAt(slot, y, mHeadingHeight);
         if (slot < range.count) {
@@ -1512,8 +1512,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     const qreal barWidth = mm(50), barHeight = smallMetrics.height();
     painter->setFont(small);
     painter->setPen(kMuted);
-    const QString low = ReportFormat::cell(spec.valueFormat, m.minimum);
-    const QString high = ReportFormat::cell(spec.valueFormat, m.maximum);
+    const QString low = ReportFormat::cell(shape.valueFormat, m.minimum);
+    const QString high = ReportFormat::cell(shape.valueFormat, m.maximum);
     const QString label = u"Escala de cores: "_s;
     qreal x = body.left();
     painter->drawText(QPointF(x, y + smallMetrics.ascent()), label + low);

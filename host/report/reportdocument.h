@@ -45,7 +45,7 @@ struct HOST_EXPORT ReportColumn
 // A cross-tab ("matrix" in a definition): one row per value of `rowField` named by `rowNames`
 // (the value is the index), one column per value of `columnField` that has rows, each cell the
 // `valueField` of that pair (and its `countField`), with row and column totals (docs/reports.md).
-struct HOST_EXPORT ReportMatrixSpec
+struct HOST_EXPORT ReportMatrixLayout
 {
     QString rowField;
     QString rowLabel;          // heading of the row names' column
@@ -83,7 +83,7 @@ struct HOST_EXPORT ReportLayout
     QList<Period> periods;
     bool landscape = false;
     QString emptyText;
-    ReportMatrixSpec matrix; // a cross-tab instead of lines of rows
+    ReportMatrixLayout matrix; // a cross-tab instead of lines of rows
     QString bestWorst;       // value field whose highest and lowest interval are marked
     int fixedInterval = 0;   // minutes per line the report always uses (the screen's interval does not apply)
 

@@ -202,18 +202,18 @@ QString colourName(const QColor &colour)
 QString htmlMatrix(const ReportModel &model)
 {
     const ReportMatrix &m = model.matrix;
-    const ReportMatrixSpec &spec = model.layout.matrix;
-    auto count = [&spec](qint64 n) {
-        if (spec.countField.isEmpty())
+    const ReportMatrixLayout &shape = model.layout.matrix;
+    auto count = [&shape](qint64 n) {
+        if (shape.countField.isEmpty())
             return QString();
         const QString text = ReportFormat::number(double(n), 0) +
-                             (spec.countLabel.isEmpty() ? QString() : u' ' + spec.countLabel);
+                             (shape.countLabel.isEmpty() ? QString() : u' ' + shape.countLabel);
         return u"<br><small>"_s + text.toHtmlEscaped() + u"</small>"_s;
     };
     auto markOf = [&m](int column) {
         return column == m.best ? u" best"_s : column == m.worst ? u" worst"_s : QString();
     };
-    QString html = u"<table class=\"m\">\n<thead><tr>"_s + htmlCell(u"th"_s, spec.rowLabel, false);
+    QString html = u"<table class=\"m\">\n<thead><tr>"_s + htmlCell(u"th"_s, shape.rowLabel, false);
     for (int c = 0; c < m.columns(); ++c)
         html += u"<th class=\"n%1\">%2</th>"_s.arg(markOf(c), m.columnNames.at(c).toHtmlEscaped());
     html += htmlCell(u"th"_s, u"Total do dia"_s, true) + u"</tr></thead>\n<tbody>\n"_s;
@@ -226,27 +226,27 @@ QString htmlMatrix(const ReportModel &model)
                 continue;
             }
             html += u"<td class=\"n\" style=\"background:%1\">%2%3</td>"_s.arg(
-                colourName(m.shade(*value)), ReportFormat::cell(spec.valueFormat, *value).toHtmlEscaped(),
+                colourName(m.shade(*value)), ReportFormat::cell(shape.valueFormat, *value).toHtmlEscaped(),
                 count(m.counts.at(r).at(c)));
         }
         const bool any = m.rowCounts.at(r) > 0 || m.rowTotals.at(r) != 0;
         html += u"<td class=\"n\"><b>%1</b>%2</td></tr>\n"_s.arg(
-            any ? ReportFormat::cell(spec.valueFormat, m.rowTotals.at(r)).toHtmlEscaped() : QString(),
+            any ? ReportFormat::cell(shape.valueFormat, m.rowTotals.at(r)).toHtmlEscaped() : QString(),
             any ? count(m.rowCounts.at(r)) : QString());
     }
     html += u"<tr class=\"t\"><td>Total</td>"_s;
     for (int c = 0; c < m.columns(); ++c)
         html += u"<td class=\"n%1\">%2%3</td>"_s.arg(
-            markOf(c), ReportFormat::cell(spec.valueFormat, m.columnTotals.at(c)).toHtmlEscaped(),
+            markOf(c), ReportFormat::cell(shape.valueFormat, m.columnTotals.at(c)).toHtmlEscaped(),
             count(m.columnCounts.at(c)));
     html += u"<td class=\"n\">%1%2</td></tr>\n</tbody>\n</table>\n"_s.arg(
-        ReportFormat::cell(spec.valueFormat, m.total).toHtmlEscaped(), count(m.count));
+        ReportFormat::cell(shape.valueFormat, m.total).toHtmlEscaped(), count(m.count));
     html +=
         u"<p class=\"scale\">Escala de cores: %1 <span style=\"display:inline-block;width:160px;height:10px;"
         u"background:linear-gradient(to right,%2,%3)\"></span> %4</p>\n"_s.arg(
-            ReportFormat::cell(spec.valueFormat, m.minimum).toHtmlEscaped(),
+            ReportFormat::cell(shape.valueFormat, m.minimum).toHtmlEscaped(),
             colourName(ReportMatrix::lowColour()), colourName(ReportMatrix::highColour()),
-            ReportFormat::cell(spec.valueFormat, m.maximum).toHtmlEscaped());
+            ReportFormat::cell(shape.valueFormat, m.maximum).toHtmlEscaped());
     return html;
 }
 
@@ -567,14 +567,14 @@ struct MatrixSheet
     void write(lxw_row_t top)
     {
         const ReportMatrix &m = model.matrix;
-        const ReportMatrixSpec &spec = model.layout.matrix;
+        const ReportMatrixLayout &shape = model.layout.matrix;
         worksheet_set_column(sheet, 0, 0, 16, nullptr);
         worksheet_set_column(sheet, 1, lxw_col_t(m.columns() + 1), 12, nullptr);
         if (m.empty()) {
             worksheet_write_string(sheet, top, 0, utf8(model.layout.emptyText).c_str(), nullptr);
             return;
         }
-        const lxw_row_t after = table(top, spec.valueFormat, false);
+        const lxw_row_t after = table(top, shape.valueFormat, false);
         lxw_conditional_format scale{};
         scale.type = LXW_CONDITIONAL_2_COLOR_SCALE;
         scale.min_rule_type = LXW_CONDITIONAL_RULE_TYPE_MINIMUM;
@@ -584,12 +584,12 @@ struct MatrixSheet
         worksheet_conditional_format_range(sheet, top + 1, 1, lxw_row_t(top + m.rows()),
                                            lxw_col_t(m.columns()), &scale);
         worksheet_freeze_panes(sheet, top + 1, 1);
-        if (!spec.countField.isEmpty()) {
+        if (!shape.countField.isEmpty()) {
             ReportColumn counts;
             counts.type = ReportColumn::Type::Integer;
             lxw_format *caption = workbook_add_format(book);
             format_set_bold(caption);
-            const QString label = spec.countLabel.isEmpty() ? spec.countField : spec.countLabel;
+            const QString label = shape.countLabel.isEmpty() ? shape.countField : shape.countLabel;
             worksheet_write_string(sheet, after + 1, 0, utf8(u"Número de "_s + label).c_str(), caption);
             table(after + 2, counts, true);
         }
