@@ -359,7 +359,9 @@ void TfrmEstaticVendHora::FormCreate(QObject *sender)
 void TfrmEstaticVendHora::FormActivate(QObject *sender)
 {
     TfrmDadosGerRel::FormActivate(sender);
-    repaint();
+    // Scheduled, not painted here: the rules below change the controls at once, and painting now
+    // would draw the whole screen twice on every activation.
+    update();
     edtFilial->setEnabled(!Corvel::ModuFili());
     btnPesqFilial->setEnabled(ownEnabled(edtFilial));
     if (!relHoraModalidade()) {
