@@ -663,3 +663,93 @@ TEST(Export, RefusesTheUsersFilesAndABadConfigurationInTheScreensWords)
 }
 
 } // namespace
+
+namespace {
+
+// The XLSX writer is a module loaded on the first XLSX written. Where it cannot be loaded, the
+// export fails with the file's message naming the module and why, and the user's file stays as it
+// was; pointed at the build's module, the same call writes.
+TEST(Export, AnXlsxModuleThatCannotBeLoadedLeavesTheFileAsItWas)
+{
+    const Demo &d = demo();
+    const QString built = QStringLiteral(BO_BINARY_DIR "/lib");
+    const QByteArray module = readAll(built + u"/libbohost_xlsx.so"_s);
+    ASSERT_TRUE(module.startsWith("\x7f" "ELF"));
+    auto edited = [&module](const char *from, const char *to) { // same length: the file stays an ELF
+        QByteArray bytes = module;
+        return bytes.contains(from) ? bytes.replace(from, to) : QByteArray();
+    };
+    const QByteArray old("planilha anterior\n");
+    struct Case
+    {
+        const char *label;
+        QByteArray moduleBytes; // written as the folder's libbohost_xlsx.so; null: no such file
+        QString reason;         // the message's second line after "O módulo de planilhas XLSX '<file>' "
+        QString loaderSays;     // in the loader's text that follows (%1: the module's file)
+        bool writes = false;    // the folder is the build's own
+    };
+    const Case cases[] = {
+        {"no module in the folder", {}, u"não pôde ser carregado: o arquivo não existe."_s, {}},
+        {"a module that is not a library", QByteArray("não é uma biblioteca\n"), u"não pôde ser carregado: "_s,
+         u"%1: file too short"_s},
+        {"a library the module needs is missing", edited("libxlsxwriter.so", "libxlsxabsent.so"),
+         u"não pôde ser carregado: "_s, u"libxlsxabsent.so"_s},
+        {"a module without the entry point", edited("boWriteXlsx", "boWriteXlsY"),
+         u"não é desta versão do programa (não tem a função boWriteXlsx)."_s, {}},
+        {"the build's module", {}, {}, {}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        QTemporaryDir modules;
+        QTemporaryDir target;
+        ASSERT_TRUE(modules.isValid() && target.isValid());
+        const QString folder = c.writes ? built : modules.path();
+        const QString moduleFile = QDir::toNativeSeparators(QDir(folder).filePath(u"libbohost_xlsx.so"_s));
+        if (!c.writes && !c.moduleBytes.isNull()) {
+            ASSERT_FALSE(c.moduleBytes.isEmpty()) << "the name to edit is not in the module";
+            QFile fake(moduleFile);
+            ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+            fake.write(c.moduleBytes);
+        }
+        const QString out = target.filePath(u"vendas.xlsx"_s);
+        {
+            QFile file(out);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(old);
+        }
+
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"BO_XLSX_MODULE_DIR"_s, folder);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(BO_BINARY_DIR "/bin/backoffice"),
+                      {u"export"_s, u"--config"_s, d.config, u"--report"_s, u"Vendas por Dia"_s, u"--period"_s,
+                       u"yesterday"_s, u"--out"_s, out});
+        ASSERT_TRUE(process.waitForFinished(120000));
+        ASSERT_EQ(process.exitStatus(), QProcess::NormalExit); // no crash
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"vendas.xlsx"_s})
+            << "no temporary left";
+        if (c.writes) {
+            EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+            EXPECT_TRUE(readAll(out).startsWith("PK"));
+            continue;
+        }
+        EXPECT_EQ(process.exitCode(), 1);
+        const QStringList lines = err.trimmed().split(u'\n');
+        ASSERT_EQ(lines.size(), 3) << err.toStdString();
+        EXPECT_EQ(lines.at(0), u"backoffice: Não foi possível gravar o arquivo '%1'."_s.arg(QDir::toNativeSeparators(out)));
+        const QString reason = u"O módulo de planilhas XLSX '%1' "_s.arg(moduleFile) + c.reason;
+        EXPECT_TRUE(lines.at(1).startsWith(reason)) << lines.at(1).toStdString();
+        if (c.loaderSays.isEmpty()) {
+            EXPECT_EQ(lines.at(1), reason);
+        } else {
+            const QString loader = c.loaderSays.contains(u"%1"_s) ? c.loaderSays.arg(moduleFile) : c.loaderSays;
+            EXPECT_TRUE(lines.at(1).mid(reason.size()).contains(loader)) << lines.at(1).toStdString();
+        }
+        EXPECT_EQ(lines.at(2), u"O arquivo anterior, se existia, não foi alterado."_s);
+        EXPECT_EQ(readAll(out), old);
+    }
+}
+
+} // namespace

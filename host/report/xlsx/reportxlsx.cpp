@@ -1,0 +1,427 @@
+// The XLSX writer, built as the module libbohost_xlsx.so (see xlsxmodule.h): everything that needs
+// libxlsxwriter is here, so that only a process writing an XLSX loads it.
+#include "reportdocument.h"
+#include "reportexport.h"
+#include "reportfile.h"
+#include "xlsxmodule.h"
+
+#include <QColor>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <type_traits>
+#include <xlsxwriter.h>
+
+using namespace Qt::StringLiterals;
+
+using ReportExport::filterLines;
+using ReportExport::Progress;
+
+namespace {
+
+// Every this many lines the writer tells its progress (and learns of a cancel), as the host's
+// other writers do.
+constexpr int kProgressLines = 2000;
+
+void tell(const Progress &progress, qint64 done, qint64 total)
+{
+    if (progress)
+        progress(done, total);
+}
+
+} // namespace
+
+namespace {
+
+// Owns the workbook until it is closed, so that every error path frees it.
+struct Workbook
+{
+    lxw_workbook *book = nullptr;
+    ~Workbook()
+    {
+        if (book)
+            workbook_close(book);
+    }
+    lxw_error close()
+    {
+        lxw_workbook *b = book;
+        book = nullptr;
+        return workbook_close(b);
+    }
+};
+
+// libxlsxwriter answers its own error codes; errno then tells the cause when it is one the user
+// can act on (disk full), so the message is the one every format gives. Other values may be left
+// from a probe of the library's and are not trusted.
+int diskError(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case EROFS:
+        return error;
+    default:
+        return 0;
+    }
+}
+
+std::string utf8(const QString &text)
+{
+    return text.toStdString();
+}
+
+QString columnName(int column)
+{
+    QString name;
+    ++column;
+    while (column > 0) {
+        const int rest = (column - 1) % 26;
+        name.prepend(QChar(u'A' + rest));
+        column = (column - 1) / 26;
+    }
+    return name;
+}
+
+const char *numberPattern(const ReportColumn &column)
+{
+    switch (column.type) {
+    case ReportColumn::Type::Integer:
+        return "#,##0";
+    case ReportColumn::Type::Number:
+        return "#,##0.000";
+    case ReportColumn::Type::Percent:
+        return "0.00%";
+    default:
+        return "#,##0.00";
+    }
+}
+
+// The page's colours of the best and the worst interval.
+constexpr lxw_color_t kXlsxBestFill = 0xD9EED0, kXlsxBestInk = 0x2E6B1F;
+constexpr lxw_color_t kXlsxWorstFill = 0xF9DADA, kXlsxWorstInk = 0xA32424;
+
+lxw_color_t xlsxColour(const QColor &colour)
+{
+    return lxw_color_t(colour.rgb() & 0xFFFFFF);
+}
+
+// The value a cell holds: rounded as the report prints it, so that the sheet sums what the reader
+// sees; percentages as fractions, for the spreadsheet's percentage format.
+double cellNumber(const ReportColumn &column, double value)
+{
+    switch (column.type) {
+    case ReportColumn::Type::Integer:
+        return std::round(value);
+    case ReportColumn::Type::Percent:
+        return std::round(value * 100.0) / 10000.0;
+    default: {
+        const double scale = std::pow(10.0, column.decimals());
+        return std::round(value * scale) / scale;
+    }
+    }
+}
+
+// The cross-tab on the sheet: the values under a two-colour scale from the smallest to the largest
+// cell, the row and column totals as formulas, and the counts in a second table below.
+struct MatrixSheet
+{
+    lxw_workbook *book;
+    lxw_worksheet *sheet;
+    const ReportModel &model;
+    lxw_format *heading, *headingRight, *totalText;
+    std::function<lxw_format *(const ReportColumn &, bool)> numberFormat;
+
+    void write(lxw_row_t top)
+    {
+        const ReportMatrix &m = model.matrix;
+        const ReportMatrixLayout &shape = model.layout.matrix;
+        worksheet_set_column(sheet, 0, 0, 16, nullptr);
+        worksheet_set_column(sheet, 1, lxw_col_t(m.columns() + 1), 12, nullptr);
+        if (m.empty()) {
+            worksheet_write_string(sheet, top, 0, utf8(model.layout.emptyText).c_str(), nullptr);
+            return;
+        }
+        const lxw_row_t after = table(top, shape.valueFormat, false);
+        lxw_conditional_format scale{};
+        scale.type = LXW_CONDITIONAL_2_COLOR_SCALE;
+        scale.min_rule_type = LXW_CONDITIONAL_RULE_TYPE_MINIMUM;
+        scale.max_rule_type = LXW_CONDITIONAL_RULE_TYPE_MAXIMUM;
+        scale.min_color = xlsxColour(ReportMatrix::lowColour());
+        scale.max_color = xlsxColour(ReportMatrix::highColour());
+        worksheet_conditional_format_range(sheet, top + 1, 1, lxw_row_t(top + m.rows()),
+                                           lxw_col_t(m.columns()), &scale);
+        worksheet_freeze_panes(sheet, top + 1, 1);
+        if (!shape.countField.isEmpty()) {
+            ReportColumn counts;
+            counts.type = ReportColumn::Type::Integer;
+            lxw_format *caption = workbook_add_format(book);
+            format_set_bold(caption);
+            const QString label = shape.countLabel.isEmpty() ? shape.countField : shape.countLabel;
+            worksheet_write_string(sheet, after + 1, 0, utf8(u"Número de "_s + label).c_str(), caption);
+            table(after + 2, counts, true);
+        }
+    }
+
+private:
+    // One table from `top` (its heading row); answers the row after its total line.
+    lxw_row_t table(lxw_row_t top, const ReportColumn &format, bool counts)
+    {
+        const ReportMatrix &m = model.matrix;
+        const int columns = m.columns();
+        auto mark = [this](int column, lxw_format *otherwise, const ReportColumn *number) {
+            const ReportMatrix &mx = model.matrix;
+            if (column != mx.best && column != mx.worst)
+                return otherwise;
+            lxw_format *f = workbook_add_format(book);
+            if (number)
+                format_set_num_format(f, numberPattern(*number));
+            format_set_bold(f);
+            format_set_align(f, LXW_ALIGN_RIGHT);
+            format_set_bg_color(f, column == mx.best ? kXlsxBestFill : kXlsxWorstFill);
+            format_set_font_color(f, column == mx.best ? kXlsxBestInk : kXlsxWorstInk);
+            return f;
+        };
+        worksheet_write_string(sheet, top, 0, utf8(model.layout.matrix.rowLabel).c_str(), heading);
+        for (int c = 0; c < columns; ++c)
+            worksheet_write_string(sheet, top, lxw_col_t(c + 1), utf8(m.columnNames.at(c)).c_str(),
+                                   mark(c, headingRight, nullptr));
+        worksheet_write_string(sheet, top, lxw_col_t(columns + 1), "Total do dia", headingRight);
+        lxw_format *plain = numberFormat(format, false);
+        lxw_format *bold = numberFormat(format, true);
+        const QString last = columnName(columns);
+        for (int r = 0; r < m.rows(); ++r) {
+            const lxw_row_t row = top + 1 + lxw_row_t(r);
+            worksheet_write_string(sheet, row, 0, utf8(m.rowNames.at(r)).c_str(), nullptr);
+            for (int c = 0; c < columns; ++c) {
+                const std::optional<double> &value = m.values.at(r).at(c);
+                if (value)
+                    worksheet_write_number(sheet, row, lxw_col_t(c + 1),
+                                           counts ? double(m.counts.at(r).at(c)) : cellNumber(format, *value),
+                                           plain);
+            }
+            const QString formula = u"=SUM(B%1:%2%1)"_s.arg(row + 1).arg(last);
+            worksheet_write_formula_num(sheet, row, lxw_col_t(columns + 1), utf8(formula).c_str(), plain,
+                                        counts ? double(m.rowCounts.at(r))
+                                               : cellNumber(format, m.rowTotals.at(r)));
+        }
+        const lxw_row_t totalRow = top + 1 + lxw_row_t(m.rows());
+        worksheet_write_string(sheet, totalRow, 0, "Total", totalText);
+        for (int c = 0; c <= columns; ++c) {
+            const QString letter = columnName(c + 1);
+            const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(top + 2).arg(totalRow);
+            const double value = c < columns ? (counts ? double(m.columnCounts.at(c))
+                                                       : cellNumber(format, m.columnTotals.at(c)))
+                                             : (counts ? double(m.count) : cellNumber(format, m.total));
+            worksheet_write_formula_num(sheet, totalRow, lxw_col_t(c + 1), utf8(formula).c_str(),
+                                        c < columns ? mark(c, bold, &format) : bold, value);
+        }
+        return totalRow + 1;
+    }
+};
+
+void writeWorkbook(const ReportModel &model, const QString &path, const Progress &progress)
+{
+    // libxlsxwriter opens the file by name: it writes the temporary, which commit() puts in place.
+    ReportFile file(path);
+    const QByteArray temporaryName = QFile::encodeName(file.temporaryPath());
+    const ReportLayout &layout = model.layout;
+    {
+        Workbook wb;
+        // Constant memory: each row goes to disk when the next one starts, so a long report is
+        // not held a second time as cells (strings are then written inline).
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        wb.book = workbook_new_opt(temporaryName.constData(), &options);
+        if (!wb.book)
+            file.fail(diskError(errno), u"Falha ao criar a planilha."_s);
+        lxw_worksheet *sheet = workbook_add_worksheet(wb.book, "Relatório");
+        lxw_format *title = workbook_add_format(wb.book);
+        format_set_bold(title);
+        format_set_font_size(title, 14);
+        format_set_font_color(title, 0x1F4E79);
+        lxw_format *meta = workbook_add_format(wb.book);
+        format_set_font_color(meta, 0x606060);
+        lxw_format *heading = workbook_add_format(wb.book);
+        format_set_bold(heading);
+        format_set_bg_color(heading, 0xDCE6F1);
+        format_set_font_color(heading, 0x1F4E79);
+        format_set_bottom(heading, LXW_BORDER_THIN);
+        lxw_format *headingRight = workbook_add_format(wb.book);
+        format_set_bold(headingRight);
+        format_set_bg_color(headingRight, 0xDCE6F1);
+        format_set_font_color(headingRight, 0x1F4E79);
+        format_set_bottom(headingRight, LXW_BORDER_THIN);
+        format_set_align(headingRight, LXW_ALIGN_RIGHT);
+        lxw_format *dateFormat = workbook_add_format(wb.book);
+        format_set_num_format(dateFormat, "dd/mm/yyyy");
+        auto numberFormat = [&wb](const ReportColumn &column, bool bold) {
+            lxw_format *f = workbook_add_format(wb.book);
+            format_set_num_format(f, numberPattern(column));
+            if (bold) {
+                format_set_bold(f);
+                format_set_bg_color(f, 0xC9D7E8);
+                format_set_top(f, LXW_BORDER_THIN);
+            }
+            return f;
+        };
+        lxw_format *totalText = workbook_add_format(wb.book);
+        format_set_bold(totalText);
+        format_set_bg_color(totalText, 0xC9D7E8);
+        format_set_top(totalText, LXW_BORDER_THIN);
+
+        // The title, then one row per filter line of the page header, the issue time and the best
+        // and worst hours.
+        worksheet_write_string(sheet, 0, 0, utf8(model.title).c_str(), title);
+        lxw_row_t metaRow = 1;
+        for (const QString &line : filterLines(model))
+            worksheet_write_string(sheet, metaRow++, 0, utf8(line).c_str(), meta);
+        worksheet_write_string(sheet, metaRow++,
+                               0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(), meta);
+        if (!model.bestWorstText.isEmpty()) {
+            lxw_format *note = workbook_add_format(wb.book);
+            format_set_bold(note);
+            worksheet_write_string(sheet, metaRow++, 0, utf8(model.bestWorstText).c_str(), note);
+        }
+        // an empty row before the headings, which stay on row 5 when there are few filters
+        const lxw_row_t headingRow = std::max<lxw_row_t>(4, metaRow + 1);
+        if (layout.matrix.active()) {
+            MatrixSheet{wb.book, sheet, model, heading, headingRight, totalText, numberFormat}.write(
+                headingRow);
+        } else {
+            const int offset = layout.grouped() ? 1 : 0;
+            const int columns = int(layout.columns.size()) + offset;
+            QList<lxw_format *> plainFormats, totalFormats, bestFormats, worstFormats;
+            auto marked = [&wb](const ReportColumn *column, ReportLine::Mark mark) {
+                lxw_format *f = workbook_add_format(wb.book);
+                if (column && column->numeric())
+                    format_set_num_format(f, numberPattern(*column));
+                format_set_bold(f);
+                format_set_bg_color(f, mark == ReportLine::Mark::Best ? kXlsxBestFill : kXlsxWorstFill);
+                format_set_font_color(f, mark == ReportLine::Mark::Best ? kXlsxBestInk : kXlsxWorstInk);
+                return f;
+            };
+            for (const ReportColumn &column : layout.columns) {
+                plainFormats << (column.numeric() ? numberFormat(column, false) : nullptr);
+                totalFormats << (column.numeric() ? numberFormat(column, true) : totalText);
+                bestFormats << marked(&column, ReportLine::Mark::Best);
+                worstFormats << marked(&column, ReportLine::Mark::Worst);
+            }
+            lxw_format *bestGroup = marked(nullptr, ReportLine::Mark::Best);
+            lxw_format *worstGroup = marked(nullptr, ReportLine::Mark::Worst);
+            // A report grouped by the interval marks a whole group (its subtotal, which the sheet does not
+            // hold): the group's cell on each of its rows carries the mark.
+            QList<ReportLine::Mark> groupMark(model.lines.size(), ReportLine::Mark::None);
+            for (qsizetype i = 0, from = 0; i < model.lines.size(); ++i) {
+                const ReportLine &line = model.lines.at(i);
+                if (line.kind == ReportLine::Kind::GroupHeader)
+                    from = i;
+                else if (line.kind == ReportLine::Kind::Subtotal && line.mark != ReportLine::Mark::None)
+                    std::fill(groupMark.begin() + from, groupMark.begin() + i, line.mark);
+            }
+            if (layout.grouped()) {
+                worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading);
+                worksheet_set_column(sheet, 0, 0, 34, nullptr);
+            }
+            for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                const ReportColumn &column = layout.columns.at(c);
+                const lxw_col_t col = lxw_col_t(c + offset);
+                worksheet_write_string(sheet, headingRow, col, utf8(column.label).c_str(),
+                                       column.numeric() ? headingRight : heading);
+                worksheet_set_column(sheet, col, col, std::max(10.0, column.width * 9), nullptr);
+            }
+            worksheet_freeze_panes(sheet, headingRow + 1, 0);
+
+            lxw_row_t row = headingRow + 1;
+            const qint64 lineCount = model.lines.size();
+            for (qint64 i = 0; i < lineCount; ++i) {
+                if (i % kProgressLines == 0)
+                    tell(progress, i, lineCount);
+                const ReportLine &line = model.lines.at(i);
+                if (line.kind != ReportLine::Kind::Detail)
+                    continue;
+                if (layout.grouped()) {
+                    const ReportLine::Mark mark =
+                        groupMark.at(i) != ReportLine::Mark::None ? groupMark.at(i) : line.mark;
+                    worksheet_write_string(sheet, row, 0, utf8(line.groupValue).c_str(),
+                                           mark == ReportLine::Mark::Best    ? bestGroup
+                                           : mark == ReportLine::Mark::Worst ? worstGroup
+                                                                             : nullptr);
+                }
+                const QList<lxw_format *> *marks = line.mark == ReportLine::Mark::Best    ? &bestFormats
+                                                   : line.mark == ReportLine::Mark::Worst ? &worstFormats
+                                                                                          : nullptr;
+                for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    const lxw_col_t col = lxw_col_t(c + offset);
+                    const QVariant value = line.values.value(c);
+                    if (value.isNull() || !value.isValid()) {
+                        if (marks)
+                            worksheet_write_blank(sheet, row, col, marks->at(c));
+                        continue;
+                    }
+                    if (column.numeric()) {
+                        worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                               marks ? marks->at(c) : plainFormats.at(c));
+                    } else if (column.type == ReportColumn::Type::Date &&
+                               ReportFormat::toDate(value).isValid()) {
+                        const QDate d = ReportFormat::toDate(value);
+                        lxw_datetime dt{d.year(), d.month(), d.day(), 0, 0, 0};
+                        worksheet_write_datetime(sheet, row, col, &dt, dateFormat);
+                    } else {
+                        worksheet_write_string(
+                            sheet, row, col,
+                            utf8(ReportFormat::cell(column, value, line.ends.value(c))).c_str(),
+                            marks ? marks->at(c) : nullptr);
+                    }
+                }
+                ++row;
+            }
+            if (const ReportLine *total = model.totalLine()) {
+                const lxw_row_t first = headingRow + 1;
+                const lxw_row_t last = row - 1;
+                for (int col = 0; col < columns; ++col)
+                    worksheet_write_blank(sheet, row, lxw_col_t(col), totalText);
+                worksheet_write_string(sheet, row, 0, "Total geral", totalText);
+                for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    const lxw_col_t col = lxw_col_t(c + offset);
+                    const QVariant value = total->values.value(c);
+                    if (column.total == ReportColumn::Total::Sum) {
+                        // A formula, so the total follows when someone edits a value; the cached
+                        // result is shown by viewers that do not calculate.
+                        const QString letter = columnName(col);
+                        const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(first + 1).arg(last + 1);
+                        worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(),
+                                                    totalFormats.at(c), cellNumber(column, value.toDouble()));
+                    } else if (column.total == ReportColumn::Total::Ratio && value.isValid() &&
+                               !value.isNull()) {
+                        worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                               totalFormats.at(c));
+                    }
+                }
+            }
+            tell(progress, lineCount, lineCount);
+        }
+        errno = 0;
+        const lxw_error error = wb.close();
+        if (error != LXW_NO_ERROR)
+            file.fail(diskError(errno), QString::fromUtf8(lxw_strerror(error)));
+    }
+    file.commit();
+}
+
+} // namespace
+
+// The module's entry point; EHostError (a file that cannot be written) and EAbort (a cancel from
+// `progress`) reach the caller through it, their type information being libbohost's.
+extern "C" Q_DECL_EXPORT void boWriteXlsx(const ReportModel &model, const QString &path, const Progress &progress)
+{
+    writeWorkbook(model, path, progress);
+}
+
+static_assert(std::is_same_v<decltype(&boWriteXlsx), XlsxModule::WriteFunction>);
