@@ -9,6 +9,11 @@
 # (IX_VENDA_FILIAL_DATA on CDFILIAL, DTVENDA only: the user's query on the user's database, the
 # baseline), and on the same database as the application (what the indexes alone give that query).
 #
+# The floor: what no screen on these libraries can go under. bench_qt_floor (a bare Qt Widgets
+# program showing a main window with an MDI child, then quitting) plus the report's own text run by
+# the shell with the parameters bound as the application binds them. floor/before under 1.0 means the
+# target can be reached at all; app/floor is what the host and the screen add on top.
+#
 #   bench/reports_vs_shell.sh [BUILD_DIR]          (default: build-bench next to this folder)
 #   env: DB=path        SQLite demo database (default BUILD_DIR/benchdata/sales1m.sqlite, made when missing)
 #        SALES=N        sales of the generated database (default 1000000)
@@ -41,7 +46,8 @@ for tool in jq sqlite3 bc; do
     command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 2; }
 done
 [[ -z $fbdb ]] || command -v isql-fb >/dev/null || { echo "needs isql-fb for FBDB" >&2; exit 2; }
-[[ -x $build/bin/backoffice && -x $build/bin/bo-demo-gen ]] || { echo "build $build first" >&2; exit 2; }
+[[ -x $build/bin/backoffice && -x $build/bin/bo-demo-gen && -x $build/bin/bench_qt_floor ]] ||
+    { echo "build $build first" >&2; exit 2; }
 
 if [[ ! -f $db ]]; then
     mkdir -p "$(dirname "$db")"
@@ -99,6 +105,15 @@ literal() {
     ' "$1"
 }
 
+# bound PARAMS DEFINITION: the report's own default text behind the shell's .param lines, each value
+# bound as the report engine binds it (text, a date-time at midnight as the date alone).
+bound() {
+    jq -r 'to_entries[] | ".param set :\(.key) \"" +
+        (if (.value | type) == "number" then (.value | tostring)
+         else "'"'"'" + (.value | tostring | sub("T00:00:00$"; "") | gsub("'"'"'"; "'"''"'")) + "'"'"'" end) + "\""' <<< "$1"
+    jq -r '.sql | (if type == "object" then .default else . end) | (if type == "array" then join("\n") else . end)' "$2"
+}
+
 seconds() { # command...: wall seconds of one run, output discarded
     local t0 t1
     t0=$(date +%s.%N)
@@ -112,6 +127,8 @@ median() { printf '%s\n' "$@" | sort -g | awk '{a[NR] = $1} END {print (NR % 2) 
 run_sqlite3() { sqlite3 -csv -header "$1" < "$2" > "$work/shell.csv"; }
 run_isql() { isql-fb -user "$fbuser" -password "$fbpassword" -i "$1" -o "$work/shell.txt" "$fbdb"; }
 run_app() { "$build/bin/backoffice" --script "$1"; }
+run_floor() { QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bin/bench_qt_floor"; }
+run_bound() { sqlite3 -csv -header "$db" ".read $1" > "$work/bound.csv"; }
 
 echo "database: $db ($(sqlite3 "$db" 'SELECT COUNT(*) FROM VENDA') sales), branch $branch"
 echo "month: $month_first to $last; year: $first to $last; runs per line: $runs"
@@ -120,15 +137,19 @@ echo "load before: $(uptime)"
 echo
 
 table="$work/table.txt"
-printf '%-28s %-6s %-8s %-4s %8s %8s %6s %8s %6s %s\n' report period engine fmt "app s" "before s" ratio "same s" ratio \
-    "rows app/shell" > "$table"
+printf '%-28s %-6s %-8s %-4s %8s %8s %6s %8s %6s %8s %6s %s\n' report period engine fmt "app s" "before s" ratio "same s" ratio \
+    "floor s" "f/bef" "rows app/shell" > "$table"
 
 # The host's own start, the same for every line.
 jq -n --arg name "$db" --arg branch "$branch" \
     '{config: {database: {driver: "QSQLITE", name: $name}},
       steps: [{open: "Vnd02500"}, {select: "Vendas por Hora"}, {set: ["edtFilial", $branch]}]}' > "$work/open.json"
-open_times=()
-for ((i = 0; i < runs; i++)); do open_times+=("$(seconds run_app "$work/open.json")"); done
+open_times=() floor_times=()
+for ((i = 0; i < runs; i++)); do
+    open_times+=("$(seconds run_app "$work/open.json")")
+    floor_times+=("$(seconds run_floor)")
+done
+qt_floor=$(median "${floor_times[@]}")
 
 for report in $reports; do
     # A report written period-first has no former text: there is no user's query to race.
@@ -148,27 +169,35 @@ for report in $reports; do
         [[ -n $params && -s $work/probe.csv ]] || { echo "$title: the screen wrote no report" >&2; cat "$work/probe.out" "$work/probe.err" >&2; exit 1; }
         literal "$here/naive_sql/$report.sql" "$params" > "$work/shell.sql"
         run_sqlite3 "$before" "$work/shell.sql"
+        bound "$params" "$definition" > "$work/bound.sql"
+        run_bound "$work/bound.sql"
+        # Line counts only: sums in another order may differ in the last binary digit.
+        [[ $(wc -l < "$work/shell.csv") == $(wc -l < "$work/bound.csv") ]] ||
+            echo "$report $period: the report's own text gave another number of rows than the former text" >&2
         rows="$(($(wc -l < "$work/probe.csv") - 1))/$(($(wc -l < "$work/shell.csv") - 1))"
         for format in $formats; do
             script "$work/app.$format.json" QSQLITE "$db" "$title" "$from" "$last" "$work/app.$format"
         done
         declare -A app=()
-        old=() same=()
+        old=() same=() own=()
         for ((i = 0; i < runs; i++)); do
             for format in $formats; do
                 app[$format]+=" $(seconds run_app "$work/app.$format.json")"
             done
             old+=("$(seconds run_sqlite3 "$before" "$work/shell.sql")")
+            own+=("$(seconds run_bound "$work/bound.sql")")
             if [[ ${SAME:-1} != 0 ]]; then same+=("$(seconds run_sqlite3 "$db" "$work/shell.sql")"); else same+=(0); fi
         done
         o=$(median "${old[@]}") m=$(median "${same[@]}")
+        floor=$(echo "$qt_floor + $(median "${own[@]}")" | bc -l)
         for format in $formats; do
             # shellcheck disable=SC2086
             a=$(median ${app[$format]})
             same_s=- same_r=-
             if [[ $m != 0 ]]; then same_s=$(printf '%.3f' "$m") same_r=$(printf '%.2f' "$(echo "$a / $m" | bc -l)"); fi
-            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8s %6s %s\n' "$report" "$period" sqlite "$format" "$a" \
-                "$o" "$(echo "$a / $o" | bc -l)" "$same_s" "$same_r" "$rows" | tee -a "$table"
+            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8s %6s %8.3f %6.2f %s\n' "$report" "$period" sqlite "$format" "$a" \
+                "$o" "$(echo "$a / $o" | bc -l)" "$same_s" "$same_r" "$floor" "$(echo "$floor / $o" | bc -l)" "$rows" |
+                tee -a "$table"
             [[ $format != csv ]] || sqlite_app=$a
         done
         unset app
@@ -182,8 +211,8 @@ for report in $reports; do
             done
             a=$(median "${fbapp[@]}") s=$(median "${shell[@]}") r=0
             [[ $s == 0 ]] || r=$(echo "$a / $s" | bc -l)
-            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8s %6s %s\n' "$report" "$period" firebird csv "$a" "$s" \
-                "$r" "" "" "Firebird/SQLite application: $(printf '%.2f' "$(echo "$a / $sqlite_app" | bc -l)")" \
+            printf '%-28s %-6s %-8s %-4s %8.3f %8.3f %6.2f %8s %6s %8s %6s %s\n' "$report" "$period" firebird csv "$a" "$s" \
+                "$r" "" "" "" "" "Firebird/SQLite application: $(printf '%.2f' "$(echo "$a / $sqlite_app" | bc -l)")" \
                 | tee -a "$table"
         fi
     done
@@ -191,8 +220,10 @@ done
 
 echo
 echo "load after: $(uptime)"
-printf 'host start and screen, no report: median %.3f s\n' "$(median "${open_times[@]}")"
+printf 'host start and screen, no report: median %.3f s; bare Qt Widgets window (bench_qt_floor): median %.3f s\n' \
+    "$(median "${open_times[@]}")" "$qt_floor"
 echo "before: the former text run by sqlite3 on the database with the former index (isql-fb on the same file for"
-echo "Firebird); same: that text by sqlite3 on the application's database; ratio: application / shell; rows: CSV lines"
+echo "Firebird); same: that text by sqlite3 on the application's database; ratio: application / shell; floor: the bare"
+echo "Qt window plus the report's own text by sqlite3 with its parameters bound; f/bef: floor / before; rows: CSV lines"
 echo
 cat "$table"
