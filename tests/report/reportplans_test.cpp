@@ -166,6 +166,46 @@ TEST_F(ReportPlans, EveryReportStartsFromTheSalesOfThePeriod)
     EXPECT_EQ(checked, 26);
 }
 
+// Every engine evaluates an OR from the left and stops at the first true term: with the take-all
+// flag first, a report over every store or register never calls INSTR/CHARINDEX (a PSQL function
+// on Firebird) once per sale. A list test written before its flag is slow, not wrong, so only
+// this catches it.
+TEST_F(ReportPlans, ListFiltersTestTheTakeAllFlagFirst)
+{
+    // a list test (its arguments nest two deep: INSTR(CAST(:P AS VARCHAR(4000)), ...)), then "OR" and
+    // the take-all flag
+    static const QRegularExpression listThenFlag(
+        QStringLiteral("(?:INSTR|CHARINDEX)\\((?:[^()]|\\((?:[^()]|\\([^()]*\\))*\\))*\\)\\s*<>\\s*0\\)?\\s+OR\\s+(?:CAST\\()?:P_T"));
+    static const QRegularExpression flagThenList(
+        QStringLiteral(":P_T\\w+(?: AS VARCHAR\\(\\d+\\)\\))?\\s*=\\s*'T'\\s+OR\\s+(?:INSTR|CHARINDEX)\\("));
+    const struct
+    {
+        SqlDialect dialect;
+        const char *name;
+    } dialects[] = {{SqlDialect::Default, "default"}, {SqlDialect::InterBase, "ib"}, {SqlDialect::MSSQL, "mssql"},
+                    {SqlDialect::Oracle, "oracle"}, {SqlDialect::PostgreSQL, "postgresql"}};
+    int flagsFirst = 0;
+    for (const QString &path : reportFiles()) {
+        const ReportDefinition def = ReportDefinition::load(path);
+        SCOPED_TRACE(def.title.toStdString());
+        for (const auto &d : dialects) {
+            const QString sql = def.sqlFor(d.dialect);
+            const QRegularExpressionMatch wrong = listThenFlag.match(sql);
+            EXPECT_FALSE(wrong.hasMatch()) << d.name << ": " << wrong.captured().toStdString();
+            for (auto it = flagThenList.globalMatch(sql); it.hasNext(); it.next())
+                ++flagsFirst;
+        }
+    }
+    // the rule is checked on real filters, not on texts that have none
+    EXPECT_GT(flagsFirst, 50);
+
+    // the expression itself tells the two orders apart
+    EXPECT_TRUE(listThenFlag.match(QStringLiteral("AND (INSTR(:P_CDLOJA, V.CDLOJA) <> 0 OR :P_TCDLOJA = 'T')")).hasMatch());
+    EXPECT_TRUE(listThenFlag.match(QStringLiteral("(INSTR(CAST(:P_CDCAIXA AS VARCHAR(4000)), V.CDCAIXA) <> 0 OR CAST(:P_TCDCAIXA AS VARCHAR(4000)) = 'T')")).hasMatch());
+    EXPECT_TRUE(listThenFlag.match(QStringLiteral("(CHARINDEX(V.CDLOJA, :P_CDLOJA) <> 0 OR :P_TCDLOJA = 'T')")).hasMatch());
+    EXPECT_FALSE(listThenFlag.match(QStringLiteral("AND (:P_TCDLOJA = 'T' OR INSTR(:P_CDLOJA, V.CDLOJA) <> 0)")).hasMatch());
+}
+
 using Values = std::map<QString, QVariant>;
 
 // Filters as the screen fills them, for every report at once (each takes the names it declares).
