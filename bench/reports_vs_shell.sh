@@ -94,7 +94,7 @@ script() {
 }
 
 # literal SQLFILE PARAMS: the text with each :NAME replaced by its value (text quoted, numbers as they
-# are, a date-time at midnight as the date alone, as the report engine binds it).
+# are, a date-time at midnight as the date alone, the way a user writes a date).
 literal() {
     jq -Rrs --argjson p "$2" '
       gsub(":(?<n>[A-Za-z_][A-Za-z_0-9]*)";
@@ -106,11 +106,11 @@ literal() {
 }
 
 # bound PARAMS DEFINITION: the report's own default text behind the shell's .param lines, each value
-# bound as the report engine binds it (text, a date-time at midnight as the date alone).
+# bound as the report engine binds it on SQLite (text; a date-time as yyyy-MM-ddTHH:mm:ss.zzz).
 bound() {
     jq -r 'to_entries[] | ".param set :\(.key) \"" +
         (if (.value | type) == "number" then (.value | tostring)
-         else "'"'"'" + (.value | tostring | sub("T00:00:00$"; "") | gsub("'"'"'"; "'"''"'")) + "'"'"'" end) + "\""' <<< "$1"
+         else "'"'"'" + (.value | tostring | sub("(?<t>T[0-9]{2}:[0-9]{2}:[0-9]{2})$"; "\(.t).000") | gsub("'"'"'"; "'"''"'")) + "'"'"'" end) + "\""' <<< "$1"
     jq -r '.sql | (if type == "object" then .default else . end) | (if type == "array" then join("\n") else . end)' "$2"
 }
 
