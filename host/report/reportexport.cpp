@@ -15,7 +15,6 @@
 #include <QPdfWriter>
 #include <functional>
 
-
 using namespace Qt::StringLiterals;
 
 namespace {
