@@ -9,8 +9,29 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <gtest/gtest.h>
+#include <string>
 
 namespace testsupport {
+
+// The engines the data tests run on: the two native drivers and the two ODBC data sources.
+enum class Engine { Sqlite, Firebird, OdbcPostgres, OdbcSqlite };
+
+// A readable name for a parameterised test's engine.
+inline std::string engineName(const testing::TestParamInfo<Engine> &info)
+{
+    switch (info.param) {
+    case Engine::Sqlite:
+        return "SQLite";
+    case Engine::Firebird:
+        return "Firebird";
+    case Engine::OdbcPostgres:
+        return "PostgreSQL_ODBC";
+    case Engine::OdbcSqlite:
+        return "SQLite_ODBC";
+    }
+    return "unknown";
+}
 
 // A database of its own on the test server (dropped first when a former run left it); answers its
 // connection string.

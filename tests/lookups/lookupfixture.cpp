@@ -158,21 +158,6 @@ Qt::Key keyFor(QChar c)
 }
 } // namespace
 
-std::string engineName(const testing::TestParamInfo<Engine> &info)
-{
-    switch (info.param) {
-    case Engine::Sqlite:
-        return "SQLite";
-    case Engine::Firebird:
-        return "Firebird";
-    case Engine::OdbcPostgres:
-        return "PostgreSQL_ODBC";
-    case Engine::OdbcSqlite:
-        return "SQLite_ODBC";
-    }
-    return "unknown";
-}
-
 QString openDatabase(Engine engine)
 {
     static std::map<Engine, Prepared> prepared;

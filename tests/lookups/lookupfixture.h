@@ -4,6 +4,7 @@
 // lookups must tell apart, and the real screen on the host's shared connection.
 
 #include "datamodule.h"
+#include "odbcserver.h"
 #include "recordingui.h"
 #include "testsupport.h" // also prints texts readably in failures
 #include "tfrmestaticvendhora.h"
@@ -42,9 +43,8 @@ public:
 
 // The ODBC engines need the test data sources (ODBCINI from tools/odbc-test-server.sh): PostgreSQL
 // through odbc-postgresql, SQLite through libsqliteodbc.
-enum class Engine { Sqlite, Firebird, OdbcPostgres, OdbcSqlite };
-
-std::string engineName(const testing::TestParamInfo<Engine> &info);
+using testsupport::Engine;
+using testsupport::engineName;
 
 // Opens the engine's test database as the shared connection, building it on first use. Answers an
 // empty text on success, else why the engine is unavailable.

@@ -28,22 +28,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Engine { Sqlite, Firebird, OdbcPostgres, OdbcSqlite };
-
-std::string engineName(const testing::TestParamInfo<Engine> &info)
-{
-    switch (info.param) {
-    case Engine::Sqlite:
-        return "SQLite";
-    case Engine::Firebird:
-        return "Firebird";
-    case Engine::OdbcPostgres:
-        return "PostgreSQL_ODBC";
-    case Engine::OdbcSqlite:
-        return "SQLite_ODBC";
-    }
-    return "unknown";
-}
+using testsupport::Engine;
+using testsupport::engineName;
 
 DatabaseConfig config(const QString &driver, const QString &name)
 {
