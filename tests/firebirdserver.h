@@ -6,6 +6,9 @@
 // that hangs. The destructor stops it whatever happened.
 
 #include <QDir>
+#include <QHostAddress>
+#include <QtEndian>
+#include <algorithm>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -49,6 +52,36 @@ inline bool waitForPort(quint16 port, QProcess &server, int ms)
         QThread::msleep(100);
     }
     return false;
+}
+
+// The local addresses of the sockets listening on TCP `port`, as the kernel lists them
+// (/proc/net/tcp and tcp6): "127.0.0.1", "0.0.0.0", "::", ...
+inline QStringList listeningAddresses(quint16 port)
+{
+    QStringList addresses;
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file{QString::fromLatin1(table)};
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        file.readLine(); // the heading
+        while (!file.atEnd()) {
+            // "  0: 0100007F:0BEA 00000000:0000 0A ..." (state 0A: listening)
+            const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+            if (fields.size() < 4 || fields.at(3) != "0A")
+                continue;
+            const QList<QByteArray> local = fields.at(1).split(':');
+            if (local.size() != 2 || local.at(1).toUInt(nullptr, 16) != port)
+                continue;
+            // The address as the kernel keeps it: 32-bit words in host (little-endian) order.
+            QByteArray bytes = QByteArray::fromHex(local.at(0));
+            for (qsizetype word = 0; word + 4 <= bytes.size(); word += 4)
+                std::reverse(bytes.begin() + word, bytes.begin() + word + 4);
+            addresses << (bytes.size() == 4 ? QHostAddress(qFromBigEndian<quint32>(bytes.constData()))
+                                            : QHostAddress(reinterpret_cast<const quint8 *>(bytes.constData())))
+                             .toString();
+        }
+    }
+    return addresses;
 }
 
 class FirebirdServer
@@ -99,7 +132,9 @@ public:
     {
         mServer.setProcessEnvironment(mEnv);
         mServer.setProcessChannelMode(QProcess::MergedChannels);
-        mServer.start(ServerBinary, {u"-p"_s, QString::number(mPort)});
+        // No "-p": given on the command line the port makes the server listen on every interface,
+        // whatever RemoteBindAddress says; from firebird.conf both hold.
+        mServer.start(ServerBinary, {});
         if (!mServer.waitForStarted(10000))
             return u"the server did not start: "_s + mServer.errorString();
         if (!waitForPort(mPort, mServer, 15000))

@@ -8,6 +8,13 @@
 #include <QRegularExpression>
 #include <QSqlError>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -202,6 +209,36 @@ void TdtmDBGeral::close()
         db.close();
     }
     QSqlDatabase::removeDatabase(connectionName());
+}
+
+void TdtmDBGeral::closeAtExit()
+{
+    constexpr int kUnlimitedCloseSeconds = 30;
+    const int seconds = currentConfig().statementTimeout > 0 ? currentConfig().statementTimeout : kUnlimitedCloseSeconds;
+    std::mutex mutex;
+    std::condition_variable closed;
+    bool done = false;
+    // libfbclient waits for a detach without a limit; a hung server would hold a cron job forever.
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (closed.wait_for(lock, std::chrono::seconds(seconds), [&] { return done; }))
+            return;
+        const QByteArray text =
+            u"backoffice: o banco de dados não respondeu em %1 s ao fechar a conexão; o programa termina sem "
+            u"esperar por ele.\n"_s.arg(seconds).toUtf8();
+        std::fflush(stdout);
+        if (::write(STDERR_FILENO, text.constData(), size_t(text.size())) < 0) {
+            // Nothing more to tell it with.
+        }
+        ::_exit(1);
+    });
+    close();
+    {
+        const std::lock_guard lock(mutex);
+        done = true;
+    }
+    closed.notify_all();
+    watchdog.join();
 }
 
 bool TdtmDBGeral::isOpen()

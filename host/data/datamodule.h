@@ -54,6 +54,10 @@ public:
     // carries the password.
     static void open(const DatabaseConfig &config);
     static void close();
+    // close() at the end of the process, with a limit: a server that does not answer within the
+    // statement time limit (30 s when there is none) does not keep the process alive; it says so
+    // on standard error and ends the process with exit code 1.
+    static void closeAtExit();
     static bool isOpen();
     static QSqlDatabase adcGeral();
     static const DatabaseConfig &config();

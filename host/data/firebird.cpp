@@ -7,8 +7,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <ibase.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -56,19 +60,42 @@ bool hasEngine(const QString &providers)
     return false;
 }
 
-QString privateFolder(const QString &suffix)
+// A real folder of this user that nobody else may enter.
+bool isPrivateFolder(int fd)
 {
-    const QString dir = QDir::tempPath() + u"/bo-firebird-"_s + QString::number(getuid()) + suffix;
-    QDir().mkpath(dir);
-    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return dir;
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
+bool isPrivateFolder(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = isPrivateFolder(fd);
+    ::close(fd);
+    return ok;
+}
+
+// The folders made by mkdtemp, removed at exit: the engine is done with them by then.
+QStringList &madeFolders()
+{
+    static QStringList folders;
+    return folders;
+}
+
+void removeMadeFolders()
+{
+    for (const QString &folder : std::as_const(madeFolders()))
+        QDir(folder).removeRecursively();
+}
 // A copy of the configuration folder whose provider list also holds the embedded engine; only
 // firebird.conf changes, the other files are copied as they are.
 void addEngineProvider(const QString &root, const QString &conf, const QString &providers)
 {
-    const QString copy = privateFolder(u"-conf"_s);
+    const QString copy = firebirdPrivateFolder(u"conf"_s);
+    if (copy.isEmpty())
+        return; // the engine then says that no provider takes a plain file
     const QDir source(root);
     const QStringList files = source.entryList({u"*.conf"_s, u"firebird.msg"_s}, QDir::Files);
     for (const QString &name : files) {
@@ -117,8 +144,10 @@ void prepareFirebirdEmbedded()
     std::call_once(once, [] {
         // The engine's lock files would otherwise land in /tmp/firebird owned by whoever opened the
         // database first; as root that leaves files a later server run as "firebird" cannot use.
-        if (qEnvironmentVariableIsEmpty("FIREBIRD_LOCK"))
-            qputenv("FIREBIRD_LOCK", QFile::encodeName(privateFolder(u"-lock"_s)));
+        if (qEnvironmentVariableIsEmpty("FIREBIRD_LOCK")) {
+            if (const QString lock = firebirdPrivateFolder(u"lock"_s); !lock.isEmpty())
+                qputenv("FIREBIRD_LOCK", QFile::encodeName(lock));
+        }
 
         // A plain file name only works in-process when the provider list keeps Engine12; a server
         // installation may have cut it down to Remote.
@@ -133,6 +162,28 @@ void prepareFirebirdEmbedded()
         if (!hasEngine(providers))
             addEngineProvider(root, conf, providers);
     });
+}
+
+QString firebirdPrivateFolder(const QString &purpose)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.startsWith('/') && isPrivateFolder(runtime)) {
+        const QByteArray folder = runtime + "/bo-firebird-" + QFile::encodeName(purpose);
+        if (::mkdir(folder.constData(), 0700) == 0 || errno == EEXIST) {
+            if (isPrivateFolder(folder))
+                return QFile::decodeName(folder);
+        }
+    }
+    QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/bo-firebird-" + QByteArray::number(::geteuid()) +
+                         '-' + QFile::encodeName(purpose) + "-XXXXXX";
+    if (!::mkdtemp(pattern.data()))
+        return {};
+    const QString folder = QFile::decodeName(pattern);
+    madeFolders() << folder;
+    // Registered after the list exists, so that it runs before the list is destroyed.
+    static std::once_flag once;
+    std::call_once(once, [] { std::atexit(&removeMadeFolders); });
+    return folder;
 }
 
 void createFirebirdDatabase(const QString &database, const QString &user, const QString &password)

@@ -14,6 +14,13 @@
 // run before the first QIBASE connection of the process.
 HOST_EXPORT void prepareFirebirdEmbedded();
 
+// A folder only this user can reach, for the embedded engine's `purpose` files ("lock", "conf"):
+// "bo-firebird-<purpose>" under $XDG_RUNTIME_DIR when that folder is this user's, a real folder and
+// closed to others (the user's processes then share one lock folder), otherwise a new folder made
+// by mkdtemp in the temporary folder and removed when the process ends. A folder of that name that
+// is a link, someone else's or open to others is never used. Empty when no folder can be made.
+HOST_EXPORT QString firebirdPrivateFolder(const QString &purpose);
+
 // Creates an empty UTF8 database (pt-BR collation available) at `database` (a path, or
 // "host:path" / "host/port:path" for a server); throws EDatabaseError when the engine refuses.
 HOST_EXPORT void createFirebirdDatabase(const QString &database, const QString &user = QStringLiteral("SYSDBA"),

@@ -3,19 +3,21 @@
 #include "errors.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
-#include <QFileInfo>
 #include <QIODevice>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
-#include <limits>
 #include <csignal>
 #include <cstring>
+#include <deque>
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +34,8 @@ constexpr int kNameInTemporary = 32;
 constexpr int kReadOnlyFile = -1;
 // Not an errno value: the target is a device, a pipe or a socket.
 constexpr int kNotAFile = -2;
+// Not an errno value: a symbolic link of another user, or one in a folder of another user.
+constexpr int kForeignLink = -3;
 
 const QRegularExpression &temporaryPattern()
 {
@@ -56,9 +60,9 @@ QString shown(const QString &path)
 
 // Root may write any file, so for root the test is the mode alone: a file that nobody may write
 // (0444) is a file someone meant to keep, and an export does not replace it either.
-int writeAccess(const QByteArray &path, const struct stat &st)
+int writeAccess(int dir, const QByteArray &name, const struct stat &st)
 {
-    if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+    if (::faccessat(dir, name.constData(), W_OK, AT_EACCESS) != 0)
         return errno == EACCES || errno == EPERM ? kReadOnlyFile : errno;
     if (::geteuid() == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return kReadOnlyFile;
@@ -70,6 +74,100 @@ bool processGone(qint64 pid)
     if (pid <= 0 || pid == ::getpid() || pid > std::numeric_limits<pid_t>::max())
         return false;
     return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+bool trustedOwner(uid_t owner)
+{
+    return owner == ::geteuid() || owner == 0;
+}
+
+// Temporaries being written, for the signal handler: a fixed table it can read without locks.
+struct PendingTemporary
+{
+    std::atomic<int> state{0}; // 0 free, 1 being filled, 2 in use
+    int dir = -1;
+    char name[NAME_MAX + 1] = {};
+};
+PendingTemporary gPending[16];
+
+extern "C" void removePendingTemporaries(int signal)
+{
+    for (PendingTemporary &pending : gPending) {
+        if (pending.state.load() == 2)
+            ::unlinkat(pending.dir, pending.name, 0);
+    }
+    // SA_RESETHAND gave the signal its default action back: raised again, it ends the process as
+    // it would have without the handler once the handler returns.
+    ::raise(signal);
+}
+
+// Only where the signal still has its default action: an ignored SIGHUP (nohup) stays ignored.
+void watchSignals()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            struct sigaction old {};
+            if (::sigaction(signal, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL)
+                continue;
+            struct sigaction action {};
+            action.sa_handler = &removePendingTemporaries;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = SA_RESETHAND;
+            ::sigaction(signal, &action, nullptr);
+        }
+    });
+}
+
+int holdPending(int dir, const QByteArray &name)
+{
+    if (name.size() > NAME_MAX)
+        return -1;
+    for (int i = 0; i < int(std::size(gPending)); ++i) {
+        int expected = 0;
+        if (!gPending[i].state.compare_exchange_strong(expected, 1))
+            continue;
+        gPending[i].dir = dir;
+        std::memcpy(gPending[i].name, name.constData(), size_t(name.size()) + 1);
+        gPending[i].state.store(2);
+        return i;
+    }
+    return -1; // more writers at once than the table holds: those rely on the next export's clean-up
+}
+
+void releasePending(int &slot)
+{
+    if (slot >= 0)
+        gPending[slot].state.store(0);
+    slot = -1;
+}
+
+// Removes this folder's temporaries whose process is gone; `dir` is held open.
+int removeStale(int dir)
+{
+    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return 0;
+    DIR *entries = ::fdopendir(listing);
+    if (!entries) {
+        ::close(listing);
+        return 0;
+    }
+    int removed = 0;
+    while (const dirent *entry = ::readdir(entries)) {
+        qint64 pid = 0;
+        if (!ReportFile::isTemporaryName(QFile::decodeName(entry->d_name), &pid) || !processGone(pid))
+            continue;
+        struct stat st {};
+        // Only plain files of this user: someone else's temporary is theirs to clean.
+        if (::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        if (::unlinkat(dir, entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(entries);
+    return removed;
 }
 
 // An unbuffered device onto a file descriptor; the first failure is kept for the owner. Not
@@ -105,12 +203,16 @@ private:
 
 struct ReportFile::Private
 {
-    QString target;      // as the user named it
-    QByteArray resolved; // the file replaced: the target, or the file its links lead to
-    QByteArray folder;   // the resolved file's folder, where the temporary is made
-    QByteArray temporary;
+    QString target;       // as the user named it
+    QByteArray folder;    // the folder written, as a path: for messages and temporaryPath()
+    QByteArray name;      // the file replaced in it: the target, or the file its links lead to
+    QByteArray temporary; // its name in the folder
+    int dir = -1;         // the folder, held from the walk to the rename
     int fd = -1;
     int error = 0; // first failed write through the device
+    int pendingSlot = -1;
+    bool replacing = false;
+    struct stat old {}; // the file replaced, when there is one
     QByteArray buffer;
     bool committed = false;
     std::unique_ptr<DescriptorDevice> device;
@@ -122,8 +224,11 @@ struct ReportFile::Private
             why = u"O arquivo existente não permite gravação (somente leitura) para este usuário."_s;
         else if (errorCode == kNotAFile)
             why = u"O destino não é um arquivo comum (dispositivo, fila ou soquete)."_s;
+        else if (errorCode == kForeignLink)
+            why = u"O caminho passa por um link simbólico de outro usuário (ou guardado em uma pasta de outro "
+                  u"usuário), e links assim não são seguidos: poderiam levar a gravação a um arquivo que não é seu."_s;
         else if (errorCode != 0)
-            why = ReportFile::reason(errorCode, QFile::decodeName(folder.isEmpty() ? folderOf(resolved) : folder));
+            why = ReportFile::reason(errorCode, QFile::decodeName(folder));
         throw EHostError(u"Não foi possível gravar o arquivo '%1'.\n%2\nO arquivo anterior, se existia, não foi alterado."_s
                              .arg(shown(target), why));
     }
@@ -141,76 +246,138 @@ struct ReportFile::Private
         }
     }
 
+    void hold(int next, const QByteArray &path)
+    {
+        if (dir >= 0)
+            ::close(dir);
+        dir = next;
+        folder = path;
+    }
+
+    // Walks the target's path from "/" one name at a time, each opened without following it, and
+    // stops holding the folder of the file to write and that file's name in it.
     void resolve()
     {
-        QByteArray path = QFile::encodeName(QFileInfo(target).absoluteFilePath());
-        resolved = path;
-        for (int hop = 0;; ++hop) {
-            if (hop > kMaxLinks)
-                fail(ELOOP);
+        QByteArray path = QFile::encodeName(target);
+        if (!path.startsWith('/'))
+            path = QFile::encodeName(QDir::currentPath()) + '/' + path;
+        std::deque<QByteArray> rest;
+        const auto push = [&rest](const QByteArray &text) {
+            const QList<QByteArray> names = text.split('/');
+            for (auto it = names.crbegin(); it != names.crend(); ++it) {
+                if (!it->isEmpty() && *it != ".")
+                    rest.push_front(*it);
+            }
+        };
+        const auto fromRoot = [this](bool *trusted) {
+            const int root = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (root < 0)
+                fail(errno);
+            hold(root, QByteArrayLiteral("/"));
             struct stat st {};
-            if (::lstat(path.constData(), &st) != 0) {
+            *trusted = ::fstat(root, &st) == 0 && trustedOwner(st.st_uid);
+        };
+        // True while every folder walked through belongs to this user or root.
+        bool trusted = true;
+        fromRoot(&trusted);
+        push(path);
+        const auto joined = [this](const QByteArray &name) {
+            return folder.endsWith('/') ? folder + name : folder + '/' + name;
+        };
+        int links = 0;
+        while (!rest.empty()) {
+            const QByteArray current = rest.front();
+            rest.pop_front();
+            const bool last = rest.empty();
+            const int next = ::openat(dir, current.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+            if (next < 0) {
                 const int e = errno;
-                if (e != ENOENT)
-                    fail(e);
-                // A new file: its folder must be there.
-                struct stat dir {};
-                if (::stat(folderOf(path).constData(), &dir) != 0) {
-                    resolved = path;
-                    fail(errno);
+                if (e == ENOENT && last && current != "..") {
+                    name = current; // a new file in a folder that is there
+                    return;
                 }
-                if (!S_ISDIR(dir.st_mode)) {
-                    resolved = path;
-                    fail(ENOTDIR);
+                if (e == ENOENT) {
+                    // The message names the whole folder that is missing.
+                    QByteArray wanted = joined(current);
+                    for (std::size_t i = 0; i + 1 < rest.size(); ++i)
+                        wanted += '/' + rest[i];
+                    folder = wanted;
                 }
-                resolved = path;
-                return;
+                fail(e);
+            }
+            struct stat st {};
+            if (::fstat(next, &st) != 0) {
+                const int e = errno;
+                ::close(next);
+                fail(e);
             }
             if (S_ISLNK(st.st_mode)) {
-                QByteArray link(PATH_MAX, '\0');
-                const ssize_t n = ::readlink(path.constData(), link.data(), size_t(link.size()));
+                // What is followed is the link held, not whatever the name holds by then.
+                QByteArray text(PATH_MAX, '\0');
+                const ssize_t n = ::readlinkat(next, "", text.data(), size_t(text.size()));
+                const int e = errno;
+                ::close(next);
+                if (!trusted || !trustedOwner(st.st_uid))
+                    fail(kForeignLink);
                 if (n < 0)
-                    fail(errno);
-                link.truncate(n);
-                path = link.startsWith('/') ? link : folderOf(path) + '/' + link;
+                    fail(e);
+                if (++links > kMaxLinks)
+                    fail(ELOOP);
+                text.truncate(n);
+                push(text);
+                if (text.startsWith('/'))
+                    fromRoot(&trusted);
                 continue;
             }
-            resolved = path;
-            if (S_ISDIR(st.st_mode))
-                fail(EISDIR);
+            if (S_ISDIR(st.st_mode)) {
+                if (last) {
+                    ::close(next);
+                    name = current;
+                    fail(EISDIR);
+                }
+                trusted = trusted && trustedOwner(st.st_uid);
+                hold(next, current == ".." ? folderOf(folder) : joined(current));
+                continue;
+            }
+            ::close(next);
+            if (!last)
+                fail(ENOTDIR);
+            name = current;
             if (!S_ISREG(st.st_mode))
                 fail(kNotAFile);
-            if (const int access = writeAccess(path, st); access != 0)
+            if (const int access = writeAccess(dir, name, st); access != 0)
                 fail(access);
+            replacing = true;
+            old = st;
             return;
         }
+        fail(EISDIR); // the path named a folder ("/" or one ending in "..")
     }
 
     void create()
     {
-        folder = folderOf(resolved);
-        ReportFile::removeStaleTemporaries(QFile::decodeName(folder));
-        struct stat old {};
-        const bool replacing = ::stat(resolved.constData(), &old) == 0;
-        QString start = QFile::decodeName(resolved.mid(folder.size() + 1)).left(kNameInTemporary);
+        removeStale(dir);
+        QString start = QFile::decodeName(name).left(kNameInTemporary);
         if (!start.isEmpty() && start.back().isHighSurrogate())
             start.chop(1);
-        for (int attempt = 0; attempt < 8; ++attempt) {
-            const QString name = u".%1.%2-%3.botmp"_s.arg(start)
-                                     .arg(::getpid())
-                                     .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0'));
-            temporary = folder + '/' + QFile::encodeName(name);
-            fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0)
-                break;
-            if (errno != EEXIST)
+        // The final mode from the start (the umask can only take bits away), so that replacing a
+        // private report never leaves its new bytes readable by others while they are written.
+        const mode_t mode = replacing ? (old.st_mode & 0777) : 0666;
+        for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+            temporary = QFile::encodeName(u".%1.%2-%3.botmp"_s.arg(start)
+                                              .arg(::getpid())
+                                              .arg(QRandomGenerator::global()->generate(), 8, 16, QChar(u'0')));
+            watchSignals();
+            fd = ::openat(dir, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            if (fd < 0 && errno != EEXIST)
                 fail(errno);
         }
         if (fd < 0)
             fail(EEXIST);
+        pendingSlot = holdPending(dir, temporary);
         if (replacing) {
-            // The new file keeps the old one's permissions (and, for root, its owner), so that
-            // replacing a report does not open it to others or take it from its user.
+            // The new file keeps the old one's owner (for root) and exact mode, so that replacing a
+            // report does not take it from its user.
             if (::geteuid() == 0 && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
                 // Kept as root's: the file is written all the same.
             }
@@ -226,16 +393,25 @@ ReportFile::ReportFile(const QString &path) : d(std::make_unique<Private>())
     d->target = path;
     if (path.isEmpty())
         d->fail(ENOENT);
-    d->resolve();
-    d->create();
+    try {
+        d->resolve();
+        d->create();
+    } catch (...) {
+        if (d->dir >= 0)
+            ::close(d->dir);
+        throw;
+    }
 }
 
 ReportFile::~ReportFile()
 {
+    releasePending(d->pendingSlot);
     if (d->fd >= 0)
         ::close(d->fd);
-    if (!d->committed && !d->temporary.isEmpty())
-        ::unlink(d->temporary.constData());
+    if (!d->committed && !d->temporary.isEmpty() && d->dir >= 0)
+        ::unlinkat(d->dir, d->temporary.constData(), 0);
+    if (d->dir >= 0)
+        ::close(d->dir);
 }
 
 void ReportFile::append(const QByteArray &bytes)
@@ -258,7 +434,7 @@ QIODevice &ReportFile::device()
 
 QString ReportFile::temporaryPath() const
 {
-    return QFile::decodeName(d->temporary);
+    return QFile::decodeName(d->folder.endsWith('/') ? d->folder + d->temporary : d->folder + '/' + d->temporary);
 }
 
 void ReportFile::commit()
@@ -275,11 +451,13 @@ void ReportFile::commit()
     d->fd = -1;
     if (::close(fd) != 0)
         d->fail(errno);
-    if (::rename(d->temporary.constData(), d->resolved.constData()) != 0)
+    releasePending(d->pendingSlot);
+    // Into the folder held since the walk: a link put in place of a folder meanwhile is not taken.
+    if (::renameat(d->dir, d->temporary.constData(), d->dir, d->name.constData()) != 0)
         d->fail(errno);
     d->committed = true;
     // The rename itself lives in the folder.
-    if (const int dir = ::open(d->folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    if (const int dir = ::openat(d->dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
@@ -340,20 +518,10 @@ bool ReportFile::isTemporaryName(const QString &fileName, qint64 *pid)
 
 int ReportFile::removeStaleTemporaries(const QString &folder)
 {
-    int removed = 0;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        qint64 pid = 0;
-        if (!isTemporaryName(it.fileName(), &pid) || !processGone(pid))
-            continue;
-        const QByteArray path = QFile::encodeName(it.filePath());
-        struct stat st {};
-        // Only plain files of this user: someone else's temporary is theirs to clean.
-        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
-            continue;
-        if (::unlink(path.constData()) == 0)
-            ++removed;
-    }
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return 0;
+    const int removed = removeStale(dir);
+    ::close(dir);
     return removed;
 }

@@ -8,14 +8,20 @@
 
 class QIODevice;
 
-// The one way a report file (or a report definition) reaches the disk, whatever the format.
+// The one way a report file (or a report definition, or a screenshot) reaches the disk, whatever
+// the format.
 //
 // The target is checked first (a name too long, a folder missing, a folder in its place, a device,
-// an existing file its user could not write), and a symbolic link is followed to the file it names.
-// The bytes then go to a temporary file beside that file, which commit() flushes, syncs and renames
-// over it, syncing the folder too. Destroyed before commit() (a failure, a cancel) it removes the
-// temporary file: the target stays as it was. A temporary left by an export that was killed is
-// removed by the next export into the same folder once its process is gone.
+// an existing file its user could not write). The path is walked one folder at a time, each held
+// open, and a symbolic link is followed only when it and every folder on the way to it belong to
+// this user or to root: a link another user planted (in a shared folder such as /tmp, or in a
+// folder of theirs) is refused, as the kernel's protected-symlinks rule would. The bytes then go
+// to a temporary file made in the held folder with the final file's mode from the start, which
+// commit() flushes, syncs and renames over the target in that same folder, syncing the folder too.
+// Destroyed before commit() (a failure, a cancel) it removes the temporary file, and so does
+// SIGTERM, SIGHUP or SIGINT before the process ends by it: the target stays as it was. A temporary
+// left by an export that was killed otherwise is removed by the next export into the same folder
+// once its process is gone.
 //
 // Every failure throws EHostError with "Não foi possível gravar o arquivo '<target>'." and the same
 // reason for the same cause in every format.

@@ -8,6 +8,7 @@
 #include "package.h"
 #include "params.h"
 #include "recordingui.h"
+#include "reportfile.h"
 #include "tfrmdadosgerrel.h"
 #include "widgets.h"
 
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QKeyEvent>
@@ -318,8 +320,16 @@ void ScriptRunner::runStep(int step, const QJsonObject &object)
         if (arg.toObject().value(u"window").toBool() || !activeScreen())
             target = mSession.mainWindow();
         const QString path = arg.isString() ? arg.toString() : arg.toObject().value(u"file").toString();
-        if (!target || !target->grab().save(path))
+        // The format first: a name the image writer does not know leaves any file there untouched.
+        const QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+        if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format))
+            throw EHostError(QStringLiteral("Não foi possível gravar a imagem '%1': '.%2' não é um formato de imagem "
+                                            "conhecido (use .png, por exemplo).")
+                                 .arg(path, QFileInfo(path).suffix()));
+        ReportFile file(path);
+        if (!target || !target->grab().save(&file.device(), format.constData()))
             throw EHostError(QStringLiteral("Não foi possível gravar a imagem '%1'.").arg(path));
+        file.commit();
     } else {
         throw EHostError(QStringLiteral("Passo %1: verbo desconhecido '%2'.").arg(step).arg(verb));
     }

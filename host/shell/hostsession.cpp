@@ -60,7 +60,7 @@ HostSession::~HostSession()
     // Screens go before the modules that own their code, and the connection goes last.
     mMainWindow.reset();
     mLoader.reset();
-    TdtmDBGeral::close();
+    TdtmDBGeral::closeAtExit();
 }
 
 void HostSession::start(const HostConfig &config)
