@@ -302,6 +302,18 @@ void ScreenTest::click(Action action)
     flushDeletes();
 }
 
+ReportRun ScreenTest::saveAs(const QString &target)
+{
+    ReportRun last;
+    const QMetaObject::Connection c =
+        QObject::connect(&ReportEngine::instance(), &ReportEngine::finished, [&last](const ReportRun &run) { last = run; });
+    fillValid(0);
+    ui.answerFile(target);
+    click(Action::SaveAs);
+    QObject::disconnect(c);
+    return last;
+}
+
 void ScreenTest::typeKeys(QWidget *widget, const QString &text)
 {
     focus(widget);

@@ -6,6 +6,7 @@
 
 #include "datamodule.h"
 #include "recordingui.h"
+#include "reportengine.h"
 #include "testsupport.h" // also prints texts readably in failures
 #include "tfrmestaticvendhora.h"
 
@@ -87,6 +88,8 @@ protected:
 
     enum class Action { Preview, Print, SaveAs, Edit };
     void click(Action action);
+    // Report 0 saved as `target` from the screen, with valid filters; the run as it finished.
+    ReportRun saveAs(const QString &target);
 
     // Types into a control as key presses; each character is one key event.
     void typeKeys(QWidget *widget, const QString &text);

@@ -16,6 +16,7 @@
 #include <QEventLoop>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -135,6 +136,33 @@ TEST_F(ServerComesAndGoes, AHungServerEndsTheLookupAtItsTimeLimit)
     EXPECT_LT(waited, 20000);
     mServer.resume();
     EXPECT_EQ(lookup(), u"Centro"_s) << "the next lookup opens the connection again";
+}
+
+TEST_F(ServerComesAndGoes, AHungServerCannotHoldTheProcessAtItsEnd)
+{
+    ASSERT_EQ(lookup(), u"Centro"_s);
+    // As an export meets it: its report's own connection ended at the time limit, and the process
+    // ends with the shared connection still open on the hung server.
+    mServer.pause();
+    QElapsedTimer clock;
+    clock.start();
+    // In a child process; the alarm ends a close that would wait for ever.
+    EXPECT_EXIT(
+        {
+            ::alarm(60);
+            TdtmDBGeral::closeAtExit();
+        },
+        testing::ExitedWithCode(1), "o banco de dados não respondeu em 2 s ao fechar a conexão");
+    EXPECT_LT(clock.elapsed(), 20000);
+    mServer.resume();
+}
+
+TEST_F(ServerComesAndGoes, TheServerListensOnLoopbackOnly)
+{
+    const QStringList addresses = testfb::listeningAddresses(mServer.port());
+    ASSERT_FALSE(addresses.isEmpty()) << "nothing listens on port " << mServer.port();
+    for (const QString &address : addresses)
+        EXPECT_EQ(address, u"127.0.0.1"_s) << "port " << mServer.port();
 }
 
 } // namespace

@@ -57,17 +57,6 @@ QStringList temporaries(const QString &folder)
 class UserFiles : public reliability::ScreenTest
 {
 protected:
-    ReportRun saveAs(const QString &target)
-    {
-        ReportRun last;
-        const QMetaObject::Connection c =
-            QObject::connect(&ReportEngine::instance(), &ReportEngine::finished, [&last](const ReportRun &run) { last = run; });
-        fillValid(0);
-        ui.answerFile(target);
-        click(Action::SaveAs);
-        QObject::disconnect(c);
-        return last;
-    }
     // The message with the file and its folder replaced, so that formats can be compared.
     QString general(const QString &message, const QString &target) const
     {
