@@ -90,33 +90,53 @@ struct PendingTemporary
 };
 PendingTemporary gPending[16];
 
-extern "C" void removePendingTemporaries(int signal)
+// The signals that end an export.
+constexpr int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+extern "C" void removePendingTemporaries(int signal, siginfo_t *, void *);
+
+bool isOurs(const struct sigaction &action)
+{
+    return (action.sa_flags & SA_SIGINFO) && action.sa_sigaction == &removePendingTemporaries;
+}
+
+extern "C" void removePendingTemporaries(int signal, siginfo_t *, void *)
 {
     for (PendingTemporary &pending : gPending) {
         if (pending.state.load() == 2)
             ::unlinkat(pending.dir, pending.name, 0);
     }
-    // SA_RESETHAND gave the signal its default action back: raised again, it ends the process as
-    // it would have without the handler once the handler returns.
+    // A handler installed after ours that calls it decides what follows.
+    struct sigaction now {};
+    if (::sigaction(signal, nullptr, &now) != 0 || !isOurs(now))
+        return;
+    // Raised again with the default action: the process ends by the signal, as without us.
+    ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
 
-// Only where the signal still has its default action: an ignored SIGHUP (nohup) stays ignored.
+bool isIgnored(const struct sigaction &action)
+{
+    return !(action.sa_flags & SA_SIGINFO) && action.sa_handler == SIG_IGN;
+}
+
+// Puts our handler in front again whenever another took its place: libfbclient installs one for
+// SIGTERM and SIGINT that only starts its own shutdown, and with it in front the process never
+// ended by them. A signal that is ignored (nohup) stays ignored.
 void watchSignals()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-            struct sigaction old {};
-            if (::sigaction(signal, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL)
-                continue;
-            struct sigaction action {};
-            action.sa_handler = &removePendingTemporaries;
-            sigemptyset(&action.sa_mask);
-            action.sa_flags = SA_RESETHAND;
-            ::sigaction(signal, &action, nullptr);
-        }
-    });
+    static std::mutex mutex;
+    const std::lock_guard lock(mutex);
+    for (const int signal : kEndSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || isOurs(current) || isIgnored(current))
+            continue;
+        struct sigaction action {};
+        action.sa_sigaction = &removePendingTemporaries;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 int holdPending(int dir, const QByteArray &name)

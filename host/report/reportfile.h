@@ -19,7 +19,9 @@ class QIODevice;
 // to a temporary file made in the held folder with the final file's mode from the start, which
 // commit() flushes, syncs and renames over the target in that same folder, syncing the folder too.
 // Destroyed before commit() (a failure, a cancel) it removes the temporary file, and so does
-// SIGTERM, SIGHUP or SIGINT before the process ends by it: the target stays as it was. A temporary
+// SIGTERM, SIGHUP or SIGINT before the process ends by it (its handler is put back in front of one
+// a library installed since, as libfbclient does; an ignored signal stays ignored): the target
+// stays as it was. A temporary
 // left by an export that was killed otherwise is removed by the next export into the same folder
 // once its process is gone.
 //
