@@ -131,36 +131,43 @@ TEST(ReportMatrix, HtmlShadesEachCellOnTheScale)
     EXPECT_TRUE(html.contains(u"Melhor horário: 12:00 às 12:59 (R$ 750,00)"_s));
 }
 
-// Pages: every row on every page, the hour columns split over pages when they are many, each
-// column on exactly one page.
-TEST(ReportMatrix, ManyHoursArePagedByColumns)
+// The whole day on one page: every row and every hour column, lunch beside dinner; with many
+// hours of wide values the hour columns show whole reais (the day's totals keep the cents), and
+// every value is printed whole, never cut.
+TEST(ReportMatrix, TheWholeDayFitsOnePage)
 {
-    for (const int hours : {3, 24}) {
-        SCOPED_TRACE(hours);
+    const struct
+    {
+        int hours;
+        double scale; // the cell of hour h holds scale × (h + 1)
+        int decimals;
+    } cases[] = {{3, 1000.0, 2}, {24, 1000.0, 0}, {24, 1.0, 2}, {24, 40000.0, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.hours << " hours, " << c.scale);
         ReportTable table = heatTable();
         table.rows.clear();
-        for (int h = 0; h < hours; ++h)
-            table.rows.append({h % 7, h * 60, h * 60 + 59, 1, 1000.0 * (h + 1)});
+        for (int h = 0; h < c.hours; ++h)
+            table.rows.append({h % 7, h * 60, h * 60 + 59, 1, c.scale * (h + 1) + 0.25});
         const ReportDocument document(
             ReportModel::build(u"Vnd025"_s, definitionOf(kHeatLayout), TParams(), table));
-        if (hours == 3) {
-            EXPECT_EQ(document.pageCount(), 1);
-        } else {
-            EXPECT_GE(document.pageCount(), 2);
-        }
-        int next = 0;
-        for (int page = 0; page < document.pageCount(); ++page) {
-            EXPECT_EQ(document.pageRange(page).first, next);
-            next += document.pageRange(page).count;
-        }
-        EXPECT_EQ(next, hours);
+        const ReportMatrix &m = document.model().matrix;
+        EXPECT_EQ(m.cellDecimals, c.decimals);
+        ASSERT_EQ(document.pageCount(), 1);
+        EXPECT_EQ(document.pageRange(0).count, c.hours);
         QTemporaryDir dir;
         const QString pdf = dir.filePath(u"mapa.pdf"_s);
         ReportExport::writePdf(document, pdf);
-        const QString last = pdfText(pdf, document.pageCount());
-        EXPECT_TRUE(last.contains(u"Sábado"_s)) << last.toStdString();
-        EXPECT_TRUE(last.contains(u"Melhor horário: %1:00 às %1:59"_s.arg(hours - 1, 2, 10, QChar(u'0'))))
-            << last.toStdString();
+        const QString page = pdfText(pdf, 1);
+        const QString flat = QString(page).remove(u' ').remove(u'\n');
+        EXPECT_TRUE(page.contains(u"Sábado"_s)) << page.toStdString();
+        for (int h = 0; h < c.hours; ++h) {
+            EXPECT_TRUE(page.contains(ReportFormat::minutes(h * 60))) << h;
+            EXPECT_TRUE(flat.contains(m.cellText(c.scale * (h + 1) + 0.25))) << h << "\n" << page.toStdString();
+        }
+        EXPECT_TRUE(flat.contains(m.totalText(m.total))) << page.toStdString();
+        EXPECT_FALSE(page.contains(u"…"_s)) << "a value cut short:\n" << page.toStdString();
+        EXPECT_TRUE(page.contains(u"Melhor horário: %1:00 às %1:59"_s.arg(c.hours - 1, 2, 10, QChar(u'0'))))
+            << page.toStdString();
     }
 }
 

@@ -480,7 +480,8 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
     } cases[] = {
         {"branch 0001, two weeks", base,
          "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30'"},
-        {"store and register lists, 11:00 to 14:59",
+        // the screen keeps the registers closed at this position: a list sent anyway changes nothing
+        {"a store list, 11:00 to 14:59",
          with({{QStringLiteral("P_TCDLOJA"), QString()},
                {QStringLiteral("P_CDLOJA"), QStringLiteral("0000000001,0000000002")},
                {QStringLiteral("P_TCDCAIXA"), QString()},
@@ -490,7 +491,7 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
                {QStringLiteral("P_HRFIN"), QStringLiteral("1459")}}),
          "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDLOJA IN "
          "('0000000001', "
-         "'0000000002') AND V.CDCAIXA IN ('001', '002') AND V.HRVENDA >= '1100' AND V.HRVENDA <= '1459'"},
+         "'0000000002') AND V.HRVENDA >= '1100' AND V.HRVENDA <= '1459'"},
         {"another branch, a night shift over a month",
          with({{QStringLiteral("P_CDFILIAL"), QStringLiteral("0002")},
                {QStringLiteral("P_DTVENDAINI"), QDate(2025, 6, 1)},
