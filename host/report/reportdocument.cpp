@@ -1502,11 +1502,8 @@ void ReportDocument::layOutMatrix()
         if (std::all_of(texts.cbegin(), texts.cend(), [&](const QString &t) { return fm.horizontalAdvance(t) <= room; }))
             break;
     }
-    QFont body = reportFont(kBodyPoints);
-    body.setPixelSize(mMatrixPixels);
-    QFont small = reportFont(kSmallPoints);
-    small.setPixelSize(qMax(1, qRound(mMatrixPixels * kSmallPoints / kBodyPoints)));
-    mMatrixRowHeight = QFontMetricsF(body).height() + QFontMetricsF(small).height() + pt(5);
+    // rows as tall as the day's total needs, in the body size
+    mMatrixRowHeight = QFontMetricsF(reportFont(kBodyPoints)).height() + QFontMetricsF(reportFont(kSmallPoints)).height() + pt(5);
 }
 
 void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qreal top) const
@@ -1551,7 +1548,7 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
             painter->setFont(hour ? cellSmall : small);
             painter->setPen(kMuted);
             // the count alone when "123 vendas" would not fit: the note under the table names it
-            QString text = m.countText(*count, shape.countLabel);
+            QString text = m.countText(*count, m.countLabels || !hour ? shape.countLabel : QString());
             if (countMetrics.horizontalAdvance(text) > cell.width() - 2 * (padding() - widen))
                 text = m.countText(*count, {});
             drawCellText(painter, countMetrics,
