@@ -13,6 +13,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -207,7 +209,16 @@ QString htmlMatrix(const ReportModel &model)
     auto markOf = [&m](int column) {
         return column == m.best ? u" best"_s : column == m.worst ? u" worst"_s : QString();
     };
-    QString html = u"<table class=\"m\">\n<thead><tr>"_s + htmlCell(u"th"_s, shape.rowLabel, false);
+    // The size at which the hour columns' widest value (an hour's total, in bold: about 0.68 em a
+    // character) fits the share of a 1280 px window the row names, the day's total, the padding and
+    // a scroll bar leave: 8 pt at most, 6 pt at least (a year of a large branch may scroll).
+    qsizetype widest = 1;
+    for (int c = 0; c < m.columns(); ++c)
+        widest = std::max(widest, m.cellText(m.columnTotals.at(c)).size());
+    const double room = (1280.0 - 2 * 24 - 17 - 160 - (m.columns() + 2) * 5) / std::max(1, m.columns());
+    const double points = std::clamp(std::floor(room / (double(widest) * 0.68) * 0.75 * 2) / 2, 6.0, 8.0);
+    QString html = u"<table class=\"m\" style=\"font-size:%1pt\">\n<thead><tr>"_s.arg(points) +
+                   htmlCell(u"th"_s, shape.rowLabel, false);
     for (int c = 0; c < m.columns(); ++c)
         html += u"<th class=\"n%1\">%2</th>"_s.arg(markOf(c), m.columnNames.at(c).toHtmlEscaped());
     html += htmlCell(u"th"_s, u"Total do dia"_s, true) + u"</tr></thead>\n<tbody>\n"_s;
@@ -263,9 +274,8 @@ QString htmlHead(const ReportModel &model)
             u"tr.best td,th.best,td.best{background:#D9EED0 !important;color:#2E6B1F;font-weight:bold}\n"
             u"tr.worst td,th.worst,td.worst{background:#F9DADA !important;color:#A32424;font-weight:bold}\n"
             u".bw{font-weight:bold}\n.bw .b{color:#2E6B1F}\n.bw .w{color:#A32424}\n"
-            // the whole day within a 1280 px window: 24 hour columns of whole reais at 8 pt
-            u"table.m{font-size:8pt}\ntable.m td,table.m th{border:1px solid #FFFFFF;padding:2px 3px;"
-            u"white-space:nowrap}\ntable.m "
+            // the whole day within a 1280 px window (the table's own size: htmlMatrix)
+            u"table.m td,table.m th{border:1px solid #FFFFFF;padding:2px;white-space:nowrap}\ntable.m "
             u"small{color:#606060}\n.scale{color:#606060;font-size:8.5pt}\n"
             u"</style>\n</head>\n<body>\n"_s;
     // One line per filter, as filterLines() gives them (the derived periods of a comparison included).

@@ -6,6 +6,8 @@
 #include "reportdocument.h"
 #include "reportexport.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -168,6 +170,56 @@ TEST(ReportMatrix, TheWholeDayFitsOnePage)
         EXPECT_FALSE(page.contains(u"…"_s)) << "a value cut short:\n" << page.toStdString();
         EXPECT_TRUE(page.contains(u"Melhor horário: %1:00 às %1:59"_s.arg(c.hours - 1, 2, 10, QChar(u'0'))))
             << page.toStdString();
+    }
+}
+
+// The HTML heat map of a whole day fits a 1280 px window: the widest text of each column (headings
+// and totals bold, counts in the smaller size) in DejaVu Sans at the table's own size, with the
+// cells' padding and borders, against the window less the page's margins and a scroll bar.
+TEST(ReportMatrix, HtmlDayFitsA1280PixelWindow)
+{
+    // up to 168.000,00 an hour: a month of a branch open day and night
+    for (const double scale : {1.0, 100.0, 1000.0}) {
+        SCOPED_TRACE(scale);
+        ReportTable table = heatTable();
+        table.rows.clear();
+        for (int h = 0; h < 24; ++h) {
+            for (int day = 0; day < 7; ++day)
+                table.rows.append({day, h * 60, h * 60 + 59, 1234, scale * (h + 1) + 0.25});
+        }
+        const ReportModel model = ReportModel::build(u"Vnd025"_s, definitionOf(kHeatLayout), TParams(), table);
+        const QString html = QString::fromUtf8(ReportExport::htmlBytes(model));
+        const QRegularExpression size(u"<table class=\"m\" style=\"font-size:([\\d.]+)pt\">"_s);
+        const QRegularExpressionMatch match = size.match(html);
+        ASSERT_TRUE(match.hasMatch());
+        const qreal pixels = match.captured(1).toDouble() * 96 / 72;
+        QFont plain(u"DejaVu Sans"_s), bold(u"DejaVu Sans"_s), small(u"DejaVu Sans"_s);
+        plain.setPixelSize(qCeil(pixels));
+        bold.setPixelSize(qCeil(pixels));
+        bold.setBold(true);
+        small.setPixelSize(qCeil(pixels * 0.83));
+        const QFontMetricsF p(plain), b(bold), sm(small);
+        // the texts as htmlBytes writes them, column by column
+        const ReportMatrix &m = model.matrix;
+        const QString label = m.countLabels ? u" vendas"_s : QString();
+        qreal width = 0;
+        qreal names = b.horizontalAdvance(u"Dia da semana"_s);
+        for (const QString &name : m.rowNames)
+            names = std::max(names, b.horizontalAdvance(name));
+        width += names;
+        for (int c = 0; c < m.columns(); ++c) {
+            qreal column = std::max(b.horizontalAdvance(m.columnNames.at(c)), b.horizontalAdvance(m.cellText(m.columnTotals.at(c))));
+            for (int r = 0; r < m.rows(); ++r) {
+                if (m.values.at(r).at(c))
+                    column = std::max(column, p.horizontalAdvance(m.cellText(*m.values.at(r).at(c))));
+            }
+            column = std::max(column, sm.horizontalAdvance(m.countText(m.columnCounts.at(c), label.trimmed())));
+            width += column;
+        }
+        qreal total = std::max(b.horizontalAdvance(u"Total do dia"_s), b.horizontalAdvance(m.totalText(m.total)));
+        total = std::max(total, sm.horizontalAdvance(m.countText(m.count, u"vendas"_s)));
+        width += total + (m.columns() + 2) * (4 + 1) + 1;
+        EXPECT_LE(width, 1280 - 2 * 24 - 17) << "at " << pixels << " px";
     }
 }
 
@@ -351,6 +403,7 @@ struct Sheet
 {
     QHash<QString, int> styleOf; // cell reference -> style index
     QHash<QString, QString> valueOf;
+    QHash<QString, QString> formulaOf;
     QStringList colourScales; // sqref of each two-colour scale
     QStringList scaleColours;
 };
@@ -368,6 +421,8 @@ Sheet readSheet(const QString &xmlText)
                 sheet.styleOf.insert(cell, xml.attributes().value(u"s"_s).toInt());
             } else if (xml.name() == u"v") {
                 sheet.valueOf.insert(cell, xml.readElementText());
+            } else if (xml.name() == u"f") {
+                sheet.formulaOf.insert(cell, xml.readElementText());
             } else if (xml.name() == u"conditionalFormatting") {
                 sqref = xml.attributes().value(u"sqref"_s).toString();
             } else if (xml.name() == u"colorScale") {
@@ -412,6 +467,16 @@ TEST(ReportMatrix, XlsxHasAColourScaleOverTheCellsAndMarksTheHours)
     EXPECT_EQ(sheet.valueOf.value(u"C19"_s), u"5"_s);
     EXPECT_EQ(sheet.valueOf.value(u"B21"_s), u"2"_s);
     EXPECT_EQ(sheet.valueOf.value(u"E25"_s), u"15"_s);
+    // each total sums its own row or column: a day's over its hours (B..D), an hour's over the days,
+    // in the values' table (rows 7..13, totals on 14) and in the counts' (18..24, totals on 25)
+    for (const int top : {7, 18}) {
+        for (int row = top; row < top + 7; ++row)
+            EXPECT_EQ(sheet.formulaOf.value(u"E%1"_s.arg(row)), u"SUM(B%1:D%1)"_s.arg(row)) << row;
+        for (const char *column : {"B", "C", "D", "E"})
+            EXPECT_EQ(sheet.formulaOf.value(QLatin1String(column) + QString::number(top + 7)),
+                      u"SUM(%1%2:%1%3)"_s.arg(QLatin1String(column)).arg(top).arg(top + 6))
+                << column;
+    }
 }
 
 TEST(ReportBestWorst, XlsxRowsCarryTheMark)
