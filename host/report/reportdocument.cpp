@@ -833,10 +833,12 @@ QString ReportMatrix::cellNote(const ReportMatrixLayout &shape) const
     const bool whole = valueFormat.numeric() && cellDecimals < valueFormat.decimals();
     const bool bareCounts = !countLabels && !shape.countField.isEmpty();
     const QString counts = u"número de "_s + (shape.countLabel.isEmpty() ? shape.countField : shape.countLabel);
+    const QString value = valueFormat.type == ReportColumn::Type::Money ? u"o valor em reais inteiros"_s
+                                                                         : u"o valor sem casas decimais"_s;
     if (whole && bareCounts)
-        return u"Nas horas: o valor em reais inteiros e, abaixo, o %1"_s.arg(counts);
+        return u"Nas horas: %1 e, abaixo, o %2"_s.arg(value, counts);
     if (whole)
-        return u"Nas horas: o valor em reais inteiros"_s;
+        return u"Nas horas: "_s + value;
     if (bareCounts)
         return u"Nas horas: o valor e, abaixo, o %1"_s.arg(counts);
     return {};

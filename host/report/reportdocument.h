@@ -188,7 +188,8 @@ struct HOST_EXPORT ReportModel
     // when no interval sold more than another.
     QString bestWorstText;
 
-    // Throws EHostError when the layout names a field the query does not answer.
+    // Throws EHostError when the layout names a field the query does not answer. The intervals or
+    // days of the layout's "fill" that the query lacks become lines of zeros (ReportFill).
     // `productMask`: the host's mask for product codes, for the filter texts. `step` is called every
     // few thousand rows with the rows read so far; it may throw EAbort to stop.
     static ReportModel build(const QString &code, const ReportDefinition &definition, const TParams &params,
