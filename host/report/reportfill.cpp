@@ -88,7 +88,7 @@ int ReportFill::step(const TParams &params) const
     if (!p || p->IsNull())
         return 60;
     const qint64 minutes = p->kind() == TParam::Kind::Integer ? p->AsInteger() : p->AsString().toLongLong();
-    return minutes > 1 && minutes <= 24 * 60 ? int(minutes) : 60;
+    return minutes > 1 ? int(std::min<qint64>(minutes, 24 * 60)) : 60;
 }
 
 QList<int> ReportFill::intervals(const TParams &params, int step, const QList<int> &present)
