@@ -539,7 +539,7 @@ private:
 void print(FILE *stream, const QStringList &messages)
 {
     for (const QString &text : messages)
-        std::fprintf(stream, "backoffice: %s\n", text.toUtf8().constData());
+        std::fprintf(stream, "backoffice: %s\n", terminalText(text).toUtf8().constData());
     std::fflush(stream);
 }
 
@@ -599,7 +599,7 @@ void quietQtNotices()
 {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "backoffice: %s\n", text.toUtf8().constData());
+            std::fprintf(stderr, "backoffice: %s\n", terminalText(text).toUtf8().constData());
     });
 }
 
