@@ -222,10 +222,12 @@ struct Accumulator
 };
 
 // A column's relative width, as the definition gives it. The widths share the page in proportion,
-// so one absurd width leaves the others no room: they vanish from the page.
+// so one absurd width leaves the others no room: they vanish from the page. Within these bounds a
+// column is at most 20 times as wide as another, and a money column beside the widest still shows
+// its values.
 double columnWidth(const QJsonValue &value, const ReportColumn &column)
 {
-    constexpr double kNarrowest = 0.1, kWidest = 100;
+    constexpr double kNarrowest = 0.5, kWidest = 10;
     // 0, as no width at all, is the type's
     if (value.isUndefined() || value.isNull() || (value.isDouble() && value.toDouble() == 0))
         return defaultWidth(column.type);
@@ -233,9 +235,8 @@ double columnWidth(const QJsonValue &value, const ReportColumn &column)
     if (value.isDouble() && std::isfinite(width) && width >= kNarrowest && width <= kWidest)
         return width;
     const QString given = value.isDouble() ? ptBR().toString(width, 'g', 6) : u"um valor que não é número"_s;
-    throw EHostError(
-        u"A largura da coluna '%1' do layout deve ser um número de 0,1 a 100 (relativo às outras "
-        u"colunas), não %2."_s.arg(column.field, given));
+    throw EHostError(u"A largura da coluna '%1' do layout deve ser um número de 0,5 a 10 (relativo às outras "
+                     u"colunas), não %2."_s.arg(column.field, given));
 }
 
 } // namespace

@@ -129,9 +129,10 @@ QString valueProblem(Kind kind, const QString &value)
     return {};
 }
 
-// True when `raw` (a value as the file has it) holds a ';' outside quotes: the INI reader takes
-// it for the start of a comment and silently drops the rest of the value.
-bool cutByComment(const QString &raw)
+// The first ';' or ',' outside quotes in `raw` (a value as the file has it), or a null QChar. The
+// INI reader takes a ';' for the start of a comment and drops the rest of the value, and a ',' for a
+// list, which reads as an empty text: either way the value is lost without a word.
+QChar unquotedBreak(const QString &raw)
 {
     bool quoted = false;
     for (qsizetype i = 0; i < raw.size(); ++i) {
@@ -140,10 +141,10 @@ bool cutByComment(const QString &raw)
             ++i;
         else if (c == u'"')
             quoted = !quoted;
-        else if (c == u';' && !quoted)
-            return true;
+        else if ((c == u';' || c == u',') && !quoted)
+            return c;
     }
-    return false;
+    return {};
 }
 
 // A key that may hold a password, misspellings included ("pasword"): its value is never shown.
@@ -226,11 +227,13 @@ void checkFile(const QString &path, QSettings &ini)
             problems << problemLine(section, key, value, u"chave desconhecida."_s);
             continue;
         }
-        if (cutByComment(line.mid(equals + 1))) {
+        if (const QChar c = unquotedBreak(line.mid(equals + 1)); !c.isNull()) {
             problems << problemLine(
                 section, key, value,
-                u"um ';' fora de aspas começa um comentário e cortaria o valor: escreva o valor "
-                u"entre aspas (chave=\"abc;123\") e os comentários em linhas próprias."_s);
+                (c == u';' ? u"um ';' fora de aspas começa um comentário e cortaria o valor"_s
+                           : u"uma ',' fora de aspas faria do valor uma lista, lida como vazia"_s) +
+                    u": escreva o valor entre aspas (chave=\"abc;123\") e os comentários em "
+                    u"linhas próprias."_s);
             continue;
         }
         if (const QString why = valueProblem(rule->kind, value); !why.isEmpty())

@@ -33,8 +33,8 @@ struct HOST_EXPORT HostConfig
     // section, key and value that cannot be trusted, when the file is missing, unreadable, empty,
     // not UTF-8 text or not an INI file, or holds an unknown key, a port that is not a number from
     // 1 to 65535, a flag that is not true or false, a limit out of its range (time limits 1 to 86400
-    // seconds, max_rows 1 to 10000000: 0 would lift the limit), a value a ';' outside quotes would
-    // cut, or a code mask fields cannot use.
+    // seconds, max_rows 1 to 10000000: 0 would lift the limit), a value a ';' or ',' outside quotes
+    // would cut or empty, or a code mask fields cannot use.
     static HostConfig load(const QString &path);
     // The project's default configuration (config/backoffice.ini of the source tree).
     static QString defaultPath();

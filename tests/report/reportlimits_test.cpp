@@ -132,11 +132,11 @@ TEST(ReportLimits, ColumnWidthsAreNumbersAPageCanShare)
         {"3", nullptr},
         {"0", nullptr}, // the type's own
         {"null", nullptr},
-        {"0.1", nullptr},
-        {"100", nullptr},
-        {"1e308", "A largura da coluna 'NMPRODUTO' do layout deve ser um número de 0,1 a 100"},
-        {"101", "deve ser um número de 0,1 a 100 (relativo às outras colunas), não 101."},
-        {"0.01", "não 0,01."},
+        {"0.5", nullptr},
+        {"10", nullptr},
+        {"1e308", "A largura da coluna 'NMPRODUTO' do layout deve ser um número de 0,5 a 10"},
+        {"10.5", "deve ser um número de 0,5 a 10 (relativo às outras colunas), não 10,5."},
+        {"0.1", "não 0,1."},
         {"-2", "não -2."},
         {"\"larga\"", "não um valor que não é número."},
     };
@@ -150,7 +150,7 @@ TEST(ReportLimits, ColumnWidthsAreNumbersAPageCanShare)
         EXPECT_TRUE(problem.contains(QString::fromUtf8(row.message))) << row.width << ": " << problem.toStdString();
     }
     // the numeric column keeps its place on the page beside the widest
-    const ReportDocument document(namesModel({{u"Produto A"_s, 1234.5}}, "100"));
+    const ReportDocument document(namesModel({{u"Produto A"_s, 1234.5}}, "10"));
     QTemporaryDir dir;
     const QString pdf = dir.filePath(u"vendas.pdf"_s);
     ReportExport::writePdf(document, pdf);
