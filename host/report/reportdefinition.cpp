@@ -72,9 +72,7 @@ QByteArray readDefinitionFile(const QString &path)
     }
     QFile file;
     file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         throw EHostError(
             QStringLiteral(
