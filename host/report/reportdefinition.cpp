@@ -74,10 +74,9 @@ QByteArray readDefinitionFile(const QString &path)
     file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     struct stat st = {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        throw EHostError(
-            QStringLiteral(
-                "'%1' não é um arquivo comum (é uma pasta, um dispositivo ou uma fila) e não foi lido.")
-                .arg(path));
+        throw EHostError(QStringLiteral("Não foi possível ler '%1': não é um arquivo comum (é uma pasta, um "
+                                        "dispositivo ou uma fila).")
+                             .arg(path));
     const QByteArray bytes = file.read(kMostDefinitionBytes + 1);
     if (st.st_size > kMostDefinitionBytes || bytes.size() > kMostDefinitionBytes)
         throw EHostError(

@@ -184,7 +184,7 @@ TEST(ReportLimits, IndexEntriesStayInsideTheReportsFolder)
         {"/dev/zero", "\"Vendas\" é um caminho absoluto, fora da pasta de relatórios"},
         {"link.json", "\"Vendas\" é um link que leva fora da pasta de relatórios"},
         {"zero.json", "\"Vendas\" é um link que leva fora da pasta de relatórios"},
-        {"fila.json", "não é um arquivo comum (é uma pasta, um dispositivo ou uma fila) e não foi lido."},
+        {"fila.json", "fila.json': não é um arquivo comum (é uma pasta, um dispositivo ou uma fila)."},
         {"grande.json", "passa de 4 MB"},
     };
     for (const auto &row : rows) {
