@@ -266,10 +266,12 @@ TEST(ConfigurationCheck, QuotedValuesKeepWhatTheyHold)
         {"password=\"a;b\\\"c\\\\d\"", "a;b\"c\\d"},
         {"password=\" espaços \"", " espaços "},
     };
+    int n = 0;
     for (const auto &row : rows) {
-        const QString path = dir.filePath(u"config.ini"_s);
+        // a file of its own each: QSettings keeps what it read of a path while its size and time stay
+        const QString path = dir.filePath(u"config%1.ini"_s.arg(n++));
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(with("name=loja.sqlite", "name=loja.sqlite\n" + QByteArray(row.line)));
         file.close();
         QString password;
