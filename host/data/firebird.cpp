@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <ibase.h>
+#include <limits>
+#include <csignal>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,6 +90,23 @@ void removeMadeFolders()
 {
     for (const QString &folder : std::as_const(madeFolders()))
         QDir(folder).removeRecursively();
+}
+
+// Folders "<start><pid>-XXXXXX" of this user whose process is gone (killed before its exit).
+void removeStaleFolders(const QString &in, const QString &start)
+{
+    const QStringList names = QDir(in).entryList({start + u"*"_s}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        bool isNumber = false;
+        const qint64 pid = name.mid(start.size()).section(u'-', 0, 0).toLongLong(&isNumber);
+        if (!isNumber || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid == ::getpid() ||
+            ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        const QString path = in + u'/' + name;
+        // Ours and a real folder: in a sticky folder nobody else can put anything in its place.
+        if (isPrivateFolder(QFile::encodeName(path)))
+            QDir(path).removeRecursively();
+    }
 }
 // A copy of the configuration folder whose provider list also holds the embedded engine; only
 // firebird.conf changes, the other files are copied as they are.
@@ -174,8 +193,9 @@ QString firebirdPrivateFolder(const QString &purpose)
                 return QFile::decodeName(folder);
         }
     }
-    QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/bo-firebird-" + QByteArray::number(::geteuid()) +
-                         '-' + QFile::encodeName(purpose) + "-XXXXXX";
+    const QString start = u"bo-firebird-%1-%2-"_s.arg(::geteuid()).arg(purpose);
+    removeStaleFolders(QDir::tempPath(), start);
+    QByteArray pattern = QFile::encodeName(QDir::tempPath() + u'/' + start) + QByteArray::number(::getpid()) + "-XXXXXX";
     if (!::mkdtemp(pattern.data()))
         return {};
     const QString folder = QFile::decodeName(pattern);

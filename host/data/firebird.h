@@ -17,7 +17,8 @@ HOST_EXPORT void prepareFirebirdEmbedded();
 // A folder only this user can reach, for the embedded engine's `purpose` files ("lock", "conf"):
 // "bo-firebird-<purpose>" under $XDG_RUNTIME_DIR when that folder is this user's, a real folder and
 // closed to others (the user's processes then share one lock folder), otherwise a new folder made
-// by mkdtemp in the temporary folder and removed when the process ends. A folder of that name that
+// by mkdtemp in the temporary folder ("bo-firebird-<uid>-<purpose>-<pid>-XXXXXX") and removed when
+// the process ends, or by the next call once that process is gone. A folder of that name that
 // is a link, someone else's or open to others is never used. Empty when no folder can be made.
 HOST_EXPORT QString firebirdPrivateFolder(const QString &purpose);
 

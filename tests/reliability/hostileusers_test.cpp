@@ -521,4 +521,28 @@ TEST_F(FirebirdFolders, AreThisUsersOwnAndNeverAPlantedName)
     EXPECT_GE(tried, 3);
 }
 
+TEST_F(FirebirdFolders, OnlyTheFoldersOfProcessesGoneAreRemoved)
+{
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const QString start = mShared.publica() + u"/bo-firebird-%1-lock-"_s.arg(::geteuid());
+    const QString ofGone = start + u"%1-abcdef"_s.arg(gone), ofInit = start + u"1-abcdef"_s;
+    const QString link = start + u"%1-fedcba"_s.arg(gone);
+    for (const QString &folder : {ofGone, ofInit}) {
+        ASSERT_TRUE(QDir().mkpath(folder + u"/dentro"_s));
+        ::chmod(encoded(folder).constData(), 0700);
+    }
+    ASSERT_TRUE(QFile::link(mShared.path(u"alvo"_s), link));
+    ASSERT_TRUE(QDir().mkpath(mShared.path(u"alvo/dentro"_s)));
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString made = firebirdPrivateFolder(u"lock"_s);
+    EXPECT_TRUE(made.startsWith(start + QString::number(::getpid()) + u'-')) << made.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(ofGone)) << "the folder of a process that is gone stays";
+    EXPECT_TRUE(QFileInfo::exists(ofInit + u"/dentro"_s)) << "the folder of a running process was removed";
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(mShared.path(u"alvo/dentro"_s)));
+}
+
 } // namespace
