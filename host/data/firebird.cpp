@@ -8,11 +8,11 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <ibase.h>
 #include <limits>
-#include <csignal>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,6 +108,7 @@ void removeStaleFolders(const QString &in, const QString &start)
             QDir(path).removeRecursively();
     }
 }
+
 // A copy of the configuration folder whose provider list also holds the embedded engine; only
 // firebird.conf changes, the other files are copied as they are.
 void addEngineProvider(const QString &root, const QString &conf, const QString &providers)
