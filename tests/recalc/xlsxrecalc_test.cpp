@@ -159,7 +159,8 @@ QStringList differences(const Sheet &stored, const Sheet &recalculated)
     return lines;
 }
 
-// The cell under the heading `column` on the row whose first cell reads `row`.
+// The cell under the heading `column` (its first one) on the first row below it whose first cell
+// reads `row`; with `rowsSum`, the sum of that column's cells from the heading to the first total.
 std::optional<double> lookUp(const Sheet &sheet, const QString &row, const QString &column, bool rowsSum)
 {
     int headingRow = -1, col = -1, rowAt = -1, firstTotal = -1;
@@ -172,7 +173,7 @@ std::optional<double> lookUp(const Sheet &sheet, const QString &row, const QStri
         const auto [r, c] = position(it.key());
         if (c != 0 || it->number || r <= headingRow)
             continue;
-        if (it->text == row)
+        if (it->text == row && (rowAt < 0 || r < rowAt))
             rowAt = r;
         if (it->text.startsWith(u"Total") && (firstTotal < 0 || r < firstTotal))
             firstTotal = r;

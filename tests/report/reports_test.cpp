@@ -406,6 +406,16 @@ TEST_F(ReportsTest, WorkbooksNameTheGroupsAndTotalEachUnit)
         ReportExport::writeXlsx(model, xlsx);
         testsupport::keepWorkbook(xlsx, QJsonObject{{u"cells"_s, expected}});
     }
+    // the heat map's grand total, recalculated, is the period's sales
+    const ReportDefinition heat = ReportDefinition::load(QDir(folder).filePath(u"mapa_calor_dia_hora.json"_s));
+    const std::shared_ptr<ReportDocument> map =
+        ReportEngine::instance().build(nullptr, QStringLiteral("Vnd025"), heat, paramsFor(heat, base));
+    ASSERT_NE(map, nullptr);
+    const QString xlsx = dir.filePath(u"mapa_calor_dia_hora.xlsx"_s);
+    ReportExport::writeXlsx(map->model(), xlsx);
+    testsupport::keepWorkbook(
+        xlsx, QJsonObject{{u"cells"_s, QJsonArray{QJsonObject{{u"row"_s, u"Total"_s}, {u"column"_s, u"Total do dia"_s},
+                                                              {u"value"_s, scalar(u"SELECT SUM(VRTOTVENDA) " SALES BRANCH1 ""_s)}}}}});
 }
 
 // The grouped reports on paper: each page opens with its group (continued or new), no title or
