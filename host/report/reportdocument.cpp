@@ -887,7 +887,11 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     }
     const qsizetype count = layout.columns.size();
     QList<int> valueAt(count), endAt(count, -1), ofAt(count, -1), overAt(count, -1), unitAt(count, -1);
-    QHash<qsizetype, QList<std::optional<double>>> shares; // per share column, its value on each row
+    // Per share column: its value on each row, and the part it is of (the base column as printed)
+    // on each row and over the report; a total of a share is its lines' part of the report's.
+    QHash<qsizetype, QList<std::optional<double>>> shares;
+    QHash<qsizetype, QList<double>> shareParts;
+    QHash<qsizetype, double> shareWhole;
     int linesUnitAt = -1; // the unit of the per-unit total lines: the first unit column's
     for (qsizetype c = 0; c < count; ++c) {
         const ReportColumn &column = layout.columns.at(c);
@@ -921,6 +925,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         for (int row = 0; row < table.rows.size(); ++row)
             values << std::round(table.value(row, valueAt[base - layout.columns.cbegin()]).toDouble() * scale) / scale;
         shares.insert(c, roundedShares(values, column.decimals()));
+        shareWhole.insert(c, std::accumulate(values.cbegin(), values.cend(), 0.0));
+        shareParts.insert(c, std::move(values));
     }
     auto cellValue = [&](int row, qsizetype c) -> QVariant {
         const auto share = shares.constFind(c);
@@ -1015,9 +1021,10 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 else if (*acc.units[c] != unit)
                     acc.mixed[c] = true;
             }
-            if (column.total == ReportColumn::Total::Sum)
-                acc.sums[c] += cellValue(row, c).toDouble();
-            else if (column.total == ReportColumn::Total::Ratio) {
+            if (column.total == ReportColumn::Total::Sum) {
+                const auto part = shareParts.constFind(c);
+                acc.sums[c] += part != shareParts.cend() ? part->at(row) : table.value(row, valueAt[c]).toDouble();
+            } else if (column.total == ReportColumn::Total::Ratio) {
                 acc.ratioOf[c] += table.value(row, ofAt[c]).toDouble();
                 acc.ratioOver[c] += table.value(row, overAt[c]).toDouble();
             }
@@ -1027,10 +1034,14 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         QVariantList values(count);
         for (qsizetype c = 0; c < count; ++c) {
             const ReportColumn &column = layout.columns.at(c);
-            if (column.total == ReportColumn::Total::Sum && !acc.mixed[c])
+            if (column.total == ReportColumn::Total::Sum && shares.contains(c)) {
+                if (shareWhole.value(c) != 0)
+                    values[c] = acc.sums[c] / shareWhole.value(c) * 100.0;
+            } else if (column.total == ReportColumn::Total::Sum && !acc.mixed[c]) {
                 values[c] = acc.sums[c];
-            else if (column.total == ReportColumn::Total::Ratio && acc.ratioOver[c] != 0)
+            } else if (column.total == ReportColumn::Total::Ratio && acc.ratioOver[c] != 0) {
                 values[c] = acc.ratioOf[c] / acc.ratioOver[c] * column.ratioScale;
+            }
         }
         return values;
     };

@@ -361,8 +361,21 @@ TEST_F(ReportsTest, WorkbooksNameTheGroupsAndTotalEachUnit)
                                         {u"value"_s, scalar(QLatin1String(c.total))}},
                             QJsonObject{{u"column"_s, labelOf("PCTOTAL")}, {u"rowsSum"_s, true}, {u"value"_s, 1.0},
                                         {u"tolerance"_s, 1e-9}}};
-        if (columnOf("PCTOTAL") < 0)
+        if (columnOf("PCTOTAL") < 0) {
             expected.removeLast();
+        } else {
+            // the shares as printed (page, CSV) add up to 100 %, each within a hundredth of its own
+            const double whole = scalar(QLatin1String(c.total));
+            double printed = 0;
+            for (const ReportLine &l : model.lines) {
+                if (l.kind != ReportLine::Kind::Detail)
+                    continue;
+                const double share = l.values.at(columnOf("PCTOTAL")).toDouble();
+                EXPECT_NEAR(share, 100.0 * l.values.at(columnOf("VRTOTAL")).toDouble() / whole, 0.01);
+                printed += std::round(share * 100.0) / 100.0; // as the page and the CSV print it
+            }
+            EXPECT_NEAR(printed, 100.0, 1e-6);
+        }
 
         if (*c.names) {
             // every group's names are those of its code in the tables, in the CSV as in the sheet
