@@ -129,7 +129,7 @@ struct HOST_EXPORT ReportLine
     };
     Mark mark = Mark::None; // the interval with the highest or lowest sales ("bestWorst")
     QStringList groupNames; // a Detail line's values of the layout's groupNames
-    QString unit;           // a Total line of one unit of measure's lines ("KG"); empty for the others
+    QString unit;           // a per-unit Total line's unit of measure ("KG"; empty: lines without one)
 };
 
 // The cells of a cross-tab report. Cells without rows hold no value and take no colour; the colour

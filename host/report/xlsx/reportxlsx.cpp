@@ -6,8 +6,8 @@
 #include "xlsxmodule.h"
 
 #include <QColor>
-#include <QHash>
 #include <QFile>
+#include <QHash>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -349,8 +349,8 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
             const lxw_row_t last = first + lxw_row_t(model.detailCount) - 1;
             QList<const ReportLine *> unitLines;
             for (const ReportLine &line : model.lines) {
-                if (line.kind == ReportLine::Kind::Total && &line != model.totalLine() && !line.unit.isEmpty())
-                    unitLines << &line;
+                if (line.kind == ReportLine::Kind::Total && &line != model.totalLine())
+                    unitLines << &line; // the only total lines before the grand total
             }
             const lxw_row_t totalRow = last + 1 + lxw_row_t(unitLines.size());
             QList<qsizetype> shareBase(layout.columns.size(), -1);
