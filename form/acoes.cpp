@@ -12,7 +12,6 @@ void TfrmEstaticVendHora::runActionGate(bool preview)
     {
         std::function<void(F &)> check;
         bool previewNeedsRegisterGroup; // preview skips it while rbtTodosCaixa is disabled
-        bool interval = false;          // skipped for a report with one-hour lines: its group is closed
     };
     static const std::array<Step, 13> steps{{
         {[](F &f) { f.Vd_Filial(true); }, false},
@@ -24,16 +23,13 @@ void TfrmEstaticVendHora::runActionGate(bool preview)
         {[](F &f) { f.Vd_HoraIni(); }, false},
         {[](F &f) { f.Vd_HoraFin(); }, false},
         {[](F &f) { f.Vd_Hora(); }, false},
-        {[](F &f) { f.Vd_Intervalo(); }, false, true},
+        {[](F &f) { f.Vd_Intervalo(); }, false},
         {[](F &f) { f.Vd_ProdIni(true); }, false},
         {[](F &f) { f.Vd_ProdFin(true); }, false},
         {[](F &f) { f.Vd_ProdIniFim(); }, false},
     }};
-    const bool fixedHour = usesFixedHour(cbbReportNames->currentIndex());
     for (const Step &step : steps) {
         if (preview && step.previewNeedsRegisterGroup && !rbtTodosCaixa->isEnabled())
-            continue;
-        if (step.interval && fixedHour)
             continue;
         step.check(*this);
     }

@@ -14,53 +14,7 @@
 
 using namespace Qt::StringLiterals;
 
-// ---------------------------------------------------------------------------------------------
-// Report classes and the groups each list position opens
-
-namespace ReportClass {
-QString upperAscii(const QString &text)
-{
-    QString out = text;
-    for (QChar &c : out) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - (u'a' - u'A'));
-    }
-    return out;
-}
-
-bool isHoraModalidade(const QString &reportName)
-{
-    return upperAscii(reportName).contains(u"VENDAS POR HORA/MODALIDADE"_s);
-}
-
-bool isConsolidadoExato(const QString &reportName)
-{
-    return reportName.contains(u"Resumo de Vendas - Consolidado"_s);
-}
-
-bool isConsolidadoMaiusculo(const QString &reportName)
-{
-    return upperAscii(reportName).contains(u"RESUMO DE VENDAS - CONSOLIDADO"_s);
-}
-} // namespace ReportClass
-
 namespace {
-// Positions 0..9 of the report list; the interval of the hour/modality report is opened by its
-// name, wherever it stands.
-constexpr std::array<ReportGroups, 10> kGroupsByIndex{{
-    //  intervalo caixa  produto listaCaixa
-    {false, true, false, true}, // 0 Vendas por Dia
-    {false, true, false, true}, // 1 Vendas por Dia/Caixa
-    {true, false, false, false}, // 2 Vendas por Hora
-    {true, true, false, true},  // 3 Vendas por Hora/Caixa
-    {true, true, false, true},  // 4 Vendas por Hora/Loja
-    {true, true, true, true},   // 5 Vendas por Hora/Produto
-    {true, true, true, true},   // 6 Vendas por Produto/Hora
-    {false, false, false, true}, // 7 Resumo de Vendas - Consolidado
-    {false, false, false, true}, // 8 Resumo de Vendas por Dia
-    {true, false, false, true}, // 9 Vendas por Hora/Modalidade
-}};
-
 // The control's own enabled state, whatever its parents say.
 bool ownEnabled(const QWidget *w)
 {
@@ -74,25 +28,6 @@ bool canTakeFocus(const QWidget *w)
 
 const QString kTodos = u"T"_s;
 } // namespace
-
-// Positions 11 and on: the reports added after the eleven read one-hour lines whatever the
-// screen's interval says, so the interval stays closed; stores and registers are open.
-constexpr int kFirstFixedHourReport = 11;
-constexpr ReportGroups kFixedHourGroups{false, true, false, true};
-
-ReportGroups reportGroupsAt(int index)
-{
-    if (index >= 0 && index < int(kGroupsByIndex.size()))
-        return kGroupsByIndex[std::size_t(index)];
-    if (usesFixedHour(index))
-        return kFixedHourGroups;
-    return {};
-}
-
-bool usesFixedHour(int index)
-{
-    return index >= kFirstFixedHourReport;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Construction
@@ -433,7 +368,7 @@ private:
 void TfrmEstaticVendHora::cbbReportNamesChange(QObject *)
 {
     const int index = cbbReportNames->currentIndex();
-    const ReportGroups groups = reportGroupsAt(index);
+    const ReportClass::Groups groups = ReportClass::groupsAt(index);
     EnablePlan plan;
     plan.setChildren(grbIntervalo, groups.intervalo || relHoraModalidade());
     plan.setChildren(grbCaixa, groups.caixa);

@@ -4,6 +4,7 @@
 #include "dataset.h"
 #include "netconnection.h"
 #include "params.h"
+#include "reportclass.h"
 #include "tfrmdadosgerrel.h"
 #include "vnd02500_global.h"
 #include "widgets.h"
@@ -16,29 +17,6 @@ namespace Ui {
 class TfrmEstaticVendHora;
 }
 
-// Classes of report, told by the name of the chosen report. Upper-casing touches a to z only, so
-// accented letters keep their case on both sides of the test.
-namespace ReportClass {
-VND_EXPORT QString upperAscii(const QString &text);
-// Hour/modality report: upper-cased name holds "VENDAS POR HORA/MODALIDADE".
-VND_EXPORT bool isHoraModalidade(const QString &reportName);
-// Consolidated summary, tested on the name as it is written.
-VND_EXPORT bool isConsolidadoExato(const QString &reportName);
-// Consolidated summary, tested on the upper-cased name.
-VND_EXPORT bool isConsolidadoMaiusculo(const QString &reportName);
-} // namespace ReportClass
-
-// Which filter groups a report takes by its position in the report list.
-struct ReportGroups
-{
-    bool intervalo = false; // hour interval open (also for the hour/modality report, whatever its position)
-    bool caixa = false;     // register group open
-    bool produto = false;   // product range open
-    bool listaCaixa = true; // register list button may follow the "Lista" radio
-};
-VND_EXPORT ReportGroups reportGroupsAt(int index);
-// The report at `index` reads one-hour lines: the screen's interval neither applies nor is checked.
-VND_EXPORT bool usesFixedHour(int index);
 
 // " Vendas por Dia/Hora": the sales-by-day/hour report filter screen.
 class VND_EXPORT TfrmEstaticVendHora : public TfrmDadosGerRel

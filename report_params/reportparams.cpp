@@ -2,6 +2,7 @@
 
 #include "consiste.h"
 #include "errors.h"
+#include "reportclass.h"
 #include "reportdesigner.h"
 
 #include <QDate>
@@ -9,17 +10,6 @@
 
 namespace {
 const QString kAll = QStringLiteral("T");
-
-bool isHourModalityReport(const QString &name)
-{
-    // Upper-casing touches the letters a to z only.
-    QString upper = name;
-    for (QChar &c : upper) {
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 32);
-    }
-    return upper.contains(QStringLiteral("VENDAS POR HORA/MODALIDADE"));
-}
 
 qint64 decimal(const QString &text)
 {
@@ -64,7 +54,7 @@ QDateTime dateValueToDateTime(double value)
 
 void BindReportParams(TParams &params, const FilterSnapshot &f)
 {
-    const bool hourModality = isHourModalityReport(f.reportName);
+    const bool hourModality = ReportClass::isHoraModalidade(f.reportName);
 
     // Branch: the hour/modality report passes the selection string in both parameters.
     if (hourModality) {
@@ -92,13 +82,12 @@ void BindReportParams(TParams &params, const FilterSnapshot &f)
     setText(params, QStringLiteral("P_HRFIN1"),
             f.dataFinShown + u' ' + (noHoraFin ? QStringLiteral("23:59") : f.horaFin + u':' + f.minFin));
 
-    // A report with one-hour lines ignores what the closed interval group may still hold.
+    // Read whether or not the interval group is open: a report that wants one-hour lines does not
+    // declare these.
     if (ExistParam(params, QStringLiteral("MINUTOS1")))
-        params.ParamByName(QStringLiteral("MINUTOS1"))
-            .SetAsInteger(f.fixedHour ? 60 : intervalMinutes(f.intervaloText, 0));
+        params.ParamByName(QStringLiteral("MINUTOS1")).SetAsInteger(intervalMinutes(f.intervaloText, 0));
     if (ExistParam(params, QStringLiteral("MINUTOS")))
-        params.ParamByName(QStringLiteral("MINUTOS"))
-            .SetAsInteger(f.fixedHour ? 60 : intervalMinutes(f.intervaloText, 1));
+        params.ParamByName(QStringLiteral("MINUTOS")).SetAsInteger(intervalMinutes(f.intervaloText, 1));
 
     setText(params, QStringLiteral("P_PRODINI"), f.prodIni);
     setText(params, QStringLiteral("P_PRODFIN"), f.prodFin + Replicate(QStringLiteral("Z"), 10 - int(f.prodFin.size())));

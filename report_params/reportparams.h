@@ -26,7 +26,6 @@ struct FilterSnapshot
     QString prodIni;           // text of medDe
     QString prodFin;           // text of medAte
     bool consideraServico = true;
-    bool fixedHour = false;    // the report reads one-hour lines: the interval is 60 minutes
 };
 
 // Fills every parameter of the fixed set of eighteen names that the report declares; a name the

@@ -26,6 +26,5 @@ void TfrmEstaticVendHora::rpddPadraoBeforeGetQueryParams(TParams &params, bool &
     f.prodIni = medDe->Text();
     f.prodFin = medAte->Text();
     f.consideraServico = chbConsideraServico->isChecked();
-    f.fixedHour = usesFixedHour(cbbReportNames->currentIndex());
     BindReportParams(params, f);
 }

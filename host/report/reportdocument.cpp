@@ -414,6 +414,7 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         throw EHostError(u"Numa matriz, \"bestWorst\" é o próprio valor das células (\"%1\")."_s.arg(
             result.matrix.valueField));
     result.fixedInterval = layout.value(u"fixedInterval").toInt(0);
+    result.fill = ReportFill::fromJson(layout.value(u"fill"));
     const QJsonValue periods = layout.value(u"periods");
     if (!periods.isUndefined() && !periods.isArray())
         throw EHostError(u"\"periods\" deve ser uma lista de períodos."_s);
@@ -523,6 +524,27 @@ QDate paramDate(const TParams &params, const QString &name)
 
 } // namespace
 
+PreviousPeriod previousPeriod(const QDate &first, const QDate &last)
+{
+    // The same rule as the comparison's SQL: whole calendar months go back by as many months,
+    // anything else by its own length (whole Monday-to-Sunday weeks thus by as many weeks).
+    PreviousPeriod before;
+    before.last = first.addDays(-1);
+    if (first.day() == 1 && last.addDays(1).day() == 1) {
+        const int months = (last.year() * 12 + last.month()) - (first.year() * 12 + first.month()) + 1;
+        before.first = first.addMonths(-months);
+        before.rule = months == 1 ? u"mês anterior"_s : u"os %1 meses anteriores"_s.arg(months);
+        return before;
+    }
+    const qint64 length = first.daysTo(last) + 1;
+    before.first = first.addDays(-length);
+    if (first.dayOfWeek() == Qt::Monday && last.dayOfWeek() == Qt::Sunday)
+        before.rule = length == 7 ? u"semana anterior"_s : u"as %1 semanas anteriores"_s.arg(length / 7);
+    else
+        before.rule = length == 1 ? u"dia anterior"_s : u"os %1 dias anteriores"_s.arg(length);
+    return before;
+}
+
 QList<QPair<QString, QString>> derivedPeriods(const ReportLayout &layout, const TParams &params)
 {
     QList<QPair<QString, QString>> shown;
@@ -530,13 +552,17 @@ QList<QPair<QString, QString>> derivedPeriods(const ReportLayout &layout, const 
     const QDate last = paramDate(params, u"P_DTVENDAFIN"_s);
     if (!first.isValid() || !last.isValid())
         return shown;
-    // The same rule as the SQL: the period of equal length ending the day before, or the same days
-    // moved by whole weeks (so each date falls on the same weekday).
-    const qint64 length = first.daysTo(last) + 1;
+    auto span = [](const QDate &from, const QDate &to) {
+        return from.toString(u"dd/MM/yyyy"_s) + u" a "_s + to.toString(u"dd/MM/yyyy"_s);
+    };
     for (const ReportLayout::Period &period : layout.periods) {
-        const qint64 shift = period.previous ? -length : period.days;
-        shown.append({period.label, first.addDays(shift).toString(u"dd/MM/yyyy"_s) + u" a "_s +
-                                        last.addDays(shift).toString(u"dd/MM/yyyy"_s)});
+        if (period.previous) {
+            const PreviousPeriod before = previousPeriod(first, last);
+            shown.append({period.label, before.rule + u", "_s + span(before.first, before.last)});
+        } else {
+            // the same days moved by whole weeks, so that each date falls on the same weekday
+            shown.append({period.label, span(first.addDays(period.days), last.addDays(period.days))});
+        }
     }
     return shown;
 }
@@ -664,7 +690,7 @@ std::optional<std::pair<qsizetype, qsizetype>> extremes(const QList<double> &val
 
 // The cross-tab: rows by their index in the row names, columns by the column field's values in
 // order, cells summed per pair. The lines carry the same matrix for CSV and the totals.
-void buildMatrix(ReportModel &model, const ReportTable &table,
+void buildMatrix(ReportModel &model, const ReportTable &table, const TParams &params,
                  const std::function<int(const QString &, const QString &)> &require,
                  const std::function<void(int rows)> &step)
 {
@@ -707,6 +733,17 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
         keys.emplace(key.toDouble(), std::make_pair(key, endAt >= 0 ? table.value(row, endAt) : QVariant()));
         cellOf[row] = {index, key.toDouble()};
     }
+    const ReportFill &fill = layout.fill;
+    if (fill.kind == ReportFill::Kind::Hours && !keys.empty()) {
+        // Every hour of the window is a column, also one that sold nothing (its cells stay empty).
+        const int minutes = fill.step(params);
+        QList<int> present;
+        for (const auto &entry : keys)
+            present.append(int(entry.first));
+        for (const int start : ReportFill::intervals(params, minutes, present))
+            keys.emplace(double(start), std::make_pair(QVariant(start), endAt >= 0 ? QVariant(std::min(start + minutes - 1, 1439))
+                                                                                   : QVariant()));
+    }
     QHash<double, int> columnOf;
     for (const auto &[key, value] : keys) {
         columnOf.insert(key, int(m.columnNames.size()));
@@ -741,6 +778,22 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
         m.total += value;
         m.count += count;
     }
+    // Many hours of wide values: the hour columns drop the cents (the day's totals keep them), so
+    // that the day fits a landscape page and a 1280 px window (about 160 characters across).
+    m.valueFormat = shape.valueFormat;
+    m.cellDecimals = shape.valueFormat.decimals();
+    m.countLabels = columns <= 12;
+    qsizetype widest = 0;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            if (m.values[r][c])
+                widest = std::max(widest, m.cellText(*m.values[r][c]).size());
+        }
+    }
+    for (const double value : std::as_const(m.columnTotals))
+        widest = std::max(widest, m.cellText(value).size());
+    if (columns * widest > 160)
+        m.cellDecimals = 0;
     bool first = true;
     for (const auto &cells : std::as_const(m.values)) {
         for (const auto &cell : cells) {
@@ -805,6 +858,40 @@ void buildMatrix(ReportModel &model, const ReportTable &table,
 
 } // namespace
 
+QString ReportMatrix::cellText(double value) const
+{
+    if (valueFormat.numeric() && cellDecimals < valueFormat.decimals())
+        return ReportFormat::number(std::round(value), cellDecimals);
+    return ReportFormat::cell(valueFormat, value);
+}
+
+QString ReportMatrix::totalText(double value) const
+{
+    return ReportFormat::cell(valueFormat, value);
+}
+
+QString ReportMatrix::countText(qint64 count, const QString &label) const
+{
+    const QString number = ReportFormat::number(double(count), 0);
+    return label.isEmpty() ? number : number + u' ' + label;
+}
+
+QString ReportMatrix::cellNote(const ReportMatrixLayout &shape) const
+{
+    const bool whole = valueFormat.numeric() && cellDecimals < valueFormat.decimals();
+    const bool bareCounts = !countLabels && !shape.countField.isEmpty();
+    const QString counts = u"número de "_s + (shape.countLabel.isEmpty() ? shape.countField : shape.countLabel);
+    const QString value = valueFormat.type == ReportColumn::Type::Money ? u"o valor em reais inteiros"_s
+                                                                         : u"o valor sem casas decimais"_s;
+    if (whole && bareCounts)
+        return u"Nas horas: %1 e, abaixo, o %2"_s.arg(value, counts);
+    if (whole)
+        return u"Nas horas: "_s + value;
+    if (bareCounts)
+        return u"Nas horas: o valor e, abaixo, o %1"_s.arg(counts);
+    return {};
+}
+
 double ReportMatrix::position(double value) const
 {
     return maximum > minimum ? std::clamp((value - minimum) / (maximum - minimum), 0.0, 1.0) : 1.0;
@@ -831,7 +918,7 @@ QColor ReportMatrix::shade(double value) const
 }
 
 ReportModel ReportModel::build(const QString &code, const ReportDefinition &definition, const TParams &params,
-                               const ReportTable &table, const QString &productMask,
+                               const ReportTable &queried, const QString &productMask,
                                const std::function<void(int rows)> &step)
 {
     ReportModel model;
@@ -865,6 +952,10 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             model.filters.insert(after == model.filters.end() ? model.filters.end() : after + 1, fixed);
         }
     }
+    // The intervals or days that sold nothing, as lines of zeros (a copy only when one is missing).
+    const std::optional<ReportTable> filled =
+        layout.matrix.active() ? std::nullopt : layout.fill.filled(layout, params, queried);
+    const ReportTable &table = filled ? *filled : queried;
     if (layout.columns.isEmpty() && !layout.matrix.active()) {
         for (const QString &name : table.columns) {
             ReportColumn column;
@@ -882,7 +973,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         return index;
     };
     if (layout.matrix.active()) {
-        buildMatrix(model, table, require, step);
+        buildMatrix(model, table, params, require, step);
         return model;
     }
     const qsizetype count = layout.columns.size();
@@ -1014,7 +1105,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     auto add = [&](Accumulator &acc, int row) {
         for (qsizetype c = 0; c < count; ++c) {
             const ReportColumn &column = layout.columns.at(c);
-            if (unitAt[c] >= 0) {
+            // a line without a unit of its own (an hour that sold nothing) mixes no units
+            if (unitAt[c] >= 0 && !table.value(row, unitAt[c]).isNull()) {
                 const QString unit = textOf(table.value(row, unitAt[c]));
                 if (!acc.units[c])
                     acc.units[c] = unit;
@@ -1114,7 +1206,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
         add(group, row);
         add(grand, row);
-        if (linesUnitAt >= 0)
+        if (linesUnitAt >= 0 && !table.value(row, linesUnitAt).isNull())
             add(perUnit.try_emplace(textOf(table.value(row, linesUnitAt)), count).first->second, row);
 
         if (chartLabelAt >= 0) {
@@ -1356,6 +1448,8 @@ constexpr qreal kFilterPoints = 7.5;
 constexpr qreal kBodyPoints = 8;
 constexpr qreal kSmallPoints = 6.5;
 constexpr qreal kSmallestHeading = 6; // points; a heading smaller than this is elided instead
+constexpr qreal kSmallestMatrix = 5;  // points; the smallest text of a cross-tab's hour columns
+constexpr qreal kMatrixPadding = pt(1); // text to the edge of a cross-tab's hour cell
 const QString kContinued = u" (continuação)"_s;
 
 qreal padding()
@@ -1489,30 +1583,46 @@ void ReportDocument::drawNote(QPainter *painter, qreal top) const
 
 void ReportDocument::layOutMatrix()
 {
-    // Every row on every page; the hour columns are split over pages when they do not fit, the
-    // same number on each page, with the row names and the day's total repeated.
+    // The whole day on one page: every row, every hour column of the window, the row names and the
+    // day's total; the hour columns share what is left, and the text takes the largest size (body
+    // size down to kSmallestMatrix) at which every value of an hour column fits its cell.
     const ReportMatrix &m = mModel.matrix;
     const qreal width = bodyRect().width();
-    mMatrixLabelWidth = mm(26);
-    mMatrixTotalWidth = mm(25);
-    const QFontMetricsF body(reportFont(kBodyPoints));
-    const QFontMetricsF small(reportFont(kSmallPoints));
-    mMatrixRowHeight = body.height() + small.height() + pt(5);
     mPages.clear();
-    const int columns = m.columns();
-    if (mModel.detailCount == 0 || columns == 0) {
-        mPages.append(PageRange{});
-        return;
+    mPages.append(PageRange{0, m.columns(), -1});
+    const QFontMetricsF bold(reportFont(kBodyPoints, true));
+    qreal label = bold.horizontalAdvance(mModel.layout.matrix.rowLabel);
+    for (const QString &name : m.rowNames)
+        label = std::max(label, bold.horizontalAdvance(name));
+    mMatrixLabelWidth = std::clamp(label + 2 * padding(), mm(14), mm(26));
+    qreal total = bold.horizontalAdvance(u"Total do dia"_s);
+    for (const double value : std::as_const(m.rowTotals))
+        total = std::max(total, bold.horizontalAdvance(m.totalText(value)));
+    total = std::max(total, bold.horizontalAdvance(m.totalText(m.total)));
+    mMatrixTotalWidth = std::max(total + 2 * padding(), mm(18));
+    const int columns = std::max(1, m.columns());
+    mMatrixCellWidth = std::min((width - mMatrixLabelWidth - mMatrixTotalWidth) / columns, mm(30));
+
+    QStringList texts = m.columnNames; // the hour headings, the cells, the hours' totals
+    for (const auto &cells : m.values) {
+        for (const auto &cell : cells) {
+            if (cell)
+                texts << m.cellText(*cell);
+        }
     }
-    // A cell holds "123.456,78" in the body font with room to spare.
-    const qreal narrowest = body.horizontalAdvance(u"999.999,99"_s) + 2 * padding() + mm(1);
-    const qreal room = width - mMatrixLabelWidth - mMatrixTotalWidth;
-    const int fit = std::max(1, int(room / narrowest));
-    const int pages = (columns + fit - 1) / fit;
-    const int perPage = (columns + pages - 1) / pages;
-    mMatrixCellWidth = std::min(room / perPage, mm(30));
-    for (int first = 0; first < columns; first += perPage)
-        mPages.append(PageRange{first, std::min(perPage, columns - first), -1});
+    for (const double value : std::as_const(m.columnTotals))
+        texts << m.cellText(value);
+    const qreal room = mMatrixCellWidth - 2 * kMatrixPadding;
+    mMatrixPixels = qRound(pt(kBodyPoints));
+    for (; mMatrixPixels > qRound(pt(kSmallestMatrix)); --mMatrixPixels) {
+        QFont font = reportFont(kBodyPoints, true);
+        font.setPixelSize(mMatrixPixels);
+        const QFontMetricsF fm(font);
+        if (std::all_of(texts.cbegin(), texts.cend(), [&](const QString &t) { return fm.horizontalAdvance(t) <= room; }))
+            break;
+    }
+    // rows as tall as the day's total needs, in the body size
+    mMatrixRowHeight = QFontMetricsF(reportFont(kBodyPoints)).height() + QFontMetricsF(reportFont(kSmallPoints)).height() + pt(5);
 }
 
 void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qreal top) const
@@ -1524,6 +1634,12 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     const QFont bold = reportFont(kBodyPoints, true);
     const QFont small = reportFont(kSmallPoints);
     const QFontMetricsF plainMetrics(plain), boldMetrics(bold), smallMetrics(small);
+    // the hour columns' text, at the size that fits their cells
+    QFont cellPlain = plain, cellBold = bold, cellSmall = small;
+    cellPlain.setPixelSize(mMatrixPixels);
+    cellBold.setPixelSize(mMatrixPixels);
+    cellSmall.setPixelSize(qMax(1, qRound(mMatrixPixels * kSmallPoints / kBodyPoints)));
+    const QFontMetricsF cellPlainMetrics(cellPlain), cellBoldMetrics(cellBold), cellSmallMetrics(cellSmall);
     const qreal cellsLeft = body.left() + mMatrixLabelWidth;
     const qreal totalLeft = cellsLeft + mMatrixCellWidth * range.count;
     const qreal right = totalLeft + mMatrixTotalWidth;
@@ -1531,26 +1647,33 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
         return slot < range.count ? QRectF(cellsLeft + mMatrixCellWidth * slot, y, mMatrixCellWidth, h)
                                   : QRectF(totalLeft, y, mMatrixTotalWidth, h);
     };
-    auto countText = [&shape](qint64 count) {
-        return shape.countLabel.isEmpty() ? ReportFormat::number(double(count), 0)
-                                         : ReportFormat::number(double(count), 0) + u' ' + shape.countLabel;
-    };
-    // The value on the upper line, the count under it, both to the right.
+    // The value on the upper line, the count under it, both to the right; an hour column's cell in
+    // its own size and text, the day's total in the body size with the cents.
     auto valueCell = [&](const QRectF &cell, double value, std::optional<qint64> count, bool strong,
                          const QColor &ink) {
-        const qreal upper = plainMetrics.height() + pt(2);
+        const bool hour = cell.left() < totalLeft;
+        // an hour cell is narrow: its text goes nearer the edges than drawCellText's padding
+        const qreal widen = hour ? padding() - kMatrixPadding : 0;
+        const QFontMetricsF &valueMetrics =
+            hour ? (strong ? cellBoldMetrics : cellPlainMetrics) : (strong ? boldMetrics : plainMetrics);
+        const QFontMetricsF &countMetrics = hour ? cellSmallMetrics : smallMetrics;
+        const qreal upper = valueMetrics.height() + pt(2);
         painter->setPen(ink);
-        painter->setFont(strong ? bold : plain);
-        drawCellText(painter, strong ? boldMetrics : plainMetrics,
-                     QRectF(cell.left(), cell.top() + pt(1.5), cell.width(), upper),
-                     ReportFormat::cell(shape.valueFormat, value), true);
+        painter->setFont(hour ? (strong ? cellBold : cellPlain) : (strong ? bold : plain));
+        drawCellText(painter, valueMetrics,
+                     QRectF(cell.left() - widen, cell.top() + pt(1.5), cell.width() + 2 * widen, upper),
+                     hour ? m.cellText(value) : m.totalText(value), true);
         if (count && !shape.countField.isEmpty()) {
-            painter->setFont(small);
+            painter->setFont(hour ? cellSmall : small);
             painter->setPen(kMuted);
-            drawCellText(
-                painter, smallMetrics,
-                QRectF(cell.left(), cell.top() + pt(1.5) + upper, cell.width(), smallMetrics.height()),
-                countText(*count), true);
+            // the count alone when "123 vendas" would not fit: the note under the table names it
+            QString text = m.countText(*count, m.countLabels || !hour ? shape.countLabel : QString());
+            if (countMetrics.horizontalAdvance(text) > cell.width() - 2 * (padding() - widen))
+                text = m.countText(*count, {});
+            drawCellText(painter, countMetrics,
+                         QRectF(cell.left() - widen, cell.top() + pt(1.5) + upper, cell.width() + 2 * widen,
+                                countMetrics.height()),
+                         text, true);
         }
     };
     auto columnFill = [&m](int column, const QColor &otherwise) {
@@ -1571,7 +1694,9 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
             if (column == m.best || column == m.worst)
                 painter->fillRect(cell, columnFill(column, kHeadingFill));
         }
-        drawCellText(painter, boldMetrics, cell,
+        painter->setFont(slot < range.count ? cellBold : bold);
+        const qreal widen = slot < range.count ? padding() - kMatrixPadding : 0;
+        drawCellText(painter, slot < range.count ? cellBoldMetrics : boldMetrics, cell.adjusted(-widen, 0, widen, 0),
                      slot < range.count ? m.columnNames.at(range.first + slot) : u"Total do dia"_s, true);
     }
     y += mHeadingHeight;
@@ -1628,8 +1753,8 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     const qreal barWidth = mm(50), barHeight = smallMetrics.height();
     painter->setFont(small);
     painter->setPen(kMuted);
-    const QString low = ReportFormat::cell(shape.valueFormat, m.minimum);
-    const QString high = ReportFormat::cell(shape.valueFormat, m.maximum);
+    const QString low = m.cellText(m.minimum);
+    const QString high = m.cellText(m.maximum);
     const QString label = u"Escala de cores: "_s;
     qreal x = body.left();
     painter->drawText(QPointF(x, y + smallMetrics.ascent()), label + low);
@@ -1640,6 +1765,10 @@ void ReportDocument::paintMatrix(QPainter *painter, const PageRange &range, qrea
     painter->fillRect(QRectF(x, y, barWidth, barHeight), gradient);
     x += barWidth + mm(2);
     painter->drawText(QPointF(x, y + smallMetrics.ascent()), high);
+    if (!m.cellNote(shape).isEmpty()) {
+        x += smallMetrics.horizontalAdvance(high) + mm(6);
+        painter->drawText(QPointF(x, y + smallMetrics.ascent()), m.cellNote(shape));
+    }
     y += barHeight + mm(2);
     drawNote(painter, y);
 }

@@ -2,6 +2,7 @@
 
 #include "host_global.h"
 #include "params.h"
+#include "reportfill.h"
 #include "reportrunner.h"
 
 #include <QColor>
@@ -93,7 +94,8 @@ struct HOST_EXPORT ReportLayout
     QString emptyText;
     ReportMatrixLayout matrix; // a cross-tab instead of lines of rows
     QString bestWorst;       // value field whose highest and lowest interval are marked
-    int fixedInterval = 0;   // minutes per line the report always uses (the screen's interval does not apply)
+    int fixedInterval = 0;   // minutes per line the header states (the report declares no interval)
+    ReportFill fill;         // intervals or days listed with zeros when nothing sold ("fill")
 
     // Throws EHostError naming the entry that is wrong.
     static ReportLayout fromJson(const QJsonObject &layout);
@@ -147,10 +149,21 @@ struct HOST_EXPORT ReportMatrix
     qint64 count = 0;
     double minimum = 0, maximum = 0;
     int best = -1, worst = -1; // columns whose totals are the highest and the lowest
+    // Decimals of the values in the hour columns (cells and the hours' totals): the value's own,
+    // or none when many hours of wide values would not fit a landscape page or a 1280 px window;
+    // the day's totals keep theirs. Counts carry their label only with few hours.
+    int cellDecimals = 2;
+    bool countLabels = true;
+    ReportColumn valueFormat;
 
     int rows() const { return int(rowNames.size()); }
     int columns() const { return int(columnNames.size()); }
     bool empty() const { return columnNames.isEmpty(); }
+    QString cellText(double value) const;  // a value of an hour column
+    QString totalText(double value) const; // a day's total, the grand total
+    QString countText(qint64 count, const QString &label) const; // "12 vendas", or "12" without label
+    // What the cells hold when their texts are short ("Valores em R$ inteiros; …"), or nothing.
+    QString cellNote(const ReportMatrixLayout &shape) const;
     // Where `value` sits on the scale, 0 (smallest cell) to 1 (largest).
     double position(double value) const;
     // The cell colour of `value` on the scale (the same two ends as the XLSX colour scale).
@@ -185,7 +198,8 @@ struct HOST_EXPORT ReportModel
     // when no interval sold more than another.
     QString bestWorstText;
 
-    // Throws EHostError when the layout names a field the query does not answer.
+    // Throws EHostError when the layout names a field the query does not answer. The intervals or
+    // days of the layout's "fill" that the query lacks become lines of zeros (ReportFill).
     // `productMask`: the host's mask for product codes, for the filter texts. `step` is called every
     // few thousand rows with the rows read so far; it may throw EAbort to stop.
     static ReportModel build(const QString &code, const ReportDefinition &definition, const TParams &params,
@@ -197,8 +211,18 @@ struct HOST_EXPORT ReportModel
 // The filters the parameters express, with pt-BR labels, in a fixed order; product codes shown
 // through `productMask` (the host's code mask) as the screen's edits show them.
 HOST_EXPORT QList<QPair<QString, QString>> reportFilters(const TParams &params, const QString &productMask = {});
+// The period a comparison sets beside the chosen one ("shift": "previous"): the month(s) before
+// when it is whole calendar months, else the days of equal length just before (for whole Monday to
+// Sunday weeks, the week(s) before); `rule` says which ("mês anterior", "semana anterior", …).
+struct PreviousPeriod
+{
+    QDate first, last;
+    QString rule;
+};
+HOST_EXPORT PreviousPeriod previousPeriod(const QDate &first, const QDate &last);
 // The periods a layout derives from P_DTVENDAINI/P_DTVENDAFIN, as "dd/MM/yyyy a dd/MM/yyyy" after
-// their labels; nothing when the parameters hold no dates.
+// their labels (the previous one after its rule: "mês anterior, 01/10/2026 a 31/10/2026"); nothing
+// when the parameters hold no dates.
 HOST_EXPORT QList<QPair<QString, QString>> derivedPeriods(const ReportLayout &layout, const TParams &params);
 
 // The bar chart of a model's chart series drawn into `rect` of any painter: vector text and bars on
@@ -277,4 +301,5 @@ private:
     int mHeadingPixels = 0; // column heading font size: the largest at which every heading fits
     bool mChart = false;
     qreal mMatrixLabelWidth = 0, mMatrixTotalWidth = 0, mMatrixCellWidth = 0, mMatrixRowHeight = 0;
+    int mMatrixPixels = 0; // text size of the hour columns: the largest at which each of their values fits
 };

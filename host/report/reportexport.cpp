@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -207,17 +209,26 @@ QString htmlMatrix(const ReportModel &model)
 {
     const ReportMatrix &m = model.matrix;
     const ReportMatrixLayout &shape = model.layout.matrix;
-    auto count = [&shape](qint64 n) {
+    // the count's label only where the hours are few (the note under the table says it otherwise)
+    auto count = [&shape, &m](qint64 n, bool labelled) {
         if (shape.countField.isEmpty())
             return QString();
-        const QString text = ReportFormat::number(double(n), 0) +
-                             (shape.countLabel.isEmpty() ? QString() : u' ' + shape.countLabel);
+        const QString text = m.countText(n, labelled ? shape.countLabel : QString());
         return u"<br><small>"_s + text.toHtmlEscaped() + u"</small>"_s;
     };
     auto markOf = [&m](int column) {
         return column == m.best ? u" best"_s : column == m.worst ? u" worst"_s : QString();
     };
-    QString html = u"<table class=\"m\">\n<thead><tr>"_s + htmlCell(u"th"_s, shape.rowLabel, false);
+    // The size at which the hour columns' widest value (an hour's total, in bold: about 0.68 em a
+    // character) fits the share of a 1280 px window the row names, the day's total, the padding and
+    // a scroll bar leave: 8 pt at most, 6 pt at least (a year of a large branch may scroll).
+    qsizetype widest = 1;
+    for (int c = 0; c < m.columns(); ++c)
+        widest = std::max(widest, m.cellText(m.columnTotals.at(c)).size());
+    const double room = (1280.0 - 2 * 24 - 17 - 160 - (m.columns() + 2) * 5) / std::max(1, m.columns());
+    const double points = std::clamp(std::floor(room / (double(widest) * 0.68) * 0.75 * 2) / 2, 6.0, 8.0);
+    QString html = u"<table class=\"m\" style=\"font-size:%1pt\">\n<thead><tr>"_s.arg(points) +
+                   htmlCell(u"th"_s, shape.rowLabel, false);
     for (int c = 0; c < m.columns(); ++c)
         html += u"<th class=\"n%1\">%2</th>"_s.arg(markOf(c), m.columnNames.at(c).toHtmlEscaped());
     html += htmlCell(u"th"_s, u"Total do dia"_s, true) + u"</tr></thead>\n<tbody>\n"_s;
@@ -230,27 +241,26 @@ QString htmlMatrix(const ReportModel &model)
                 continue;
             }
             html += u"<td class=\"n\" style=\"background:%1\">%2%3</td>"_s.arg(
-                colourName(m.shade(*value)), ReportFormat::cell(shape.valueFormat, *value).toHtmlEscaped(),
-                count(m.counts.at(r).at(c)));
+                colourName(m.shade(*value)), m.cellText(*value).toHtmlEscaped(),
+                count(m.counts.at(r).at(c), m.countLabels));
         }
         const bool any = m.rowCounts.at(r) > 0 || m.rowTotals.at(r) != 0;
         html += u"<td class=\"n\"><b>%1</b>%2</td></tr>\n"_s.arg(
-            any ? ReportFormat::cell(shape.valueFormat, m.rowTotals.at(r)).toHtmlEscaped() : QString(),
-            any ? count(m.rowCounts.at(r)) : QString());
+            any ? m.totalText(m.rowTotals.at(r)).toHtmlEscaped() : QString(),
+            any ? count(m.rowCounts.at(r), true) : QString());
     }
     html += u"<tr class=\"t\"><td>Total</td>"_s;
     for (int c = 0; c < m.columns(); ++c)
-        html += u"<td class=\"n%1\">%2%3</td>"_s.arg(
-            markOf(c), ReportFormat::cell(shape.valueFormat, m.columnTotals.at(c)).toHtmlEscaped(),
-            count(m.columnCounts.at(c)));
-    html += u"<td class=\"n\">%1%2</td></tr>\n</tbody>\n</table>\n"_s.arg(
-        ReportFormat::cell(shape.valueFormat, m.total).toHtmlEscaped(), count(m.count));
+        html += u"<td class=\"n%1\">%2%3</td>"_s.arg(markOf(c), m.cellText(m.columnTotals.at(c)).toHtmlEscaped(),
+                                                      count(m.columnCounts.at(c), m.countLabels));
+    html += u"<td class=\"n\">%1%2</td></tr>\n</tbody>\n</table>\n"_s.arg(m.totalText(m.total).toHtmlEscaped(),
+                                                                           count(m.count, true));
     html +=
         u"<p class=\"scale\">Escala de cores: %1 <span style=\"display:inline-block;width:160px;height:10px;"
-        u"background:linear-gradient(to right,%2,%3)\"></span> %4</p>\n"_s.arg(
-            ReportFormat::cell(shape.valueFormat, m.minimum).toHtmlEscaped(),
-            colourName(ReportMatrix::lowColour()), colourName(ReportMatrix::highColour()),
-            ReportFormat::cell(shape.valueFormat, m.maximum).toHtmlEscaped());
+        u"background:linear-gradient(to right,%2,%3)\"></span> %4%5</p>\n"_s.arg(
+            m.cellText(m.minimum).toHtmlEscaped(), colourName(ReportMatrix::lowColour()),
+            colourName(ReportMatrix::highColour()), m.cellText(m.maximum).toHtmlEscaped(),
+            m.cellNote(shape).isEmpty() ? QString() : u" · "_s + m.cellNote(shape).toHtmlEscaped());
     return html;
 }
 
@@ -274,7 +284,8 @@ QString htmlHead(const ReportModel &model)
             u"tr.best td,th.best,td.best{background:#D9EED0 !important;color:#2E6B1F;font-weight:bold}\n"
             u"tr.worst td,th.worst,td.worst{background:#F9DADA !important;color:#A32424;font-weight:bold}\n"
             u".bw{font-weight:bold}\n.bw .b{color:#2E6B1F}\n.bw .w{color:#A32424}\n"
-            u"table.m td,table.m th{border:1px solid #FFFFFF}\ntable.m "
+            // the whole day within a 1280 px window (the table's own size: htmlMatrix)
+            u"table.m td,table.m th{border:1px solid #FFFFFF;padding:2px;white-space:nowrap}\ntable.m "
             u"small{color:#606060}\n.scale{color:#606060;font-size:8.5pt}\n"
             u"</style>\n</head>\n<body>\n"_s;
     // One line per filter, as filterLines() gives them (the derived periods of a comparison included).

@@ -4,6 +4,7 @@
 #include "errors.h"
 #include "hostsession.h"
 #include "recordingui.h"
+#include "reportdefinition.h"
 #include "reportengine.h"
 #include "reportexport.h"
 #include "scriptrunner.h"
@@ -18,6 +19,8 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QRegularExpression>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -369,6 +372,7 @@ public:
             refused(orSaid(u"A tela %1 não foi aberta."_s.arg(kScreen)));
         const int index = reportIndex(screen);
         mTitle = screen->cbbReportNames->itemText(index);
+        requireTaken(screen->catalog().pathOf(index));
         d.step({{u"select"_s, index}});
 
         setBranch();
@@ -450,6 +454,42 @@ private:
     {
         if (!d.control(control)->isEnabled())
             usage(u"a opção --%1 não se aplica ao relatório \"%2\" nesta configuração"_s.arg(QLatin1String(option), mTitle));
+    }
+
+    // A filter is taken through the parameters the report declares: an option whose parameters
+    // the chosen report declares none of would be ignored, and the file would look filtered.
+    void requireTaken(const QString &definitionPath) const
+    {
+        ReportDefinition definition;
+        try {
+            definition = ReportDefinition::load(definitionPath);
+        } catch (const EHostError &e) {
+            refused({e.message()});
+        }
+        const TParams declared = definition.makeParams();
+        const auto declares = [&declared](std::initializer_list<const char *> names) {
+            return std::any_of(names.begin(), names.end(),
+                               [&declared](const char *name) { return declared.FindParam(QLatin1String(name)); });
+        };
+        static const char *const kBranchOption[] = {nullptr, "branch", "branches", "all-branches"};
+        const struct
+        {
+            const char *option; // nullptr: not given
+            std::initializer_list<const char *> params;
+        } filters[] = {
+            {kBranchOption[int(r.branch)], {"P_CDFILIAL", "P_TCDFILIAL"}},
+            {r.stores ? "stores" : nullptr, {"P_CDLOJA", "P_TCDLOJA"}},
+            {r.registers ? "registers" : nullptr, {"P_CDCAIXA", "P_TCDCAIXA"}},
+            {r.hourStart.isEmpty() ? nullptr : "hours", {"P_HRINI", "P_HRFIN", "P_HRINI1", "P_HRFIN1"}},
+            {r.interval.isEmpty() ? nullptr : "interval", {"MINUTOS", "MINUTOS1"}},
+            {r.productFrom.isEmpty() ? nullptr : "products", {"P_PRODINI", "P_PRODFIN"}},
+            {r.noFees ? "no-fees" : nullptr, {"P_IDCONSTXSERV"}},
+        };
+        for (const auto &filter : filters) {
+            if (filter.option && !declares(filter.params))
+                usage(u"a opção --%1 não se aplica ao relatório \"%2\": ele não recebe esse filtro"_s.arg(
+                    QLatin1String(filter.option), mTitle));
+        }
     }
 
     void setBranch()

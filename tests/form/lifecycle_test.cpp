@@ -16,6 +16,8 @@
 #include <QPainter>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <climits>
 
 using namespace Qt::StringLiterals;
 using formtest::ScreenTest;
@@ -27,7 +29,8 @@ bool own(const QWidget *w)
     return !w->testAttribute(Qt::WA_ForceDisabled);
 }
 
-// What each position of the report list opens.
+// What each position of the report list opens: the rows of the screen's table, the last one for
+// every position from 10 on.
 struct Groups
 {
     bool intervalo, caixa, produto, btnCaixaFollowsLista;
@@ -35,15 +38,17 @@ struct Groups
 
 Groups groupsAt(int index)
 {
-    static const Groups byIndex[] = {
-        {false, true, false, true}, {false, true, false, true}, {true, false, false, false},
-        {true, true, false, true},  {true, true, false, true},  {true, true, true, true},
-        {true, true, true, true},   {false, false, false, true}, {false, false, false, true},
-        {true, false, false, true},
+    struct Row
+    {
+        int last;
+        Groups groups;
     };
-    if (index >= 11) // the reports after the eleven: one-hour lines, stores and registers open
-        return Groups{false, true, false, true};
-    return index >= 0 && index < 10 ? byIndex[index] : Groups{false, false, false, true};
+    static const Row rows[] = {
+        {-1, {false, false, false, true}}, {1, {false, true, false, true}}, {2, {true, false, false, false}},
+        {4, {true, true, false, true}},    {6, {true, true, true, true}},   {8, {false, false, false, true}},
+        {9, {true, false, false, true}},   {INT_MAX, {false, false, false, true}},
+    };
+    return std::find_if(std::begin(rows), std::end(rows), [index](const Row &r) { return index <= r.last; })->groups;
 }
 
 // Class flags of a report name: hour/modality, consolidated by the upper-cased and by the exact test.
@@ -92,7 +97,7 @@ const IndexCase kIndexCases[] = {
     {2, {false, false, false}},  {3, {false, false, false}},  {4, {false, false, false}},
     {5, {false, false, false}},  {6, {false, false, false}},  {7, {false, true, true}},
     {8, {false, false, false}},  {9, {true, false, false}},   {10, {false, false, false}},
-    {11, {false, false, false}},
+    {11, {false, false, false}}, {12, {false, false, false}},
 };
 
 // index case, branch-bound mode, register "Lista" checked, consolidated summary chosen before.

@@ -149,29 +149,86 @@ TEST_F(ActionGate, PreviewSkipsRegistersWhileTheirGroupIsClosed)
     }
 }
 
-// A report with one-hour lines (position 11 and on) keeps the interval group closed: a bad text
-// left in it is neither checked (the user could not reach it to fix it) nor used.
-TEST_F(ActionGate, ClosedIntervalOfAnHourlyReportIsNotChecked)
+// The interval is checked in every action, also where the chosen report keeps its group closed:
+// a copy of an hour report saved at the end of the list still reads it.
+TEST_F(ActionGate, IntervalIsCheckedWhateverThePosition)
 {
-    const struct
-    {
-        int index;
-        bool checked;
-    } cases[] = {{2, true}, {11, false}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.index);
-        fillValid(c.index);
-        EXPECT_EQ(f->medHoras->isEnabled(), c.checked);
-        f->medHoras->SetText(QStringLiteral("2575"));
+    for (int index : {2, 9, 10, 11, 12}) {
+        SCOPED_TRACE(index);
+        fillValid(index);
+        f->medHoras->SetText(QStringLiteral("0099"));
         const int before = baseRuns;
         click(Action::Print);
-        if (c.checked) {
-            ASSERT_EQ(ui.messages.size(), 1);
-            EXPECT_TRUE(ui.messages.first().contains(u"2575")) << ui.messages.first().toStdString();
-            EXPECT_EQ(baseRuns, before);
-        } else {
-            EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join(u'|').toStdString();
-            EXPECT_EQ(baseRuns, before + 1);
+        EXPECT_EQ(ui.messages, QStringList{QStringLiteral("'0099' não é uma hora válida.")});
+        if (f->medHoras->isEnabled()) {
+            EXPECT_EQ(focusName(), QStringLiteral("medHoras"));
+        }
+        EXPECT_EQ(baseRuns, before);
+    }
+}
+
+// Every position of the list, a copy saved at its end included, against the screen's table of
+// what each position opens; and what the report is sent: the interval and the product range come
+// from their fields whether or not the position opens them, and no report the screen gives no
+// register filter takes one.
+TEST_F(ActionGate, EveryPositionOpensWhatTheTableSaysAndSendsWhatItsFieldsHold)
+{
+    f->cbbReportNames->setCurrentIndex(5); // Hora/Produto: its definition, saved as a new report
+    ui.answerPrompt(QStringLiteral("Vendas por Hora/Produto (cópia)"));
+    {
+        ReportDesignerWindow designer(f, f->chosenDefinition(), mReports.filePath(QStringLiteral("Vnd025/r5.json")));
+        ASSERT_TRUE(designer.saveAsNew()) << ui.messages.join(u'|').toStdString();
+    }
+    ASSERT_EQ(f->cbbReportNames->count(), 14);
+
+    struct Row
+    {
+        int index;
+        bool intervalo, caixa, produto, btnCaixa; // open; btnCaixa with "Lista" checked
+        bool registers, minutes, products;       // the report takes them
+    };
+    const Row rows[] = {
+        {0, false, true, false, true, true, false, false},    {1, false, true, false, true, true, false, false},
+        {2, true, false, false, false, false, true, false},   {3, true, true, false, true, true, true, false},
+        {4, true, true, false, true, true, true, false},      {5, true, true, true, true, true, true, true},
+        {6, true, true, true, true, true, true, true},        {7, false, false, false, true, false, false, false},
+        {8, false, false, false, true, false, false, false},  {9, true, false, false, true, false, true, false},
+        {10, false, false, false, true, false, false, false}, {11, false, false, false, true, false, false, false},
+        {12, false, false, false, true, false, false, false}, {13, false, false, false, true, true, true, true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.index);
+        fillValid(5); // typed where every field is open ...
+        f->medHoras->SetText(QStringLiteral("0130"));
+        f->rbtListaCaixa->setChecked(true);
+        f->cbbReportNames->setCurrentIndex(row.index); // ... then the report is chosen
+        EXPECT_EQ(f->btnCaixa->isEnabled(), row.btnCaixa);
+        f->rbtTodosCaixa->setChecked(true);
+        f->cbbReportNamesChange(f->cbbReportNames);
+        EXPECT_EQ(f->medHoras->isEnabled(), row.intervalo);
+        EXPECT_EQ(f->rbtTodosCaixa->isEnabled(), row.caixa);
+        EXPECT_EQ(f->medDe->isEnabled(), row.produto);
+        EXPECT_EQ(f->medAte->isEnabled(), row.produto);
+
+        TParams sent;
+        const QMetaObject::Connection c = QObject::connect(
+            f.data(), &TfrmDadosGerRel::paramsFilled, f.data(), [&sent](const TParams &p) { sent = p; });
+        const int before = baseRuns;
+        click(Action::Preview);
+        QObject::disconnect(c);
+        ASSERT_TRUE(ui.messages.isEmpty()) << ui.messages.join(u'|').toStdString();
+        ASSERT_EQ(baseRuns, before + 1);
+        EXPECT_EQ(sent.FindParam(QStringLiteral("P_CDCAIXA")) != nullptr, row.registers);
+        const TParam *minutes = sent.FindParam(QStringLiteral("MINUTOS"));
+        ASSERT_EQ(minutes != nullptr, row.minutes);
+        if (minutes) {
+            EXPECT_EQ(minutes->AsInteger(), 90);
+        }
+        const TParam *from = sent.FindParam(QStringLiteral("P_PRODINI"));
+        const TParam *to = sent.FindParam(QStringLiteral("P_PRODFIN"));
+        ASSERT_EQ(from != nullptr && to != nullptr, row.products);
+        if (row.products) {
+            EXPECT_EQ(from->AsString() + u'-' + to->AsString(), QStringLiteral("0101001-0101002ZZZ"));
         }
     }
 }

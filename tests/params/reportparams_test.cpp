@@ -131,21 +131,6 @@ TEST(ReportParams, IntervalInMinutes)
     EXPECT_THROW(BindReportParams(p, bad), EConvertError);
 }
 
-// A report with one-hour lines takes 60 minutes whatever the closed interval group still holds,
-// even a text the interval check would refuse (the check does not run for it).
-TEST(ReportParams, FixedHourReportsIgnoreTheInterval)
-{
-    for (const char *interval : {"", "0130", "0005", "ab12"}) {
-        FilterSnapshot f;
-        f.intervaloText = QString::fromLatin1(interval);
-        f.fixedHour = true;
-        TParams p = declare({QStringLiteral("MINUTOS1"), QStringLiteral("MINUTOS")});
-        BindReportParams(p, f);
-        EXPECT_EQ(p.ParamByName(QStringLiteral("MINUTOS1")).AsInteger(), 60) << interval;
-        EXPECT_EQ(p.ParamByName(QStringLiteral("MINUTOS")).AsInteger(), 60) << interval;
-    }
-}
-
 TEST(ReportParams, ProductEndIsPaddedToTenWithZ)
 {
     const std::pair<const char *, const char *> cases[] = {

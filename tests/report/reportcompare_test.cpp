@@ -157,6 +157,12 @@ const CompareCase kCases[] = {
     {"ten days over a month's end, lunch hours, two stores",
      {QDate(2025, 6, 5), QDate(2025, 6, 14), u"1100"_s, u"1459"_s, u"0000000001,0000000002"_s},
      "2025-06-05", "2025-06-14", "2025-05-26", "2025-06-04", "2024-06-06", "2024-06-15", false},
+    // whole calendar months: the months before, whatever their length (30 days back from June
+    // would start on 02/05)
+    {"June, a month of 30 days after one of 31", {QDate(2025, 6, 1), QDate(2025, 6, 30), u"0000"_s, u"2359"_s, {}},
+     "2025-06-01", "2025-06-30", "2025-05-01", "2025-05-31", "2024-06-02", "2024-07-01", false},
+    {"April and May, evenings", {QDate(2025, 4, 1), QDate(2025, 5, 31), u"1800"_s, u"2359"_s, {}},
+     "2025-04-01", "2025-05-31", "2025-02-01", "2025-03-31", "2024-04-02", "2024-06-01", false},
     {"a week whose 52 weeks earlier have no sales", {QDate(2025, 5, 12), QDate(2025, 5, 18), u"0000"_s, u"2359"_s, {}},
      "2025-05-12", "2025-05-18", "2025-05-05", "2025-05-11", "2024-05-13", "2024-05-19", true},
 };
@@ -266,7 +272,7 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
     for (const auto &filter : model.filters)
         header << filter.first + u": "_s + filter.second;
     const QString headerText = header.join(u" | "_s);
-    EXPECT_TRUE(headerText.contains(u"Período: 16/06/2025 a 22/06/2025 | Anterior: 09/06/2025 a 15/06/2025 | "
+    EXPECT_TRUE(headerText.contains(u"Período: 16/06/2025 a 22/06/2025 | Anterior: semana anterior, 09/06/2025 a 15/06/2025 | "
                                     u"52 semanas antes: 17/06/2024 a 23/06/2024"_s))
         << headerText.toStdString();
     EXPECT_TRUE(headerText.contains(u"Intervalo: 1 h"_s)) << headerText.toStdString();
@@ -296,7 +302,7 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
     const QString pdf = dir.filePath(u"comparativo.pdf"_s);
     ReportExport::writePdf(*document, pdf);
     const QString page = pdfText(pdf, 1);
-    for (const QString &text : {u"Anterior: 09/06/2025 a 15/06/2025"_s, u"52 semanas antes: 17/06/2024 a 23/06/2024"_s,
+    for (const QString &text : {u"Anterior: semana anterior, 09/06/2025 a 15/06/2025"_s, u"52 semanas antes: 17/06/2024 a 23/06/2024"_s,
                                 u"Var. s/ anterior"_s, u"Total geral"_s})
         EXPECT_TRUE(page.contains(text)) << text.toStdString() << "\n" << page.toStdString();
     if (const QByteArray keep = qgetenv("BO_REPORT_PDF_DIR"); !keep.isEmpty())
@@ -322,7 +328,7 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
             EXPECT_EQ(heading, 0);
         } else {
             EXPECT_EQ(lines.first(), u"Comparativo por Hora"_s);
-            EXPECT_TRUE(lines.contains(u"Anterior;09/06/2025 a 15/06/2025"_s)) << lines.join(u'\n').toStdString();
+            EXPECT_TRUE(lines.contains(u"Anterior;semana anterior, 09/06/2025 a 15/06/2025"_s)) << lines.join(u'\n').toStdString();
             EXPECT_TRUE(lines.at(heading - 2).startsWith(u"Emitido em;"_s));
             EXPECT_TRUE(lines.at(heading - 1).isEmpty());
         }

@@ -6,6 +6,8 @@
 #include "reportdocument.h"
 #include "reportexport.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
@@ -131,36 +133,93 @@ TEST(ReportMatrix, HtmlShadesEachCellOnTheScale)
     EXPECT_TRUE(html.contains(u"Melhor horário: 12:00 às 12:59 (R$ 750,00)"_s));
 }
 
-// Pages: every row on every page, the hour columns split over pages when they are many, each
-// column on exactly one page.
-TEST(ReportMatrix, ManyHoursArePagedByColumns)
+// The whole day on one page: every row and every hour column, lunch beside dinner; with many
+// hours of wide values the hour columns show whole reais (the day's totals keep the cents), and
+// every value is printed whole, never cut.
+TEST(ReportMatrix, TheWholeDayFitsOnePage)
 {
-    for (const int hours : {3, 24}) {
-        SCOPED_TRACE(hours);
+    const struct
+    {
+        int hours;
+        double scale; // the cell of hour h holds scale × (h + 1)
+        int decimals;
+    } cases[] = {{3, 1000.0, 2}, {24, 1000.0, 0}, {24, 1.0, 2}, {24, 40000.0, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.hours << " hours, " << c.scale);
         ReportTable table = heatTable();
         table.rows.clear();
-        for (int h = 0; h < hours; ++h)
-            table.rows.append({h % 7, h * 60, h * 60 + 59, 1, 1000.0 * (h + 1)});
+        for (int h = 0; h < c.hours; ++h)
+            table.rows.append({h % 7, h * 60, h * 60 + 59, 1, c.scale * (h + 1) + 0.25});
         const ReportDocument document(
             ReportModel::build(u"Vnd025"_s, definitionOf(kHeatLayout), TParams(), table));
-        if (hours == 3) {
-            EXPECT_EQ(document.pageCount(), 1);
-        } else {
-            EXPECT_GE(document.pageCount(), 2);
-        }
-        int next = 0;
-        for (int page = 0; page < document.pageCount(); ++page) {
-            EXPECT_EQ(document.pageRange(page).first, next);
-            next += document.pageRange(page).count;
-        }
-        EXPECT_EQ(next, hours);
+        const ReportMatrix &m = document.model().matrix;
+        EXPECT_EQ(m.cellDecimals, c.decimals);
+        ASSERT_EQ(document.pageCount(), 1);
+        EXPECT_EQ(document.pageRange(0).count, c.hours);
         QTemporaryDir dir;
         const QString pdf = dir.filePath(u"mapa.pdf"_s);
         ReportExport::writePdf(document, pdf);
-        const QString last = pdfText(pdf, document.pageCount());
-        EXPECT_TRUE(last.contains(u"Sábado"_s)) << last.toStdString();
-        EXPECT_TRUE(last.contains(u"Melhor horário: %1:00 às %1:59"_s.arg(hours - 1, 2, 10, QChar(u'0'))))
-            << last.toStdString();
+        const QString page = pdfText(pdf, 1);
+        const QString flat = QString(page).remove(u' ').remove(u'\n');
+        EXPECT_TRUE(page.contains(u"Sábado"_s)) << page.toStdString();
+        for (int h = 0; h < c.hours; ++h) {
+            EXPECT_TRUE(page.contains(ReportFormat::minutes(h * 60))) << h;
+            EXPECT_TRUE(flat.contains(m.cellText(c.scale * (h + 1) + 0.25))) << h << "\n" << page.toStdString();
+        }
+        EXPECT_TRUE(flat.contains(m.totalText(m.total))) << page.toStdString();
+        EXPECT_FALSE(page.contains(u"…"_s)) << "a value cut short:\n" << page.toStdString();
+        EXPECT_TRUE(page.contains(u"Melhor horário: %1:00 às %1:59"_s.arg(c.hours - 1, 2, 10, QChar(u'0'))))
+            << page.toStdString();
+    }
+}
+
+// The HTML heat map of a whole day fits a 1280 px window: the widest text of each column (headings
+// and totals bold, counts in the smaller size) in DejaVu Sans at the table's own size, with the
+// cells' padding and borders, against the window less the page's margins and a scroll bar.
+TEST(ReportMatrix, HtmlDayFitsA1280PixelWindow)
+{
+    // up to 168.000,00 an hour: a month of a branch open day and night
+    for (const double scale : {1.0, 100.0, 1000.0}) {
+        SCOPED_TRACE(scale);
+        ReportTable table = heatTable();
+        table.rows.clear();
+        for (int h = 0; h < 24; ++h) {
+            for (int day = 0; day < 7; ++day)
+                table.rows.append({day, h * 60, h * 60 + 59, 1234, scale * (h + 1) + 0.25});
+        }
+        const ReportModel model = ReportModel::build(u"Vnd025"_s, definitionOf(kHeatLayout), TParams(), table);
+        const QString html = QString::fromUtf8(ReportExport::htmlBytes(model));
+        const QRegularExpression size(u"<table class=\"m\" style=\"font-size:([\\d.]+)pt\">"_s);
+        const QRegularExpressionMatch match = size.match(html);
+        ASSERT_TRUE(match.hasMatch());
+        const qreal pixels = match.captured(1).toDouble() * 96 / 72;
+        QFont plain(u"DejaVu Sans"_s), bold(u"DejaVu Sans"_s), small(u"DejaVu Sans"_s);
+        plain.setPixelSize(qCeil(pixels));
+        bold.setPixelSize(qCeil(pixels));
+        bold.setBold(true);
+        small.setPixelSize(qCeil(pixels * 0.83));
+        const QFontMetricsF p(plain), b(bold), sm(small);
+        // the texts as htmlBytes writes them, column by column
+        const ReportMatrix &m = model.matrix;
+        const QString label = m.countLabels ? u" vendas"_s : QString();
+        qreal width = 0;
+        qreal names = b.horizontalAdvance(u"Dia da semana"_s);
+        for (const QString &name : m.rowNames)
+            names = std::max(names, b.horizontalAdvance(name));
+        width += names;
+        for (int c = 0; c < m.columns(); ++c) {
+            qreal column = std::max(b.horizontalAdvance(m.columnNames.at(c)), b.horizontalAdvance(m.cellText(m.columnTotals.at(c))));
+            for (int r = 0; r < m.rows(); ++r) {
+                if (m.values.at(r).at(c))
+                    column = std::max(column, p.horizontalAdvance(m.cellText(*m.values.at(r).at(c))));
+            }
+            column = std::max(column, sm.horizontalAdvance(m.countText(m.columnCounts.at(c), label.trimmed())));
+            width += column;
+        }
+        qreal total = std::max(b.horizontalAdvance(u"Total do dia"_s), b.horizontalAdvance(m.totalText(m.total)));
+        total = std::max(total, sm.horizontalAdvance(m.countText(m.count, u"vendas"_s)));
+        width += total + (m.columns() + 2) * (4 + 1) + 1;
+        EXPECT_LE(width, 1280 - 2 * 24 - 17) << "at " << pixels << " px";
     }
 }
 
@@ -344,6 +403,7 @@ struct Sheet
 {
     QHash<QString, int> styleOf; // cell reference -> style index
     QHash<QString, QString> valueOf;
+    QHash<QString, QString> formulaOf;
     QStringList colourScales; // sqref of each two-colour scale
     QStringList scaleColours;
 };
@@ -361,6 +421,8 @@ Sheet readSheet(const QString &xmlText)
                 sheet.styleOf.insert(cell, xml.attributes().value(u"s"_s).toInt());
             } else if (xml.name() == u"v") {
                 sheet.valueOf.insert(cell, xml.readElementText());
+            } else if (xml.name() == u"f") {
+                sheet.formulaOf.insert(cell, xml.readElementText());
             } else if (xml.name() == u"conditionalFormatting") {
                 sqref = xml.attributes().value(u"sqref"_s).toString();
             } else if (xml.name() == u"colorScale") {
@@ -406,6 +468,16 @@ TEST(ReportMatrix, XlsxHasAColourScaleOverTheCellsAndMarksTheHours)
     EXPECT_EQ(sheet.valueOf.value(u"C19"_s), u"5"_s);
     EXPECT_EQ(sheet.valueOf.value(u"B21"_s), u"2"_s);
     EXPECT_EQ(sheet.valueOf.value(u"E25"_s), u"15"_s);
+    // each total sums its own row or column: a day's over its hours (B..D), an hour's over the days,
+    // in the values' table (rows 7..13, totals on 14) and in the counts' (18..24, totals on 25)
+    for (const int top : {7, 18}) {
+        for (int row = top; row < top + 7; ++row)
+            EXPECT_EQ(sheet.formulaOf.value(u"E%1"_s.arg(row)), u"SUM(B%1:D%1)"_s.arg(row)) << row;
+        for (const char *column : {"B", "C", "D", "E"})
+            EXPECT_EQ(sheet.formulaOf.value(QLatin1String(column) + QString::number(top + 7)),
+                      u"SUM(%1%2:%1%3)"_s.arg(QLatin1String(column)).arg(top).arg(top + 6))
+                << column;
+    }
 }
 
 TEST(ReportBestWorst, XlsxRowsCarryTheMark)

@@ -293,8 +293,9 @@ ReportLayout comparisonLayout()
 
 } // namespace
 
-// The periods the header names: the one before has the chosen one's length and ends the day before
-// it; 52 weeks earlier keeps each weekday (a leap day in between does not move it).
+// The periods the header names: the one before is the calendar month(s) before whole months, else
+// the days of equal length ending the day before (whole Monday-to-Sunday weeks: the weeks before),
+// named by its rule; 52 weeks earlier keeps each weekday (a leap day in between does not move it).
 TEST(ReportModelPeriods, DerivedFromTheChosenPeriod)
 {
     const struct
@@ -302,16 +303,26 @@ TEST(ReportModelPeriods, DerivedFromTheChosenPeriod)
         QDate from, to;
         const char *before, *year;
     } cases[] = {
-        {QDate(2025, 6, 1), QDate(2025, 6, 7), "25/05/2025 a 31/05/2025", "02/06/2024 a 08/06/2024"},
-        {QDate(2025, 3, 1), QDate(2025, 3, 1), "28/02/2025 a 28/02/2025", "02/03/2024 a 02/03/2024"},
-        {QDate(2025, 1, 1), QDate(2025, 1, 31), "01/12/2024 a 31/12/2024", "03/01/2024 a 02/02/2024"},
-        {QDate(2024, 3, 1), QDate(2024, 3, 10), "20/02/2024 a 29/02/2024", "03/03/2023 a 12/03/2023"},
+        {QDate(2025, 6, 1), QDate(2025, 6, 7), "os 7 dias anteriores, 25/05/2025 a 31/05/2025", "02/06/2024 a 08/06/2024"},
+        {QDate(2025, 3, 1), QDate(2025, 3, 1), "dia anterior, 28/02/2025 a 28/02/2025", "02/03/2024 a 02/03/2024"},
+        {QDate(2025, 1, 1), QDate(2025, 1, 31), "mês anterior, 01/12/2024 a 31/12/2024", "03/01/2024 a 02/02/2024"},
+        {QDate(2024, 3, 1), QDate(2024, 3, 10), "os 10 dias anteriores, 20/02/2024 a 29/02/2024", "03/03/2023 a 12/03/2023"},
+        // a 30-day month after a 31-day one: all of October, not 30 days back
+        {QDate(2026, 11, 1), QDate(2026, 11, 30), "mês anterior, 01/10/2026 a 31/10/2026", "02/11/2025 a 01/12/2025"},
+        {QDate(2025, 3, 1), QDate(2025, 3, 31), "mês anterior, 01/02/2025 a 28/02/2025", "02/03/2024 a 01/04/2024"},
+        {QDate(2026, 10, 1), QDate(2026, 11, 30), "os 2 meses anteriores, 01/08/2026 a 30/09/2026", "02/10/2025 a 01/12/2025"},
+        // whole months that are also whole weeks (February 2027, Monday to Sunday) go by the month
+        {QDate(2027, 2, 1), QDate(2027, 2, 28), "mês anterior, 01/01/2027 a 31/01/2027", "02/02/2026 a 01/03/2026"},
+        {QDate(2026, 11, 16), QDate(2026, 11, 22), "semana anterior, 09/11/2026 a 15/11/2026", "17/11/2025 a 23/11/2025"},
+        {QDate(2026, 11, 2), QDate(2026, 11, 15), "as 2 semanas anteriores, 19/10/2026 a 01/11/2026", "03/11/2025 a 16/11/2025"},
+        // a week from Tuesday is no calendar week: seven days before
+        {QDate(2026, 11, 17), QDate(2026, 11, 23), "os 7 dias anteriores, 10/11/2026 a 16/11/2026", "18/11/2025 a 24/11/2025"},
     };
     const ReportLayout layout = comparisonLayout();
     for (const auto &c : cases) {
         const auto shown = derivedPeriods(layout, period(c.from, c.to));
         ASSERT_EQ(shown.size(), 2);
-        EXPECT_EQ(shown.at(0), (QPair<QString, QString>{QStringLiteral("Anterior"), QString::fromLatin1(c.before)}));
+        EXPECT_EQ(shown.at(0), (QPair<QString, QString>{QStringLiteral("Anterior"), QString::fromUtf8(c.before)}));
         EXPECT_EQ(shown.at(1).second, QString::fromLatin1(c.year));
         EXPECT_EQ(QDate::fromString(shown.at(1).second.left(10), QStringLiteral("dd/MM/yyyy")).dayOfWeek(), c.from.dayOfWeek());
     }

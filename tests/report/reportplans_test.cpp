@@ -477,10 +477,12 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
         const char *what;
         Values values;
         const char *where; // the same filters, written by hand
+        const char *from = nullptr, *to = nullptr; // the hour window given
     } cases[] = {
         {"branch 0001, two weeks", base,
          "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30'"},
-        {"store and register lists, 11:00 to 14:59",
+        // the screen keeps the registers closed at this position: a list sent anyway changes nothing
+        {"a store list, 11:00 to 14:59",
          with({{QStringLiteral("P_TCDLOJA"), QString()},
                {QStringLiteral("P_CDLOJA"), QStringLiteral("0000000001,0000000002")},
                {QStringLiteral("P_TCDCAIXA"), QString()},
@@ -490,7 +492,7 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
                {QStringLiteral("P_HRFIN"), QStringLiteral("1459")}}),
          "V.CDFILIAL = '0001' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDLOJA IN "
          "('0000000001', "
-         "'0000000002') AND V.CDCAIXA IN ('001', '002') AND V.HRVENDA >= '1100' AND V.HRVENDA <= '1459'"},
+         "'0000000002') AND V.HRVENDA >= '1100' AND V.HRVENDA <= '1459'", "1100", "1459"},
         {"another branch, a night shift over a month",
          with({{QStringLiteral("P_CDFILIAL"), QStringLiteral("0002")},
                {QStringLiteral("P_DTVENDAINI"), QDate(2025, 6, 1)},
@@ -499,7 +501,7 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
                {QStringLiteral("P_HRFIN"), QStringLiteral("0859")}}),
          "V.CDFILIAL = '0002' AND V.DTVENDA BETWEEN '2025-06-01' AND '2025-06-30' AND (V.HRVENDA >= '2000' "
          "OR "
-         "V.HRVENDA <= '0859')"},
+         "V.HRVENDA <= '0859')", "2000", "0859"},
     };
     const QStringList resultColumns{QStringLiteral("DIASEMANA"), QStringLiteral("HRINICIO"),
                                     QStringLiteral("HRFIM"), QStringLiteral("QTVENDAS"),
@@ -540,13 +542,24 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
                 cell.first += row.at(2).toLongLong();
                 cell.second += row.at(3).toDouble();
             }
-            QSet<QString> hours;
-            for (const auto &[key, cell] : expected)
-                hours.insert(key.second);
-            QStringList sortedHours(hours.cbegin(), hours.cend());
-            std::sort(sortedHours.begin(), sortedHours.end());
+            // the columns: every hour of the window given, else from the first to the last that sold
+            int first = 23, last = 0;
+            for (const auto &[key, cell] : expected) {
+                first = std::min(first, key.second.left(2).toInt());
+                last = std::max(last, key.second.left(2).toInt());
+            }
+            QStringList windowHours;
+            for (int h = 0; h < 24; ++h) {
+                const QString hhmm = QStringLiteral("%1").arg(h, 2, 10, QLatin1Char('0'));
+                const bool inWindow = c.from ? (QLatin1String(c.from) <= QLatin1String(c.to)
+                                                    ? hhmm >= QLatin1String(c.from).left(2) && hhmm <= QLatin1String(c.to).left(2)
+                                                    : hhmm >= QLatin1String(c.from).left(2) || hhmm <= QLatin1String(c.to).left(2))
+                                             : h >= first && h <= last;
+                if (inWindow)
+                    windowHours << hhmm + QStringLiteral(":00");
+            }
             const ReportMatrix &m = model.matrix;
-            ASSERT_EQ(m.columnNames, sortedHours);
+            ASSERT_EQ(m.columnNames, windowHours);
             ASSERT_EQ(m.rowNames, (QStringList{QStringLiteral("Domingo"), QStringLiteral("Segunda"),
                                                QStringLiteral("Terça"), QStringLiteral("Quarta"),
                                                QStringLiteral("Quinta"), QStringLiteral("Sexta"),
@@ -569,6 +582,12 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
                 }
             }
             EXPECT_NEAR(m.total, total, 0.01);
+            // the grand total is the period's sales, summed apart from the cells
+            const Rows sold = reportRows(
+                *db, QStringLiteral("SELECT SUM(V.VRTOTVENDA) FROM VENDA V WHERE V.IDCANCELADA = 'N' AND %1").arg(QLatin1String(c.where)),
+                TParams());
+            ASSERT_EQ(sold.size(), 1);
+            EXPECT_NEAR(m.total, sold.first().first().toDouble(), 0.005);
         }
     }
     EXPECT_GT(cellsChecked, 100) << "few cells: the check proved little";

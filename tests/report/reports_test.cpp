@@ -154,12 +154,14 @@ TEST_F(ReportsTest, TotalsMatchHandWrittenSql)
           {"VRDESCONTO", "SELECT SUM(VRDESCONTO) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"},
           {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"},
           {"VRMEDIO", "SELECT AVG(VRTOTVENDA) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA >= '0800' AND HRVENDA <= '1800'"}},
-         "SELECT COUNT(DISTINCT DTVENDA) " SALES BRANCH1 "AND CDCAIXA IN ('001','002') AND HRVENDA BETWEEN '0800' AND '1800'"},
+         // every day of the period, also one without a sale
+         "SELECT julianday('2025-06-30') - julianday('2025-06-17') + 1"},
         // every register, the one whose store is gone included
         {"vendas_por_dia_caixa.json", base,
          {{"QTVENDAS", "SELECT COUNT(*) " SALES BRANCH1},
           {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1}},
-         "SELECT COUNT(*) FROM (SELECT DISTINCT CDCAIXA, DTVENDA " SALES BRANCH1 ")"},
+         // each register every day of the period
+         "SELECT COUNT(DISTINCT CDCAIXA) * 14 " SALES BRANCH1},
         {"vendas_por_hora.json", with(base, {{"P_TCDLOJA", QString()}, {"P_CDLOJA", QStringLiteral("0000000002")}}),
          {{"QTVENDAS", "SELECT COUNT(*) " SALES BRANCH1 "AND CDLOJA = '0000000002'"},
           {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1 "AND CDLOJA = '0000000002'"},
@@ -168,7 +170,9 @@ TEST_F(ReportsTest, TotalsMatchHandWrittenSql)
          "SELECT COUNT(DISTINCT SUBSTR(HRVENDA, 1, 2)) " SALES BRANCH1 "AND CDLOJA = '0000000002'"},
         {"vendas_por_hora_caixa.json", with(base, {{"MINUTOS", 30}}),
          {{"QTVENDAS", "SELECT COUNT(*) " SALES BRANCH1}, {"VRTOTAL", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1}},
-         "SELECT COUNT(*) FROM (SELECT DISTINCT CDCAIXA, (SUBSTR(HRVENDA,1,2) * 60 + SUBSTR(HRVENDA,3,2)) / 30 " SALES BRANCH1 ")"},
+         // each register every half hour from the first to the last that sold
+         "SELECT COUNT(DISTINCT CDCAIXA) * (MAX((SUBSTR(HRVENDA,1,2) * 60 + SUBSTR(HRVENDA,3,2)) / 30) - "
+         "MIN((SUBSTR(HRVENDA,1,2) * 60 + SUBSTR(HRVENDA,3,2)) / 30) + 1) " SALES BRANCH1},
         {"vendas_por_hora_loja.json",
          with(base, {{"MINUTOS", 90}, {"P_IDIMPHR", QStringLiteral("S")}, {"P_HRINI", QStringLiteral("1100")},
                      {"P_HRFIN", QStringLiteral("1459")}}),
@@ -192,10 +196,12 @@ TEST_F(ReportsTest, TotalsMatchHandWrittenSql)
          {{"VRTOTAL", "SELECT SUM(I.VRTOTITEM) FROM ITVENDA I JOIN VENDA V ON V.CDFILIAL = I.CDFILIAL AND "
                       "V.CDCAIXA = I.CDCAIXA AND V.NRVENDA = I.NRVENDA WHERE V.IDCANCELADA = 'N' AND V.DTVENDA "
                       "BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001' AND V.CDCAIXA = '002'"}},
-         "SELECT COUNT(*) FROM (SELECT DISTINCT I.CDPRODUTO, (SUBSTR(V.HRVENDA,1,2) * 60 + SUBSTR(V.HRVENDA,3,2)) / 120 "
+         // each product every two hours from the first to the last that sold
+         "SELECT COUNT(DISTINCT I.CDPRODUTO) * (MAX((SUBSTR(V.HRVENDA,1,2) * 60 + SUBSTR(V.HRVENDA,3,2)) / 120) - "
+         "MIN((SUBSTR(V.HRVENDA,1,2) * 60 + SUBSTR(V.HRVENDA,3,2)) / 120) + 1) "
          "FROM ITVENDA I JOIN VENDA V ON V.CDFILIAL = I.CDFILIAL AND V.CDCAIXA = I.CDCAIXA AND V.NRVENDA = I.NRVENDA "
          "WHERE V.IDCANCELADA = 'N' AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001' "
-         "AND V.CDCAIXA = '002')"},
+         "AND V.CDCAIXA = '002'"},
         // a period with hours at both ends, fees counted
         {"resumo_vendas_consolidado.json",
          with(base, {{"P_DTVENDAINI", QDate(2025, 6, 20)}, {"P_DTVENDAFIN", QDate(2025, 6, 25)},
@@ -429,6 +435,112 @@ TEST_F(ReportsTest, WorkbooksNameTheGroupsAndTotalEachUnit)
     testsupport::keepWorkbook(
         xlsx, QJsonObject{{u"cells"_s, QJsonArray{QJsonObject{{u"row"_s, u"Total"_s}, {u"column"_s, u"Total do dia"_s},
                                                               {u"value"_s, scalar(u"SELECT SUM(VRTOTVENDA) " SALES BRANCH1 ""_s)}}}}});
+}
+
+// A day whose 15:00 sold nothing still lists 15:00 (every store its own), with zeros, and it is the
+// worst hour; a day without a sale is a line of the day reports; the heat map has the 15:00 column.
+// For the test, 24/06 from 15:00 to 15:59 and the whole of 25/06 are cancelled in branch 0001.
+TEST_F(ReportsTest, HoursAndDaysWithoutSalesAreLines)
+{
+    QSqlDatabase db = QSqlDatabase::database(QLatin1String(kConnection), false);
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec(QStringLiteral("CREATE TEMP TABLE QUIET AS SELECT CDCAIXA, NRVENDA FROM VENDA WHERE CDFILIAL = '0001' "
+                                      "AND IDCANCELADA = 'N' AND ((DTVENDA = '2025-06-24' AND HRVENDA BETWEEN '1500' AND "
+                                      "'1559') OR DTVENDA = '2025-06-25')")))
+        << q.lastError().text().toStdString();
+    ASSERT_GT(scalar(QStringLiteral("SELECT COUNT(*) FROM QUIET")), 0) << "nothing to cancel: the check would prove nothing";
+    ASSERT_TRUE(q.exec(QStringLiteral("UPDATE VENDA SET IDCANCELADA = 'S' WHERE CDFILIAL = '0001' "
+                                      "AND (CDCAIXA, NRVENDA) IN (SELECT CDCAIXA, NRVENDA FROM QUIET)")))
+        << q.lastError().text().toStdString();
+    struct Restore
+    {
+        QSqlDatabase db;
+        ~Restore()
+        {
+            QSqlQuery(db).exec(QStringLiteral("UPDATE VENDA SET IDCANCELADA = 'N' WHERE CDFILIAL = '0001' "
+                                              "AND (CDCAIXA, NRVENDA) IN (SELECT CDCAIXA, NRVENDA FROM QUIET)"));
+            QSqlQuery(db).exec(QStringLiteral("DROP TABLE QUIET"));
+        }
+    } restore{db};
+
+    const Values day = with(baseFilters(), {{"P_DTVENDAINI", QDate(2025, 6, 24)}, {"P_DTVENDAFIN", QDate(2025, 6, 24)},
+                                            {"MINUTOS", 60}, {"MINUTOS1", 60}});
+    const Values days = with(baseFilters(), {{"P_DTVENDAINI", QDate(2025, 6, 23)}, {"P_DTVENDAFIN", QDate(2025, 6, 26)},
+                                             {"P_HRINI1", QStringLiteral("23/06/2025 00:00")},
+                                             {"P_HRFIN1", QStringLiteral("26/06/2025 23:59")}});
+    const struct
+    {
+        const char *file;
+        Values params;
+        const char *quiet;     // the first column of the quiet line
+        const char *groups;    // SQL: how many groups each list it
+        const char *worst;     // the worst hour, or "" for a day report
+        const char *sold;      // SQL: the period's sales, to the cent
+    } cases[] = {
+        {"vendas_por_hora.json", day, "15:00 às 15:59", "SELECT 1", "Pior horário: 15:00 às 15:59 (R$ 0,00)",
+         "SELECT SUM(VRTOTVENDA) FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' AND DTVENDA = '2025-06-24'"},
+        {"vendas_por_hora_loja.json", day, "15:00 às 15:59",
+         "SELECT COUNT(DISTINCT CDLOJA) FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' AND DTVENDA = '2025-06-24'",
+         "Pior horário: 15:00 às 15:59 (R$ 0,00)",
+         "SELECT SUM(VRTOTVENDA) FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' AND DTVENDA = '2025-06-24'"},
+        {"vendas_por_dia.json", days, "25/06/2025", "SELECT 1", "",
+         "SELECT SUM(VRTOTVENDA) FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' AND DTVENDA BETWEEN '2025-06-23' AND '2025-06-26'"},
+        {"ticket_medio_por_dia.json", days, "25/06/2025",
+         "SELECT COUNT(DISTINCT CDLOJA) FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' AND DTVENDA BETWEEN '2025-06-23' AND '2025-06-26'",
+         "",
+         "SELECT SUM(VRTOTVENDA) FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' AND DTVENDA BETWEEN '2025-06-23' AND '2025-06-26'"},
+    };
+    const QString folder = testsupport::sourcePath(QStringLiteral("reports/Vnd025"));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const ReportDefinition def = ReportDefinition::load(QDir(folder).filePath(QLatin1String(c.file)));
+        const std::shared_ptr<ReportDocument> document =
+            ReportEngine::instance().build(nullptr, QStringLiteral("Vnd025"), def, paramsFor(def, c.params));
+        ASSERT_NE(document, nullptr);
+        const ReportModel &model = document->model();
+        int quiet = 0;
+        for (const ReportLine &line : model.lines) {
+            if (line.kind != ReportLine::Kind::Detail ||
+                ReportFormat::cell(model.layout.columns.first(), line.values.first(), line.ends.first()) !=
+                    QString::fromUtf8(c.quiet))
+                continue;
+            ++quiet;
+            for (qsizetype col = 0; col < model.layout.columns.size(); ++col) {
+                if (model.layout.columns.at(col).total == ReportColumn::Total::Sum) {
+                    EXPECT_EQ(line.values.at(col).toDouble(), 0.0) << model.layout.columns.at(col).field.toStdString();
+                }
+            }
+        }
+        EXPECT_EQ(quiet, int(scalar(QLatin1String(c.groups))));
+        EXPECT_TRUE(model.bestWorstText.contains(QString::fromUtf8(c.worst))) << model.bestWorstText.toStdString();
+        qsizetype total = -1;
+        for (qsizetype col = 0; col < model.layout.columns.size(); ++col) {
+            if (model.layout.columns.at(col).field == u"VRTOTAL")
+                total = col;
+        }
+        ASSERT_GE(total, 0);
+        ASSERT_NE(model.totalLine(), nullptr);
+        EXPECT_NEAR(model.totalLine()->values.at(total).toDouble(), scalar(QLatin1String(c.sold)), 0.005);
+        if (model.layout.hasChart()) {
+            const auto bar = std::find_if(model.chart.cbegin(), model.chart.cend(),
+                                          [](const auto &b) { return b.first == u"15:00"; });
+            ASSERT_NE(bar, model.chart.cend());
+            EXPECT_EQ(bar->second, 0.0);
+        }
+    }
+
+    // the heat map of that day: the 15:00 column, empty, the worst hour; its grand total the day's sales
+    const ReportDefinition heat =
+        ReportDefinition::load(QDir(folder).filePath(QStringLiteral("mapa_calor_dia_hora.json")));
+    const std::shared_ptr<ReportDocument> map =
+        ReportEngine::instance().build(nullptr, QStringLiteral("Vnd025"), heat, paramsFor(heat, day));
+    ASSERT_NE(map, nullptr);
+    const ReportMatrix &m = map->model().matrix;
+    const int fifteen = int(m.columnNames.indexOf(u"15:00"_s));
+    ASSERT_GE(fifteen, 0) << m.columnNames.join(u' ').toStdString();
+    EXPECT_EQ(m.columnTotals.at(fifteen), 0.0);
+    EXPECT_TRUE(map->model().bestWorstText.contains(u"Pior horário: 15:00 às 15:59 (R$ 0,00)"_s));
+    EXPECT_NEAR(m.total, scalar(QLatin1String(cases[0].sold)), 0.005);
 }
 
 // The grouped reports on paper: each page opens with its group (continued or new), no title or

@@ -205,7 +205,9 @@ private:
                                            counts ? double(m.counts.at(r).at(c)) : cellNumber(format, *value),
                                            plain);
             }
-            const QString formula = u"=SUM(B%1:%2%1)"_s.arg(row + 1).arg(last);
+            // One arg() call: a chained .arg(row).arg(last) reads "%2%1" as "%2" then the row, and
+            // "%21" (after the row 13 went in) as a placeholder of its own.
+            const QString formula = u"=SUM(B%1:%2%1)"_s.arg(QString::number(row + 1), last);
             worksheet_write_formula_num(sheet, row, lxw_col_t(columns + 1), utf8(formula).c_str(), plain,
                                         counts ? double(m.rowCounts.at(r))
                                                : cellNumber(format, m.rowTotals.at(r)));
@@ -214,7 +216,8 @@ private:
         worksheet_write_string(sheet, totalRow, 0, "Total", totalText);
         for (int c = 0; c <= columns; ++c) {
             const QString letter = columnName(c + 1);
-            const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(top + 2).arg(totalRow);
+            const QString formula =
+                u"=SUM(%1%2:%1%3)"_s.arg(letter, QString::number(top + 2), QString::number(totalRow));
             const double value = c < columns ? (counts ? double(m.columnCounts.at(c))
                                                        : cellNumber(format, m.columnTotals.at(c)))
                                              : (counts ? double(m.count) : cellNumber(format, m.total));
