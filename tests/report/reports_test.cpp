@@ -410,6 +410,9 @@ TEST_F(ReportsTest, WorkbooksNameTheGroupsAndTotalEachUnit)
             ASSERT_GE(units.size(), 2) << "a single unit: the check would prove nothing";
             const qsizetype quantity = columnOf("QTPRODUTO");
             EXPECT_FALSE(model.totalLine()->values.at(quantity).isValid()) << "a quantity total across units";
+            EXPECT_EQ(std::count_if(model.lines.cbegin(), model.lines.cend(),
+                                    [](const ReportLine &l) { return l.kind == ReportLine::Kind::Total; }),
+                      units.size() + 1) << "a line per unit sold (an hour of zeros has none), then the grand total";
             for (const QStringList &unit : units) {
                 const auto line = std::find_if(model.lines.cbegin(), model.lines.cend(), [&unit](const ReportLine &l) {
                     return l.kind == ReportLine::Kind::Total && l.unit == unit.first();
