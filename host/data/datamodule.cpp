@@ -68,6 +68,35 @@ QString masked(const QString &text, const QStringList &secrets)
     return maskSecrets(text, secrets);
 }
 
+// `text` masked, except where it quotes the database's name (or its path on the server): the
+// name is shown anyway, and stars inside it would tell which of its words is the password. The
+// passwords the name itself holds (ODBC "PWD=") are masked there all the same.
+QString maskedBesideName(const QString &text, const QStringList &secrets, const DatabaseConfig &config)
+{
+    QStringList names{config.name};
+    if (const qsizetype colon = config.name.indexOf(u':'); colon > 1)
+        names << config.name.mid(colon + 1);
+    QStringList nameSecrets = secretsOf(config);
+    nameSecrets.removeAll(config.password);
+    QString result;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype at = -1, length = 0;
+        for (const QString &name : std::as_const(names)) {
+            const qsizetype found = name.isEmpty() ? -1 : text.indexOf(name, from);
+            if (found >= 0 && (at < 0 || found < at || (found == at && name.size() > length))) {
+                at = found;
+                length = name.size();
+            }
+        }
+        if (at < 0)
+            break;
+        result += masked(text.mid(from, at - from), secrets) + masked(text.mid(at, length), nameSecrets);
+        from = at + length;
+    }
+    return result + masked(text.mid(from), secrets);
+}
+
 QString withOption(const QString &options, const QString &key, const QString &entry)
 {
     if (options.contains(key, Qt::CaseInsensitive))
@@ -109,7 +138,7 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
     QStringList secrets = secretsOf(config);
     if (driver == u"QIBASE"_s && config.password.isEmpty())
         secrets.append(u"masterkey"_s);
-    const QString shownName = masked(config.name, secrets);
+    const QString shownName = maskedBesideName(config.name, secrets, config);
 
     if (!QSqlDatabase::isDriverAvailable(driver))
         throw EDatabaseError(u"Driver de banco de dados '%1' não disponível."_s.arg(config.driver));
@@ -152,7 +181,7 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
         QSqlDatabase::removeDatabase(connectionName());
         QString message = u"Não foi possível conectar ao banco de dados '%1'."_s.arg(shownName);
         if (!failure.isEmpty())
-            message += u'\n' + masked(failure, secrets);
+            message += u'\n' + maskedBesideName(failure, secrets, config);
         throw EDatabaseError(message);
     }
     currentConfig() = config;

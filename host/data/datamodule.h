@@ -24,7 +24,8 @@ struct HOST_EXPORT DatabaseConfig
     QString reportUser = QStringLiteral("BO_RELATORIO");
     QString reportPassword; // empty: `password`
     QString reportRole = QStringLiteral("BO_LEITURA");
-    // Seconds a lookup's statement may run before it is interrupted, and a report's query; 0: no limit.
+    // Seconds a lookup's statement may run before it is interrupted, and a report's query; 0: no limit
+    // (for code and tests: a configuration file or script sets 1 to 86400, see HostConfig).
     int statementTimeout = 30;
     int reportTimeout = 600;
     // SQLite: make the file when it does not exist (tests and generators); the host never does.

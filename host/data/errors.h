@@ -41,3 +41,9 @@ public:
 
 // Turns any exception into the text the event boundary shows.
 HOST_EXPORT QString describeException(const std::exception &e);
+
+// `text` as a terminal may show it: control characters other than line breaks and tabs (a bell, an
+// escape sequence that would move the cursor or retitle the window, a direction override that
+// would reorder what follows) written as \xNN or U+NNNN, so that a message quoting what a user
+// typed or a file held shows it instead of acting on the terminal.
+HOST_EXPORT QString terminalText(const QString &text);

@@ -9,6 +9,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 QString gReportsDir;
 
@@ -48,15 +54,65 @@ QString sqlText(const QJsonValue &value)
     return value.toString();
 }
 
+// A definition or an index is a few kilobytes: this is far more than any, and little enough to
+// read whole.
+constexpr qint64 kMostDefinitionBytes = 4 * 1024 * 1024;
+
+// The bytes of a definition or an index: a plain file, read whole. Opened without blocking, so
+// that a FIFO in its place does not hang the screen; a FIFO or a device (/dev/zero) is refused
+// before anything is read, and so is a file too big to be a definition.
+QByteArray readDefinitionFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            throw EHostError(QStringLiteral("Arquivo '%1' não encontrado.").arg(path));
+        throw EHostError(QStringLiteral("Não foi possível ler '%1': %2")
+                             .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    }
+    QFile file;
+    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw EHostError(QStringLiteral("Não foi possível ler '%1': não é um arquivo comum (é uma pasta, um "
+                                        "dispositivo ou uma fila).")
+                             .arg(path));
+    const QByteArray bytes = file.read(kMostDefinitionBytes + 1);
+    if (st.st_size > kMostDefinitionBytes || bytes.size() > kMostDefinitionBytes)
+        throw EHostError(
+            QStringLiteral(
+                "O arquivo '%1' passa de 4 MB, e uma definição de relatório (ou o seu índice) tem só "
+                "alguns kilobytes: ele não foi lido.")
+                .arg(path));
+    if (file.error() != QFileDevice::NoError)
+        throw EHostError(QStringLiteral("Não foi possível ler '%1': %2").arg(path, file.errorString()));
+    return bytes;
+}
+
+// Why the index entry `file` cannot be used, empty when it can: it must name a file inside the
+// reports folder, links included, so that an index cannot make the screen load or run another
+// file of the machine.
+QString entryProblem(const QString &reportsDir, const QString &catalogFolder, const QString &file)
+{
+    const QString outside =
+        QStringLiteral("fora da pasta de relatórios '%1'").arg(QDir::toNativeSeparators(reportsDir));
+    if (QDir::isAbsolutePath(file))
+        return QStringLiteral("é um caminho absoluto, %1").arg(outside);
+    const QString root = QDir::cleanPath(QDir(reportsDir).absolutePath()) + u'/';
+    const QString path = QDir::cleanPath(QDir(catalogFolder).absoluteFilePath(file));
+    if (!path.startsWith(root))
+        return QStringLiteral("está %1").arg(outside);
+    const QString realRoot = QFileInfo(reportsDir).canonicalFilePath() + u'/';
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (!real.isEmpty() && !real.startsWith(realRoot))
+        return QStringLiteral("é um link que leva %1, a '%2'").arg(outside, QDir::toNativeSeparators(real));
+    return {};
+}
+
 QJsonObject readJsonObject(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
-        throw EHostError(QStringLiteral("Arquivo '%1' não encontrado.").arg(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw EHostError(QStringLiteral("Não foi possível ler '%1': %2").arg(path, file.errorString()));
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(readDefinitionFile(path), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         throw EHostError(QStringLiteral("O arquivo '%1' não é uma definição válida: %2")
                              .arg(path, error.error != QJsonParseError::NoError ? error.errorString()
@@ -155,6 +211,14 @@ ReportCatalog ReportCatalog::load(const QString &reportsDir, const QString &repo
     for (const QJsonValue &value : reports) {
         const QJsonObject r = value.toObject();
         catalog.mEntries.append({r.value(u"title").toString(), r.value(u"file").toString()});
+        const Entry &entry = catalog.mEntries.last();
+        if (const QString why = entryProblem(reportsDir, catalog.mFolder, entry.file); !why.isEmpty())
+            throw EHostError(
+                QStringLiteral(
+                    "O índice de relatórios '%1' não foi usado: o arquivo '%2' do relatório \"%3\" %4.")
+                    .arg(QDir::toNativeSeparators(
+                             QDir(catalog.mFolder).filePath(QStringLiteral("index.json"))),
+                         entry.file, entry.title, why));
     }
     return catalog;
 }

@@ -49,7 +49,9 @@ public:
         QString file; // relative to the catalogue folder
     };
 
-    // Throws EHostError when the index is missing or malformed.
+    // Throws EHostError when the index is missing or malformed, or when an entry's file lies outside
+    // `reportsDir` (an absolute path, "..", a link leading out). Definitions and indexes are read
+    // only from plain files of at most 4 MB (never a FIFO or a device).
     static ReportCatalog load(const QString &reportsDir, const QString &reportCode);
 
     const QList<Entry> &entries() const { return mEntries; }

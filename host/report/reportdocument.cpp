@@ -50,6 +50,18 @@ QFont reportFont(qreal points, bool bold = false)
     return font;
 }
 
+// No line of a page shows more characters than this (a landscape line of the smallest type holds
+// a few hundred). A longer text is cut first: measured whole, a text of millions of characters
+// (a product name, a report's SQL) costs the text shaper its memory, and more than that crashes it.
+constexpr qsizetype kPageChars = 4000;
+
+QString pageText(const QString &text)
+{
+    if (text.size() <= kPageChars)
+        return text;
+    return text.left(text.at(kPageChars - 1).isHighSurrogate() ? kPageChars - 1 : kPageChars);
+}
+
 constexpr qreal kChartPoints = 7; // replaced by sizes that follow the chart's height
 const QColor kInk(0x20, 0x20, 0x20);
 const QColor kMuted(0x60, 0x60, 0x60);
@@ -245,6 +257,24 @@ QList<std::optional<double>> roundedShares(const QList<double> &values, int deci
     return shares;
 }
 
+// A column's relative width, as the definition gives it. The widths share the page in proportion,
+// so one absurd width leaves the others no room: they vanish from the page. Within these bounds a
+// column is at most 20 times as wide as another, and a money column beside the widest still shows
+// its values.
+double columnWidth(const QJsonValue &value, const ReportColumn &column)
+{
+    constexpr double kNarrowest = 0.5, kWidest = 10;
+    // 0, as no width at all, is the type's
+    if (value.isUndefined() || value.isNull() || (value.isDouble() && value.toDouble() == 0))
+        return defaultWidth(column.type);
+    const double width = value.toDouble(-1);
+    if (value.isDouble() && std::isfinite(width) && width >= kNarrowest && width <= kWidest)
+        return width;
+    const QString given = value.isDouble() ? ptBR().toString(width, 'g', 6) : u"um valor que não é número"_s;
+    throw EHostError(u"A largura da coluna '%1' do layout deve ser um número de 0,5 a 10 (relativo às outras "
+                     u"colunas), não %2."_s.arg(column.field, given));
+}
+
 } // namespace
 
 bool ReportColumn::numeric() const
@@ -311,7 +341,7 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         column.endField = c.value(u"end").toString();
         if (column.type == ReportColumn::Type::Interval && column.endField.isEmpty())
             throw EHostError(u"A coluna de intervalo '%1' precisa de \"end\"."_s.arg(column.field));
-        column.width = c.value(u"width").toDouble(defaultWidth(column.type));
+        column.width = columnWidth(c.value(u"width"), column);
         column.shareOf = c.value(u"share").toString();
         if (!column.shareOf.isEmpty() && column.type != ReportColumn::Type::Percent)
             throw EHostError(u"A coluna '%1' tem \"share\" mas não é de percentual."_s.arg(column.field));
@@ -1334,7 +1364,7 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
     p.setFont(titleFont);
     p.setPen(kAccent);
     p.drawText(QRectF(0, 0, width, unit * 9), Qt::AlignLeft | Qt::AlignVCenter,
-               QFontMetricsF(titleFont).elidedText(title, Qt::ElideRight, width));
+               QFontMetricsF(titleFont).elidedText(pageText(title), Qt::ElideRight, width));
 
     // Several series: bars side by side in each label's slot, a legend under the title.
     const qsizetype seriesCount = model.chartSeries.size() > 1 ? model.chartSeries.size() : 1;
@@ -1398,7 +1428,7 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
     // Labels stay level and whole: when they do not fit under every bar, every n-th bar is labelled.
     qreal widest = 0;
     for (const auto &bar : model.chart)
-        widest = std::max(widest, fm.horizontalAdvance(bar.first));
+        widest = std::max(widest, fm.horizontalAdvance(pageText(bar.first)));
     const qsizetype every = std::max<qsizetype>(1, qsizetype(std::ceil((widest + unit * 2) / slot)));
     // One bar's share of its slot; the value labels need room above a bar of their own width.
     const qreal seriesWidth = seriesCount > 1 ? slot * 0.84 / seriesCount : barWidth;
@@ -1422,8 +1452,9 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
                            Qt::AlignHCenter | Qt::AlignBottom, ReportFormat::number(value, 0));
         }
         if (i % every == 0) {
-            const qreal x = plot.left() + slot * i + slot / 2 - fm.horizontalAdvance(bar.first) / 2;
-            p.drawText(QPointF(x, plot.bottom() + unit + fm.ascent()), bar.first);
+            const QString label = pageText(bar.first);
+            const qreal x = plot.left() + slot * i + slot / 2 - fm.horizontalAdvance(label) / 2;
+            p.drawText(QPointF(x, plot.bottom() + unit + fm.ascent()), label);
         }
     }
     p.setPen(QPen(kMuted, std::max(1.0, unit * 0.3)));
@@ -1458,10 +1489,12 @@ qreal padding()
 }
 
 // Draws `text` on one line inside `cell`, elided when it is wider, centred vertically.
-void drawCellText(QPainter *painter, const QFontMetricsF &fm, const QRectF &cell, const QString &text, bool alignRight)
+void drawCellText(QPainter *painter, const QFontMetricsF &fm, const QRectF &cell, const QString &whole,
+                  bool alignRight)
 {
-    if (text.isEmpty())
+    if (whole.isEmpty())
         return;
+    const QString text = pageText(whole);
     const qreal room = cell.width() - 2 * padding();
     qreal advance = fm.horizontalAdvance(text);
     QString shown = text;
@@ -1566,8 +1599,8 @@ void ReportDocument::drawNote(QPainter *painter, qreal top) const
     const QFontMetricsF fm(font);
     const QString separator = u" · "_s;
     const qsizetype split = mModel.bestWorstText.indexOf(separator);
-    const QString best = split < 0 ? mModel.bestWorstText : mModel.bestWorstText.left(split);
-    const QString rest = split < 0 ? QString() : mModel.bestWorstText.mid(split);
+    const QString best = pageText(split < 0 ? mModel.bestWorstText : mModel.bestWorstText.left(split));
+    const QString rest = pageText(split < 0 ? QString() : mModel.bestWorstText.mid(split));
     const qreal baseline = top + mm(0.5) + fm.ascent();
     painter->setFont(font);
     painter->setPen(kBestInk);
@@ -1787,7 +1820,8 @@ void ReportDocument::layOutHeader()
         FilterSpot spot;
         spot.label = filter.first + u':';
         const qreal labelWidth = bold.horizontalAdvance(spot.label) + plain.horizontalAdvance(u' ');
-        spot.value = plain.elidedText(filter.second, Qt::ElideRight, std::max<qreal>(0, width - labelWidth));
+        spot.value =
+            plain.elidedText(pageText(filter.second), Qt::ElideRight, std::max<qreal>(0, width - labelWidth));
         const qreal itemWidth = labelWidth + plain.horizontalAdvance(spot.value);
         if (x > 0 && x + itemWidth > width) {
             x = 0;
@@ -1933,8 +1967,9 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
     const qreal issuedWidth = filterMetrics.horizontalAdvance(issued);
     painter->setFont(titleFont);
     painter->setPen(kAccent);
-    painter->drawText(QPointF(left, y + titleMetrics.ascent()),
-                      titleMetrics.elidedText(mModel.title, Qt::ElideRight, width - issuedWidth - mm(4)));
+    painter->drawText(
+        QPointF(left, y + titleMetrics.ascent()),
+        titleMetrics.elidedText(pageText(mModel.title), Qt::ElideRight, width - issuedWidth - mm(4)));
     painter->setFont(filterFont);
     painter->setPen(kMuted);
     painter->drawText(QPointF(left + width - issuedWidth, y + (titleHeight - filterMetrics.height()) / 2 + filterMetrics.ascent()),

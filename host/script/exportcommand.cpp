@@ -579,7 +579,7 @@ private:
 void print(FILE *stream, const QStringList &messages)
 {
     for (const QString &text : messages)
-        std::fprintf(stream, "backoffice: %s\n", text.toUtf8().constData());
+        std::fprintf(stream, "backoffice: %s\n", terminalText(text).toUtf8().constData());
     std::fflush(stream);
 }
 
@@ -639,7 +639,7 @@ void quietQtNotices()
 {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
-            std::fprintf(stderr, "backoffice: %s\n", text.toUtf8().constData());
+            std::fprintf(stderr, "backoffice: %s\n", terminalText(text).toUtf8().constData());
     });
 }
 

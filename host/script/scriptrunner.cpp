@@ -25,6 +25,9 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 QJsonValue paramValue(const TParam &p)
 {
@@ -235,9 +238,39 @@ void ScriptRunner::runStep(int step, const QJsonObject &object)
         throw EHostError(QStringLiteral("Passo %1: um verbo por passo.").arg(step));
     const QString verb = object.begin().key();
     const QJsonValue arg = object.begin().value();
+    // A value of another JSON type stops the script as an unknown verb does: converted, it would
+    // run a step nobody wrote ("open": 3 opens no screen, ["edtFilial", 12] types nothing).
+    auto expect = [&](bool ok, const char *what) {
+        if (!ok)
+            throw EHostError(
+                QStringLiteral("Passo %1: \"%2\" espera %3.").arg(step).arg(verb, QString::fromUtf8(what)));
+    };
+    auto strings = [](const QJsonValue &value) {
+        const QJsonArray a = value.toArray();
+        return value.isArray() &&
+               std::all_of(a.begin(), a.end(), [](const QJsonValue &v) { return v.isString(); });
+    };
+    static const QStringList textVerbs{QStringLiteral("open"), QStringLiteral("click"), QStringLiteral("focus")};
+    if (textVerbs.contains(verb)) {
+        expect(arg.isString(), "o nome entre aspas");
+    } else if (verb == u"select") {
+        expect(arg.isString() || (arg.isDouble() && arg.toDouble() == std::trunc(arg.toDouble())),
+               "o título do relatório entre aspas ou a sua posição (um número inteiro)");
+    } else if (verb == u"dump") {
+        expect(strings(arg), "uma lista de nomes entre aspas");
+    } else if (verb == u"answer") {
+        const QJsonObject a = arg.toObject();
+        bool typed = arg.isObject();
+        for (auto it = a.begin(); it != a.end(); ++it)
+            typed = typed && (it.key() == u"picker"  ? strings(it.value())
+                              : it.key() == u"check" ? it.value().isBool()
+                                                     : it.value().isString());
+        expect(typed, "{\"picker\": [chaves]}, ou um texto entre aspas em \"search\", \"prompt\", \"file\" e "
+                      "\"filter\", e true ou false em \"check\"");
+    }
     auto pair = [&](const char *what) {
         const QJsonArray a = arg.toArray();
-        if (a.size() != 2 || !a.at(0).isString())
+        if (a.size() != 2 || !a.at(0).isString() || !a.at(1).isString())
             throw EHostError(QStringLiteral("Passo %1: \"%2\" espera [controle, %3].").arg(step).arg(verb, QLatin1String(what)));
         return std::make_pair(control(a.at(0).toString()), a.at(1).toString());
     };
@@ -335,7 +368,7 @@ void ScriptRunner::runStep(int step, const QJsonObject &object)
 int ScriptRunner::runFile(const QString &scriptPath, const QString &configPath, FILE *out, FILE *err)
 {
     auto fail = [err](const QString &text) {
-        std::fprintf(err, "backoffice: %s\n", text.toLocal8Bit().constData());
+        std::fprintf(err, "backoffice: %s\n", terminalText(text).toLocal8Bit().constData());
         return 2;
     };
     QFile file(scriptPath);
@@ -352,6 +385,12 @@ int ScriptRunner::runFile(const QString &scriptPath, const QString &configPath, 
     HostSession session;
     int step = -1;
     try {
+        if (const QJsonValue v = script.value(u"config"); !v.isUndefined() && !v.isObject())
+            throw EHostError(
+                QStringLiteral("roteiro '%1': \"config\" deve ser um objeto {...}.").arg(scriptPath));
+        if (!script.value(u"steps").isArray())
+            throw EHostError(QStringLiteral("roteiro '%1': \"steps\" deve ser uma lista de passos [...].")
+                                 .arg(scriptPath));
         HostConfig config = HostConfig::load(configPath);
         config.applyOverrides(script.value(u"config").toObject(), QFileInfo(scriptPath).absolutePath());
         session.start(config);

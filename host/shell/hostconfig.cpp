@@ -20,7 +20,23 @@ QString resolve(const QString &baseDir, const QString &path)
 }
 
 // What a key's value must be.
-enum class Kind { Text, Flag, Port, PortOrDefault, Count, DigitCodeMask };
+enum class Kind
+{
+    Text,
+    Flag,
+    Port,
+    PortOrDefault,
+    Count,
+    Seconds,
+    Rows,
+    DigitCodeMask
+};
+
+// The limits a configuration may set. A time limit is kept in milliseconds as an int, so a day is
+// far below where it would overflow; 0 is refused, not taken for "no limit": a limit is only
+// lifted on purpose, by a large value.
+constexpr qint64 kMostSeconds = 86400;
+constexpr qint64 kMostRows = 10000000;
 
 struct KeyRule
 {
@@ -49,9 +65,9 @@ const KeyRule kKeys[] = {
     {"database", "report_user", Kind::Text},
     {"database", "report_password", Kind::Text},
     {"database", "report_role", Kind::Text},
-    {"database", "statement_timeout", Kind::Count},
-    {"database", "report_timeout", Kind::Count},
-    {"reports", "max_rows", Kind::Count},
+    {"database", "statement_timeout", Kind::Seconds},
+    {"database", "report_timeout", Kind::Seconds},
+    {"reports", "max_rows", Kind::Rows},
     {"paths", "modules", Kind::Text},
     {"paths", "reports", Kind::Text},
     {"paths", "help", Kind::Text},
@@ -77,7 +93,7 @@ QString valueProblem(Kind kind, const QString &value)
 {
     const QString v = value.trimmed();
     bool isNumber = false;
-    const int number = v.toInt(&isNumber);
+    const qint64 number = v.toLongLong(&isNumber);
     switch (kind) {
     case Kind::Text:
         return {};
@@ -97,10 +113,36 @@ QString valueProblem(Kind kind, const QString &value)
         if (isNumber && number >= 0)
             return {};
         return u"deve ser um número inteiro não negativo."_s;
+    case Kind::Seconds:
+        if (isNumber && number >= 1 && number <= kMostSeconds)
+            return {};
+        return u"o limite de tempo deve ser um número de segundos de 1 a %1 (um dia)."_s.arg(kMostSeconds);
+    case Kind::Rows:
+        if (isNumber && number >= 1 && number <= kMostRows)
+            return {};
+        return u"o limite de linhas deve ser um número de 1 a %1."_s.arg(kMostRows);
     case Kind::DigitCodeMask:
         if (const QString why = TMaskEdit::digitCodeMaskProblem(value); !why.isEmpty())
             return u"a máscara de códigos da árvore de produtos "_s + why;
         return {};
+    }
+    return {};
+}
+
+// The first ';' or ',' outside quotes in `raw` (a value as the file has it), or a null QChar. The
+// INI reader takes a ';' for the start of a comment and drops the rest of the value, and a ',' for a
+// list, which reads as an empty text: either way the value is lost without a word.
+QChar unquotedBreak(const QString &raw)
+{
+    bool quoted = false;
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        const QChar c = raw.at(i);
+        if (quoted && c == u'\\')
+            ++i;
+        else if (c == u'"')
+            quoted = !quoted;
+        else if ((c == u';' || c == u',') && !quoted)
+            return c;
     }
     return {};
 }
@@ -185,6 +227,15 @@ void checkFile(const QString &path, QSettings &ini)
             problems << problemLine(section, key, value, u"chave desconhecida."_s);
             continue;
         }
+        if (const QChar c = unquotedBreak(line.mid(equals + 1)); !c.isNull()) {
+            problems << problemLine(
+                section, key, value,
+                (c == u';' ? u"um ';' fora de aspas começa um comentário e cortaria o valor"_s
+                           : u"uma ',' fora de aspas faria do valor uma lista, lida como vazia"_s) +
+                    u": escreva o valor entre aspas (chave=\"abc;123\") e os comentários em "
+                    u"linhas próprias."_s);
+            continue;
+        }
         if (const QString why = valueProblem(rule->kind, value); !why.isEmpty())
             problems << problemLine(section, key, value, why);
     }
@@ -261,18 +312,43 @@ HostConfig HostConfig::load(const QString &path)
 
 void HostConfig::applyOverrides(const QJsonObject &o, const QString &baseDir)
 {
-    // The same rules as in the file, for the values a script gives.
+    // The same rules as in the file, for the values a script gives, and the JSON type each must
+    // have: a flag is true or false, not the text "true", and texts are strings.
     QStringList problems;
-    auto check = [&problems](const QString &key, const QJsonValue &value, Kind kind) {
-        const QString text = value.isDouble() ? QString::number(value.toDouble(), 'g', 17) : value.toString();
-        if (value.isUndefined())
+    auto check = [&problems](const QString &key, const QJsonValue &value, const KeyRule *rule) {
+        const QString text = value.isDouble() ? QString::number(value.toDouble(), 'g', 17)
+                             : value.isBool() ? (value.toBool() ? u"true"_s : u"false"_s)
+                                              : value.toString();
+        const QString shown = rule && looksSecret(QLatin1String(rule->key)) ? u"***"_s : text;
+        if (!rule) {
+            problems << u"config.%1: chave desconhecida."_s.arg(key);
             return;
-        if (const QString why = valueProblem(kind, text); !why.isEmpty() || !(value.isDouble() || value.isString()))
-            problems << u"config.%1 = \"%2\": %3"_s.arg(key, text, why.isEmpty() ? u"valor de tipo inválido."_s : why);
+        }
+        const bool isText = rule->kind == Kind::Text || rule->kind == Kind::DigitCodeMask;
+        if (rule->kind == Kind::Flag ? !value.isBool()
+            : isText                 ? !value.isString()
+                                     : !(value.isDouble() || value.isString()))
+            problems << u"config.%1 = \"%2\": %3"_s.arg(key, shown,
+                                                        rule->kind == Kind::Flag
+                                                            ? u"deve ser true ou false (sem aspas)."_s
+                                                        : isText ? u"deve ser um texto entre aspas."_s
+                                                                 : u"deve ser um número."_s);
+        else if (const QString why = valueProblem(rule->kind, text); !why.isEmpty())
+            problems << u"config.%1 = \"%2\": %3"_s.arg(key, shown, why);
     };
-    check(u"WebPort"_s, o.value(u"WebPort"), Kind::Port);
-    check(u"DBPict"_s, o.value(u"DBPict"), Kind::DigitCodeMask);
-    check(u"database.port"_s, o.value(u"database").toObject().value(u"port"), Kind::PortOrDefault);
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        if (it.key() != u"database") {
+            check(it.key(), it.value(), ruleFor(u"context"_s, it.key()));
+            continue;
+        }
+        if (!it.value().isObject()) {
+            problems << u"config.database: deve ser um objeto {\"driver\": ..., \"name\": ...}."_s;
+            continue;
+        }
+        const QJsonObject db = it.value().toObject();
+        for (auto entry = db.begin(); entry != db.end(); ++entry)
+            check(u"database."_s + entry.key(), entry.value(), ruleFor(u"database"_s, entry.key()));
+    }
     if (!problems.isEmpty())
         throw EHostError(u"A configuração do roteiro não pode ser usada:\n"_s + problems.join(u'\n'));
 

@@ -26,20 +26,23 @@ struct HOST_EXPORT HostConfig
     QString reportsDir;
     QString helpDir;
     QList<Screen> screens;
-    // [reports] max_rows: the most rows one report may read; 0 for no limit.
+    // [reports] max_rows: the most rows one report may read, 1 to 10000000 in a file.
     int reportMaxRows = ReportQuery::DefaultMaxRows;
 
     // Relative paths are taken from the file's folder. Throws EHostError naming the file, and each
     // section, key and value that cannot be trusted, when the file is missing, unreadable, empty,
     // not UTF-8 text or not an INI file, or holds an unknown key, a port that is not a number from
-    // 1 to 65535, a flag that is not true or false, or a code mask fields cannot use.
+    // 1 to 65535, a flag that is not true or false, a limit out of its range (time limits 1 to 86400
+    // seconds, max_rows 1 to 10000000: 0 would lift the limit), a value a ';' or ',' outside quotes
+    // would cut or empty, or a code mask fields cannot use.
     static HostConfig load(const QString &path);
     // The project's default configuration (config/backoffice.ini of the source tree).
     static QString defaultPath();
 
     // Screen-script "config" overrides: ModuFili, FiliProc, NomeFiliProc, WebURL, WebPort, DBPict,
     // database {driver, name, host, port, user, password}.
-    // Values are checked as in a file; throws EHostError naming the "config" key.
+    // Values are checked as in a file, and each must have its JSON type (a flag true or false, texts
+    // strings); an unknown key is refused. Throws EHostError naming the "config" key.
     void applyOverrides(const QJsonObject &overrides, const QString &baseDir);
 
     // Throws EHostError, naming the file and DBPict, when the product-tree code mask has fewer

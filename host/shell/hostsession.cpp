@@ -42,7 +42,7 @@ HostSession::HostSession() = default;
 
 int HostSession::refuseStart(const QString &text, FILE *err, bool window)
 {
-    std::fprintf(err, "backoffice: %s\n", text.toUtf8().constData());
+    std::fprintf(err, "backoffice: %s\n", terminalText(text).toUtf8().constData());
     std::fflush(err);
     if (window)
         UiServices::current().showError(nullptr, text);

@@ -132,6 +132,39 @@ TEST_F(Passwords, NeverInTheMessageOrTheLogWhenTheConnectionFails)
     EXPECT_GE(checked, 5); // Firebird and SQLite cases at the least
 }
 
+// A password that is also a word of the database's name: the name is shown whole, since stars in
+// it would point at the word that is the password.
+TEST_F(Passwords, AWordOfTheDatabaseNameIsNotPointedAt)
+{
+    const struct
+    {
+        const char *label;
+        QString driver;
+        QString name;
+        QString password;
+    } cases[] = {
+        {"SQLite file missing", u"QSQLITE"_s, mDir.filePath(u"dados/nao_existe.sqlite"_s), u"dados"_s},
+        {"embedded Firebird, not a database", u"QIBASE"_s, mDir.filePath(u"lixo.fdb"_s), u"lixo"_s},
+    };
+    int checked = 0;
+    for (const auto &c : cases) {
+        if (!QSqlDatabase::isDriverAvailable(c.driver))
+            continue;
+        DatabaseConfig config = reliability::databaseConfig(c.driver, c.name);
+        config.password = c.password;
+        QString message;
+        try {
+            TdtmDBGeral::open(config);
+        } catch (const EHostError &e) {
+            message = e.message();
+        }
+        EXPECT_TRUE(message.contains(u"'%1'"_s.arg(QDir::toNativeSeparators(c.name)))) << c.label << ": " << message.toStdString();
+        EXPECT_FALSE(message.contains(u"****"_s)) << c.label << ": " << message.toStdString();
+        ++checked;
+    }
+    EXPECT_GE(checked, 1);
+}
+
 // A screen script on a Firebird configuration that cannot connect: every output line, the start-up
 // message included, and every log line are free of the password.
 TEST_F(Passwords, NeverInTheOutputOfAScreenScript)

@@ -80,6 +80,37 @@ TEST(ConfigurationCheck, FilesTheHostCannotTrustAreRefusedByName)
         {"the database missing", with("name=loja.sqlite\n", ""), {u"[database] name = \"\": falta o banco de dados a abrir."_s}},
         {"two faults, both named", with("WebPort=211", "WebPort=x\nWebUrl=y"),
          {u"[context] WebPort = \"x\""_s, u"[context] WebUrl = \"y\": chave desconhecida."_s}},
+        // limits: milliseconds that would overflow, and 0 that would lift the limit, are refused
+        {"a time limit of a day", with("name=loja.sqlite", "name=loja.sqlite\nreport_timeout=86400"), {}},
+        {"a time limit past a day",
+         with("name=loja.sqlite", "name=loja.sqlite\nreport_timeout=4294968"),
+         {u"[database] report_timeout = \"4294968\": o limite de tempo deve ser um número de segundos de 1 a 86400 (um dia)."_s}},
+        {"no time limit",
+         with("name=loja.sqlite", "name=loja.sqlite\nstatement_timeout=0"),
+         {u"[database] statement_timeout = \"0\": o limite de tempo"_s}},
+        {"a time limit past 64 bits",
+         with("name=loja.sqlite", "name=loja.sqlite\nstatement_timeout=99999999999999999999"),
+         {u"[database] statement_timeout = \"99999999999999999999\": o limite de tempo"_s}},
+        {"a row limit", with("[screens]", "[reports]\nmax_rows=2000000\n[screens]"), {}},
+        {"no row limit",
+         with("[screens]", "[reports]\nmax_rows=0\n[screens]"),
+         {u"[reports] max_rows = \"0\": o limite de linhas deve ser um número de 1 a 10000000."_s}},
+        {"a row limit past an int",
+         with("[screens]", "[reports]\nmax_rows=2147483648\n[screens]"),
+         {u"[reports] max_rows = \"2147483648\": o limite de linhas"_s}},
+        // a ';' outside quotes starts a comment and would cut the value
+        {"a password cut by a ';'",
+         with("name=loja.sqlite", "name=loja.sqlite\npassword=segredo;resto"),
+         {u"[database] password = \"***\": um ';' fora de aspas começa um comentário e cortaria o valor"_s}},
+        {"a quoted password keeps its ';'",
+         with("name=loja.sqlite", "name=loja.sqlite\npassword=\"segredo;resto\""),
+         {}},
+        {"a comment after a value",
+         with("driver=QSQLITE", "driver=QSQLITE ; o banco"),
+         {u"[database] driver = \"QSQLITE\": um ';' fora de aspas"_s}},
+        {"a branch name with a comma",
+         with("FiliProc=0001", "FiliProc=0001\nNomeFiliProc=Centro, loja 1"),
+         {u"[context] NomeFiliProc = \"\": uma ',' fora de aspas faria do valor uma lista, lida como vazia"_s}},
     };
     int n = 0;
     for (const auto &row : rows) {
@@ -190,6 +221,20 @@ TEST(ConfigurationCheck, ScriptOverridesFollowTheSameRules)
         {"port true", {{u"WebPort"_s, true}}, "config.WebPort"},
         {"mask AAAA", {{u"DBPict"_s, u"AAAA"_s}}, "config.DBPict = \"AAAA\""},
         {"database port", {{u"database"_s, QJsonObject{{u"port"_s, 123456}}}}, "config.database.port = \"123456\""},
+        // each value of its own JSON type: converted, "true" would unlock the branch field
+        {"a flag", {{u"ModuFili"_s, true}}, nullptr},
+        {"a flag as text", {{u"ModuFili"_s, u"true"_s}}, "config.ModuFili = \"true\": deve ser true ou false (sem aspas)."},
+        {"a flag as a number", {{u"ModuFili"_s, 1}}, "config.ModuFili = \"1\": deve ser true ou false"},
+        {"a code as a number", {{u"FiliProc"_s, 7}}, "config.FiliProc = \"7\": deve ser um texto entre aspas."},
+        {"a misspelt key", {{u"ModoFili"_s, true}}, "config.ModoFili: chave desconhecida."},
+        {"the database as text", {{u"database"_s, u"loja.sqlite"_s}}, "config.database: deve ser um objeto"},
+        {"a password as a number keeps its value to itself", {{u"database"_s, QJsonObject{{u"password"_s, 4321}}}},
+         "config.database.password = \"***\": deve ser um texto entre aspas."},
+        {"a time limit", {{u"database"_s, QJsonObject{{u"report_timeout"_s, 600}}}}, nullptr},
+        {"a time limit that overflows", {{u"database"_s, QJsonObject{{u"report_timeout"_s, 4294968}}}},
+         "config.database.report_timeout = \"4294968\": o limite de tempo"},
+        {"no time limit", {{u"database"_s, QJsonObject{{u"statement_timeout"_s, 0}}}},
+         "config.database.statement_timeout = \"0\": o limite de tempo"},
     };
     for (const auto &row : rows) {
         HostConfig config;
@@ -203,6 +248,39 @@ TEST(ConfigurationCheck, ScriptOverridesFollowTheSameRules)
             EXPECT_TRUE(message.isEmpty()) << row.label << ": " << message.toStdString();
         else
             EXPECT_TRUE(message.contains(QString::fromUtf8(row.problem))) << row.label << ": " << message.toStdString();
+    }
+}
+
+// Quoted, a value keeps every character: ';' and, escaped, quotes and backslashes.
+TEST(ConfigurationCheck, QuotedValuesKeepWhatTheyHold)
+{
+    QTemporaryDir dir;
+    const struct
+    {
+        const char *line;
+        const char *password;
+    } rows[] = {
+        {"password=abc", "abc"},
+        {"password=\"abc;123\"", "abc;123"},
+        {"password=\"abc,123\"", "abc,123"},
+        {"password=\"a;b\\\"c\\\\d\"", "a;b\"c\\d"},
+        {"password=\" espaços \"", " espaços "},
+    };
+    int n = 0;
+    for (const auto &row : rows) {
+        // a file of its own each: QSettings keeps what it read of a path while its size and time stay
+        const QString path = dir.filePath(u"config%1.ini"_s.arg(n++));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(with("name=loja.sqlite", "name=loja.sqlite\n" + QByteArray(row.line)));
+        file.close();
+        QString password;
+        try {
+            password = HostConfig::load(path).database.password;
+        } catch (const EHostError &e) {
+            password = e.message();
+        }
+        EXPECT_EQ(password, QString::fromUtf8(row.password)) << row.line;
     }
 }
 

@@ -7,10 +7,13 @@
 
 #include <QColor>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
+#include <QLocale>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -71,9 +74,74 @@ int diskError(int error)
     }
 }
 
+// The most characters a cell holds (the format's limit, which libxlsxwriter checks): a longer
+// text is cut, and its end says so, so that the reader never takes it for the whole. Counted in
+// UTF-16 units, which are never fewer than the characters the limit counts.
+constexpr qsizetype kCellChars = 32767;
+const QString kCutMark = u"… [texto cortado]"_s;
+
 std::string utf8(const QString &text)
 {
-    return text.toStdString();
+    if (text.size() <= kCellChars)
+        return text.toStdString();
+    qsizetype keep = kCellChars - kCutMark.size();
+    if (text.at(keep - 1).isHighSurrogate())
+        --keep;
+    return (QStringView(text).left(keep).toString() + kCutMark).toStdString();
+}
+
+// A libxlsxwriter call that failed; writeWorkbook turns it into the file's message.
+struct XlsxFailure
+{
+    lxw_error error;
+    int cause = errno; // taken at once: closing the workbook on the way out sets errno again
+};
+
+void must(lxw_error error)
+{
+    if (error != LXW_NO_ERROR)
+        throw XlsxFailure{error};
+}
+
+// What the user is told for a libxlsxwriter error, when errno does not tell more.
+QString xlsxReason(lxw_error error)
+{
+    switch (error) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return u"Não há memória suficiente para montar a planilha."_s;
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+        return u"Os arquivos temporários da planilha não puderam ser gravados ou lidos."_s;
+    case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+    case LXW_ERROR_WORKSHEET_MAX_NUMBER_URLS_EXCEEDED:
+        return u"Uma célula ficou fora dos limites de uma planilha XLSX (1.048.576 linhas e 16.384 colunas)."_s;
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        return u"Um texto passou de 32.767 caracteres, o máximo de uma célula XLSX."_s;
+    default:
+        return u"A biblioteca de planilhas falhou: %1."_s.arg(QString::fromUtf8(lxw_strerror(error)));
+    }
+}
+
+// The rows a sheet of detail lines takes, from its first (the title) to its total lines.
+qint64 listRows(const ReportModel &model, lxw_row_t headingRow)
+{
+    const qint64 details =
+        std::count_if(model.lines.cbegin(), model.lines.cend(),
+                      [](const ReportLine &line) { return line.kind == ReportLine::Kind::Detail; });
+    const qint64 totals =
+        std::count_if(model.lines.cbegin(), model.lines.cend(),
+                      [](const ReportLine &line) { return line.kind == ReportLine::Kind::Total; });
+    return qint64(headingRow) + 1 + details + totals; // the units' total lines and the grand total
+}
+
+// The worksheet's own temporary (constant memory: the rows written so far) failed a write: the
+// library goes on without a word and would zip the part that was written as the whole sheet.
+void checkRowsWritten(lxw_worksheet *sheet)
+{
+    if (sheet->optimize_tmpfile &&
+        (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile)))
+        throw XlsxFailure{LXW_ERROR_CREATING_TMPFILE};
 }
 
 QString columnName(int column)
@@ -141,10 +209,10 @@ struct MatrixSheet
     {
         const ReportMatrix &m = model.matrix;
         const ReportMatrixLayout &shape = model.layout.matrix;
-        worksheet_set_column(sheet, 0, 0, 16, nullptr);
-        worksheet_set_column(sheet, 1, lxw_col_t(m.columns() + 1), 12, nullptr);
+        must(worksheet_set_column(sheet, 0, 0, 16, nullptr));
+        must(worksheet_set_column(sheet, 1, lxw_col_t(m.columns() + 1), 12, nullptr));
         if (m.empty()) {
-            worksheet_write_string(sheet, top, 0, utf8(model.layout.emptyText).c_str(), nullptr);
+            must(worksheet_write_string(sheet, top, 0, utf8(model.layout.emptyText).c_str(), nullptr));
             return;
         }
         const lxw_row_t after = table(top, shape.valueFormat, false);
@@ -154,8 +222,8 @@ struct MatrixSheet
         scale.max_rule_type = LXW_CONDITIONAL_RULE_TYPE_MAXIMUM;
         scale.min_color = xlsxColour(ReportMatrix::lowColour());
         scale.max_color = xlsxColour(ReportMatrix::highColour());
-        worksheet_conditional_format_range(sheet, top + 1, 1, lxw_row_t(top + m.rows()),
-                                           lxw_col_t(m.columns()), &scale);
+        must(worksheet_conditional_format_range(sheet, top + 1, 1, lxw_row_t(top + m.rows()),
+                                                lxw_col_t(m.columns()), &scale));
         worksheet_freeze_panes(sheet, top + 1, 1);
         if (!shape.countField.isEmpty()) {
             ReportColumn counts;
@@ -163,7 +231,7 @@ struct MatrixSheet
             lxw_format *caption = workbook_add_format(book);
             format_set_bold(caption);
             const QString label = shape.countLabel.isEmpty() ? shape.countField : shape.countLabel;
-            worksheet_write_string(sheet, after + 1, 0, utf8(u"Número de "_s + label).c_str(), caption);
+            must(worksheet_write_string(sheet, after + 1, 0, utf8(u"Número de "_s + label).c_str(), caption));
             table(after + 2, counts, true);
         }
     }
@@ -187,33 +255,33 @@ private:
             format_set_font_color(f, column == mx.best ? kXlsxBestInk : kXlsxWorstInk);
             return f;
         };
-        worksheet_write_string(sheet, top, 0, utf8(model.layout.matrix.rowLabel).c_str(), heading);
+        must(worksheet_write_string(sheet, top, 0, utf8(model.layout.matrix.rowLabel).c_str(), heading));
         for (int c = 0; c < columns; ++c)
-            worksheet_write_string(sheet, top, lxw_col_t(c + 1), utf8(m.columnNames.at(c)).c_str(),
-                                   mark(c, headingRight, nullptr));
-        worksheet_write_string(sheet, top, lxw_col_t(columns + 1), "Total do dia", headingRight);
+            must(worksheet_write_string(sheet, top, lxw_col_t(c + 1), utf8(m.columnNames.at(c)).c_str(),
+                                        mark(c, headingRight, nullptr)));
+        must(worksheet_write_string(sheet, top, lxw_col_t(columns + 1), "Total do dia", headingRight));
         lxw_format *plain = numberFormat(format, false);
         lxw_format *bold = numberFormat(format, true);
         const QString last = columnName(columns);
         for (int r = 0; r < m.rows(); ++r) {
             const lxw_row_t row = top + 1 + lxw_row_t(r);
-            worksheet_write_string(sheet, row, 0, utf8(m.rowNames.at(r)).c_str(), nullptr);
+            must(worksheet_write_string(sheet, row, 0, utf8(m.rowNames.at(r)).c_str(), nullptr));
             for (int c = 0; c < columns; ++c) {
                 const std::optional<double> &value = m.values.at(r).at(c);
                 if (value)
-                    worksheet_write_number(sheet, row, lxw_col_t(c + 1),
-                                           counts ? double(m.counts.at(r).at(c)) : cellNumber(format, *value),
-                                           plain);
+                    must(worksheet_write_number(
+                        sheet, row, lxw_col_t(c + 1),
+                        counts ? double(m.counts.at(r).at(c)) : cellNumber(format, *value), plain));
             }
             // One arg() call: a chained .arg(row).arg(last) reads "%2%1" as "%2" then the row, and
             // "%21" (after the row 13 went in) as a placeholder of its own.
             const QString formula = u"=SUM(B%1:%2%1)"_s.arg(QString::number(row + 1), last);
-            worksheet_write_formula_num(sheet, row, lxw_col_t(columns + 1), utf8(formula).c_str(), plain,
-                                        counts ? double(m.rowCounts.at(r))
-                                               : cellNumber(format, m.rowTotals.at(r)));
+            must(worksheet_write_formula_num(sheet, row, lxw_col_t(columns + 1), utf8(formula).c_str(), plain,
+                                             counts ? double(m.rowCounts.at(r))
+                                                    : cellNumber(format, m.rowTotals.at(r))));
         }
         const lxw_row_t totalRow = top + 1 + lxw_row_t(m.rows());
-        worksheet_write_string(sheet, totalRow, 0, "Total", totalText);
+        must(worksheet_write_string(sheet, totalRow, 0, "Total", totalText));
         for (int c = 0; c <= columns; ++c) {
             const QString letter = columnName(c + 1);
             const QString formula =
@@ -221,18 +289,20 @@ private:
             const double value = c < columns ? (counts ? double(m.columnCounts.at(c))
                                                        : cellNumber(format, m.columnTotals.at(c)))
                                              : (counts ? double(m.count) : cellNumber(format, m.total));
-            worksheet_write_formula_num(sheet, totalRow, lxw_col_t(c + 1), utf8(formula).c_str(),
-                                        c < columns ? mark(c, bold, &format) : bold, value);
+            must(worksheet_write_formula_num(sheet, totalRow, lxw_col_t(c + 1), utf8(formula).c_str(),
+                                             c < columns ? mark(c, bold, &format) : bold, value));
         }
         return totalRow + 1;
     }
 };
 
-void writeWorkbook(const ReportModel &model, const QString &path, const Progress &progress)
+void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progress &progress)
 {
     // libxlsxwriter opens the file by name: it writes the temporary, which commit() puts in place.
-    ReportFile file(path);
     const QByteArray temporaryName = QFile::encodeName(file.temporaryPath());
+    // Its own temporaries (the rows, then each part before it is zipped) go beside it, on the disk
+    // the file goes to, instead of the system's temporary folder.
+    QByteArray temporaryFolder = QFile::encodeName(QFileInfo(file.temporaryPath()).absolutePath());
     const ReportLayout &layout = model.layout;
     {
         Workbook wb;
@@ -240,10 +310,13 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
         // not held a second time as cells (strings are then written inline).
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
+        options.tmpdir = temporaryFolder.data();
         wb.book = workbook_new_opt(temporaryName.constData(), &options);
         if (!wb.book)
             file.fail(diskError(errno), u"Falha ao criar a planilha."_s);
         lxw_worksheet *sheet = workbook_add_worksheet(wb.book, "Relatório");
+        if (!sheet)
+            throw XlsxFailure{LXW_ERROR_MEMORY_MALLOC_FAILED};
         lxw_format *title = workbook_add_format(wb.book);
         format_set_bold(title);
         format_set_font_size(title, 14);
@@ -280,16 +353,17 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
 
         // The title, then one row per filter line of the page header, the issue time and the best
         // and worst hours.
-        worksheet_write_string(sheet, 0, 0, utf8(model.title).c_str(), title);
+        must(worksheet_write_string(sheet, 0, 0, utf8(model.title).c_str(), title));
         lxw_row_t metaRow = 1;
         for (const QString &line : filterLines(model))
-            worksheet_write_string(sheet, metaRow++, 0, utf8(line).c_str(), meta);
-        worksheet_write_string(sheet, metaRow++,
-                               0, utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(), meta);
+            must(worksheet_write_string(sheet, metaRow++, 0, utf8(line).c_str(), meta));
+        must(worksheet_write_string(
+            sheet, metaRow++, 0,
+            utf8(u"Emitido em "_s + model.issued.toString(u"dd/MM/yyyy HH:mm"_s)).c_str(), meta));
         if (!model.bestWorstText.isEmpty()) {
             lxw_format *note = workbook_add_format(wb.book);
             format_set_bold(note);
-            worksheet_write_string(sheet, metaRow++, 0, utf8(model.bestWorstText).c_str(), note);
+            must(worksheet_write_string(sheet, metaRow++, 0, utf8(model.bestWorstText).c_str(), note));
         }
         // an empty row before the headings, which stay on row 5 when there are few filters
         const lxw_row_t headingRow = std::max<lxw_row_t>(4, metaRow + 1);
@@ -297,6 +371,13 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
             MatrixSheet{wb.book, sheet, model, heading, headingRight, totalText, numberFormat}.write(
                 headingRow);
         } else {
+            if (const qint64 rows = listRows(model, headingRow); rows > qint64(LXW_ROW_MAX))
+                file.fail(
+                    0,
+                    u"O relatório ocupa %1 linhas, e uma planilha XLSX tem no máximo %2: ela sairia sem as "
+                    u"últimas linhas e sem o total. Restrinja o período ou os filtros, ou salve em CSV."_s
+                        .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(rows),
+                             QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qint64(LXW_ROW_MAX))));
             const int offset = layout.grouped() ? 1 + int(layout.groupNames.size()) : 0;
             const int columns = int(layout.columns.size()) + offset;
             QList<lxw_format *> plainFormats, totalFormats, bestFormats, worstFormats;
@@ -328,21 +409,21 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
                     std::fill(groupMark.begin() + from, groupMark.begin() + i, line.mark);
             }
             if (layout.grouped()) {
-                worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading);
+                must(worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading));
                 // the code; its names beside it
-                worksheet_set_column(sheet, 0, 0, layout.groupNames.isEmpty() ? 34 : 14, nullptr);
+                must(worksheet_set_column(sheet, 0, 0, layout.groupNames.isEmpty() ? 34 : 14, nullptr));
                 for (qsizetype n = 0; n < layout.groupNames.size(); ++n) {
-                    worksheet_write_string(sheet, headingRow, lxw_col_t(1 + n),
-                                           utf8(layout.groupNames.at(n).second).c_str(), heading);
-                    worksheet_set_column(sheet, lxw_col_t(1 + n), lxw_col_t(1 + n), 30, nullptr);
+                    must(worksheet_write_string(sheet, headingRow, lxw_col_t(1 + n),
+                                                utf8(layout.groupNames.at(n).second).c_str(), heading));
+                    must(worksheet_set_column(sheet, lxw_col_t(1 + n), lxw_col_t(1 + n), 30, nullptr));
                 }
             }
             for (qsizetype c = 0; c < layout.columns.size(); ++c) {
                 const ReportColumn &column = layout.columns.at(c);
                 const lxw_col_t col = lxw_col_t(c + offset);
-                worksheet_write_string(sheet, headingRow, col, utf8(column.label).c_str(),
-                                       column.numeric() ? headingRight : heading);
-                worksheet_set_column(sheet, col, col, std::max(10.0, column.width * 9), nullptr);
+                must(worksheet_write_string(sheet, headingRow, col, utf8(column.label).c_str(),
+                                            column.numeric() ? headingRight : heading));
+                must(worksheet_set_column(sheet, col, col, std::max(10.0, column.width * 9), nullptr));
             }
             worksheet_freeze_panes(sheet, headingRow + 1, 0);
 
@@ -401,8 +482,8 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
                 const qsizetype b = shareBase.at(c);
                 const QString letter = columnName(int(b) + offset);
                 const QString formula = u"=%1%2/%1$%3"_s.arg(letter).arg(at + 1).arg(totalRow + 1);
-                worksheet_write_formula_num(sheet, at, lxw_col_t(c + offset), utf8(formula).c_str(), format,
-                                            part / written.at(b));
+                must(worksheet_write_formula_num(sheet, at, lxw_col_t(c + offset), utf8(formula).c_str(), format,
+                                                 part / written.at(b)));
                 if (at <= last)
                     shareSums[c] += part / written.at(b);
             };
@@ -410,21 +491,23 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
             lxw_row_t row = first;
             const qint64 lineCount = model.lines.size();
             for (qint64 i = 0; i < lineCount; ++i) {
-                if (i % kProgressLines == 0)
+                if (i % kProgressLines == 0) {
+                    checkRowsWritten(sheet);
                     tell(progress, i, lineCount);
+                }
                 const ReportLine &line = model.lines.at(i);
                 if (line.kind != ReportLine::Kind::Detail)
                     continue;
                 if (layout.grouped()) {
                     const ReportLine::Mark mark =
                         groupMark.at(i) != ReportLine::Mark::None ? groupMark.at(i) : line.mark;
-                    worksheet_write_string(sheet, row, 0, utf8(line.groupValue).c_str(),
-                                           mark == ReportLine::Mark::Best    ? bestGroup
-                                           : mark == ReportLine::Mark::Worst ? worstGroup
-                                                                             : nullptr);
+                    must(worksheet_write_string(sheet, row, 0, utf8(line.groupValue).c_str(),
+                                                mark == ReportLine::Mark::Best    ? bestGroup
+                                                : mark == ReportLine::Mark::Worst ? worstGroup
+                                                                                  : nullptr));
                     for (qsizetype n = 0; n < layout.groupNames.size(); ++n)
-                        worksheet_write_string(sheet, row, lxw_col_t(1 + n), utf8(line.groupNames.value(n)).c_str(),
-                                               nullptr);
+                        must(worksheet_write_string(sheet, row, lxw_col_t(1 + n),
+                                                    utf8(line.groupNames.value(n)).c_str(), nullptr));
                 }
                 const QList<lxw_format *> *marks = line.mark == ReportLine::Mark::Best    ? &bestFormats
                                                    : line.mark == ReportLine::Mark::Worst ? &worstFormats
@@ -435,24 +518,24 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
                     const QVariant value = line.values.value(c);
                     if (value.isNull() || !value.isValid()) {
                         if (marks)
-                            worksheet_write_blank(sheet, row, col, marks->at(c));
+                            must(worksheet_write_blank(sheet, row, col, marks->at(c)));
                         continue;
                     }
                     if (shareBase.at(c) >= 0 && written.at(shareBase.at(c)) != 0) {
                         writeShare(row, c, writtenNumber(line, shareBase.at(c)), marks ? marks->at(c) : plainFormats.at(c));
                     } else if (column.numeric()) {
-                        worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
-                                               marks ? marks->at(c) : plainFormats.at(c));
+                        must(worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                                    marks ? marks->at(c) : plainFormats.at(c)));
                     } else if (column.type == ReportColumn::Type::Date &&
                                ReportFormat::toDate(value).isValid()) {
                         const QDate d = ReportFormat::toDate(value);
                         lxw_datetime dt{d.year(), d.month(), d.day(), 0, 0, 0};
-                        worksheet_write_datetime(sheet, row, col, &dt, dateFormat);
+                        must(worksheet_write_datetime(sheet, row, col, &dt, dateFormat));
                     } else {
-                        worksheet_write_string(
+                        must(worksheet_write_string(
                             sheet, row, col,
                             utf8(ReportFormat::cell(column, value, line.ends.value(c))).c_str(),
-                            marks ? marks->at(c) : nullptr);
+                            marks ? marks->at(c) : nullptr));
                     }
                 }
                 ++row;
@@ -460,8 +543,8 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
             // One line per unit of measure: each Sum column over that unit's lines.
             for (const ReportLine *unitLine : std::as_const(unitLines)) {
                 for (int col = 0; col < columns; ++col)
-                    worksheet_write_blank(sheet, row, lxw_col_t(col), totalText);
-                worksheet_write_string(sheet, row, 0, utf8(unitLine->caption).c_str(), totalText);
+                    must(worksheet_write_blank(sheet, row, lxw_col_t(col), totalText));
+                must(worksheet_write_string(sheet, row, 0, utf8(unitLine->caption).c_str(), totalText));
                 QString unit = unitLine->unit;
                 unit.replace(u"\""_s, u"\"\""_s);
                 const QString unitLetter = columnName(int(unitColumn) + offset);
@@ -476,19 +559,19 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
                         const QString letter = columnName(col);
                         const QString formula = u"=SUMIF(%1%2:%1%3,\"%4\",%5%2:%5%3)"_s.arg(
                             unitLetter, QString::number(first + 1), QString::number(last + 1), unit, letter);
-                        worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
-                                                    sums.value(c));
+                        must(worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
+                                                         sums.value(c)));
                     } else if (value.isValid() && !value.isNull()) {
-                        worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
-                                               totalFormats.at(c));
+                        must(worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                                    totalFormats.at(c)));
                     }
                 }
                 ++row;
             }
             if (const ReportLine *total = model.totalLine()) {
                 for (int col = 0; col < columns; ++col)
-                    worksheet_write_blank(sheet, row, lxw_col_t(col), totalText);
-                worksheet_write_string(sheet, row, 0, "Total geral", totalText);
+                    must(worksheet_write_blank(sheet, row, lxw_col_t(col), totalText));
+                must(worksheet_write_string(sheet, row, 0, "Total geral", totalText));
                 for (qsizetype c = 0; c < layout.columns.size(); ++c) {
                     const ReportColumn &column = layout.columns.at(c);
                     const lxw_col_t col = lxw_col_t(c + offset);
@@ -500,21 +583,36 @@ void writeWorkbook(const ReportModel &model, const QString &path, const Progress
                         // calculate. Lines of several units have no such total.
                         const QString letter = columnName(col);
                         const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(first + 1).arg(last + 1);
-                        worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
-                                                    share ? shareSums.at(c) : written.at(c));
+                        must(worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
+                                                         share ? shareSums.at(c) : written.at(c)));
                     } else if (column.total == ReportColumn::Total::Ratio && value.isValid() &&
                                !value.isNull()) {
-                        worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
-                                               totalFormats.at(c));
+                        must(worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                                    totalFormats.at(c)));
                     }
                 }
             }
             tell(progress, lineCount, lineCount);
         }
+        checkRowsWritten(sheet);
         errno = 0;
         const lxw_error error = wb.close();
         if (error != LXW_NO_ERROR)
-            file.fail(diskError(errno), QString::fromUtf8(lxw_strerror(error)));
+            file.fail(diskError(errno), xlsxReason(error));
+        // The close does not check the writes of the parts it assembles before zipping them (a file
+        // size limit, a full disk): a write that failed leaves its errno.
+        if (const int cause = diskError(errno))
+            file.fail(cause);
+    }
+}
+
+void writeWorkbook(const ReportModel &model, const QString &path, const Progress &progress)
+{
+    ReportFile file(path);
+    try {
+        fillWorkbook(file, model, progress);
+    } catch (const XlsxFailure &failure) {
+        file.fail(diskError(failure.cause), xlsxReason(failure.error));
     }
     file.commit();
 }
