@@ -7,13 +7,46 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
 #include <QTest>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 namespace testsupport {
 QString sourcePath(const QString &relative)
 {
     return QStringLiteral(BO_SOURCE_DIR "/") + relative;
+}
+
+void keepWorkbook(const QString &path, const QJsonObject &expected)
+{
+    const QString folder = qEnvironmentVariable("BO_XLSX_RECALC_DIR");
+    if (folder.isEmpty())
+        return;
+    if (!QFile::exists(path)) {
+        ADD_FAILURE() << "no workbook to keep: " << path.toStdString();
+        return;
+    }
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QString name = test ? QString::fromUtf8(test->test_suite_name()) + u'.' + QString::fromUtf8(test->name())
+                        : QStringLiteral("workbook");
+    name.replace(u'/', u'_');
+    ASSERT_TRUE(QDir().mkpath(folder)) << folder.toStdString();
+    QString base;
+    for (int n = 1;; ++n) {
+        base = QDir(folder).filePath(name + u'-' + QString::number(n) + u'-' + QFileInfo(path).completeBaseName());
+        if (!QFile::exists(base + QStringLiteral(".xlsx")))
+            break;
+    }
+    ASSERT_TRUE(QFile::copy(path, base + QStringLiteral(".xlsx"))) << base.toStdString();
+    if (!expected.isEmpty()) {
+        QFile file(base + QStringLiteral(".json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(expected).toJson());
+    }
 }
 
 QList<QJsonObject> runScript(const QJsonArray &steps, const QJsonObject &config)

@@ -28,4 +28,11 @@ QStringList messagesOf(const QList<QJsonObject> &lines);
 
 // Makes `widget`'s window the active one, as a user's click on it would.
 void activate(QWidget *widget);
+
+// A workbook a test wrote, handed to the spreadsheet check that ends the CTest run (tests/recalc):
+// copied into the folder BO_XLSX_RECALC_DIR names, as "<suite>.<test>-<n>.xlsx", and with
+// `expected` beside it as "….json" when given ({"cells": [{"row", "column", "value"} or
+// {"column", "rowsSum", "value"}]}, see tests/recalc). Without the variable (a test binary run by
+// hand) nothing is kept. A file that is not there is a failure of the calling test.
+void keepWorkbook(const QString &path, const QJsonObject &expected = {});
 } // namespace testsupport

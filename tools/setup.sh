@@ -10,7 +10,8 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev
           firebird3.0-server firebird-dev libsqlite3-dev sqlite3
           libxlsxwriter-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
           tzdata qt6-translations-l10n
-          unixodbc unixodbc-dev odbc-postgresql libsqliteodbc postgresql)
+          unixodbc unixodbc-dev odbc-postgresql libsqliteodbc postgresql
+          libreoffice-calc-nogui unzip)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

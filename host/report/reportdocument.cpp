@@ -211,15 +211,51 @@ struct Accumulator
     QList<double> sums;
     QList<double> ratioOf;
     QList<double> ratioOver;
+    QList<std::optional<QString>> units; // a unit column's first unit
+    QList<bool> mixed;                   // lines of more than one unit were summed
 
-    explicit Accumulator(qsizetype columns) : sums(columns, 0.0), ratioOf(columns, 0.0), ratioOver(columns, 0.0) {}
+    explicit Accumulator(qsizetype columns)
+        : sums(columns, 0.0), ratioOf(columns, 0.0), ratioOver(columns, 0.0), units(columns), mixed(columns, false)
+    {
+    }
     void reset()
     {
         sums.fill(0.0);
         ratioOf.fill(0.0);
         ratioOver.fill(0.0);
+        units.fill(std::nullopt);
+        mixed.fill(false);
     }
 };
+
+// Each value's share of their sum in percent, rounded to `decimals` so that the shares add up to
+// exactly 100 (largest remainders get the units that rounding down leaves over); nothing when the
+// values sum to zero.
+QList<std::optional<double>> roundedShares(const QList<double> &values, int decimals)
+{
+    QList<std::optional<double>> shares(values.size());
+    const double total = std::accumulate(values.cbegin(), values.cend(), 0.0);
+    if (total == 0)
+        return shares;
+    const double scale = std::pow(10.0, decimals);
+    QList<double> floors(values.size()), rests(values.size());
+    double given = 0;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const double exact = values.at(i) / total * 100.0 * scale;
+        floors[i] = std::floor(exact + 1e-9);
+        rests[i] = exact - floors[i];
+        given += floors[i];
+    }
+    QList<qsizetype> order(values.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&rests](qsizetype a, qsizetype b) { return rests[a] > rests[b]; });
+    const qsizetype left = qsizetype(std::llround(100.0 * scale - given));
+    for (qsizetype k = 0; k < left && k < order.size(); ++k)
+        floors[order.at(k)] += 1;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        shares[i] = floors.at(i) / scale;
+    return shares;
+}
 
 // A column's relative width, as the definition gives it. The widths share the page in proportion,
 // so one absurd width leaves the others no room: they vanish from the page. Within these bounds a
@@ -306,6 +342,12 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         if (column.type == ReportColumn::Type::Interval && column.endField.isEmpty())
             throw EHostError(u"A coluna de intervalo '%1' precisa de \"end\"."_s.arg(column.field));
         column.width = columnWidth(c.value(u"width"), column);
+        column.shareOf = c.value(u"share").toString();
+        if (!column.shareOf.isEmpty() && column.type != ReportColumn::Type::Percent)
+            throw EHostError(u"A coluna '%1' tem \"share\" mas não é de percentual."_s.arg(column.field));
+        column.unitField = c.value(u"unit").toString();
+        if (!column.unitField.isEmpty() && column.total != ReportColumn::Total::Sum)
+            throw EHostError(u"A coluna '%1' tem \"unit\" mas não é somada."_s.arg(column.field));
         result.columns << column;
     }
 
@@ -325,6 +367,12 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
             throw EHostError(u"Tipo '%1' desconhecido no agrupamento."_s.arg(type));
         result.groupFormat.type = typeIt.value();
         result.groupFormat.endField = g.value(u"end").toString();
+        for (const QJsonValue &entry : g.value(u"names").toArray()) {
+            const QString field = entry.toObject().value(u"field").toString();
+            if (field.isEmpty())
+                throw EHostError(u"Um nome do agrupamento (\"names\") não tem \"field\"."_s);
+            result.groupNames.append({field, entry.toObject().value(u"label").toString(field)});
+        }
     } else if (!group.isUndefined() && !group.isNull()) {
         throw EHostError(u"\"group\" deve ser um campo ou um objeto."_s);
     }
@@ -959,7 +1007,13 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         return model;
     }
     const qsizetype count = layout.columns.size();
-    QList<int> valueAt(count), endAt(count, -1), ofAt(count, -1), overAt(count, -1);
+    QList<int> valueAt(count), endAt(count, -1), ofAt(count, -1), overAt(count, -1), unitAt(count, -1);
+    // Per share column: its value on each row, and the part it is of (the base column as printed)
+    // on each row and over the report; a total of a share is its lines' part of the report's.
+    QHash<qsizetype, QList<std::optional<double>>> shares;
+    QHash<qsizetype, QList<double>> shareParts;
+    QHash<qsizetype, double> shareWhole;
+    int linesUnitAt = -1; // the unit of the per-unit total lines: the first unit column's
     for (qsizetype c = 0; c < count; ++c) {
         const ReportColumn &column = layout.columns.at(c);
         valueAt[c] = require(column.field, u"coluna"_s);
@@ -969,7 +1023,39 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             ofAt[c] = require(column.ratioOf, u"total"_s);
             overAt[c] = require(column.ratioOver, u"total"_s);
         }
+        if (!column.unitField.isEmpty()) {
+            unitAt[c] = require(column.unitField, u"unidade"_s);
+            if (linesUnitAt < 0)
+                linesUnitAt = unitAt[c];
+        }
     }
+    for (qsizetype c = 0; c < count; ++c) {
+        const ReportColumn &column = layout.columns.at(c);
+        if (column.shareOf.isEmpty())
+            continue;
+        const auto base = std::find_if(layout.columns.cbegin(), layout.columns.cend(), [&column](const ReportColumn &b) {
+            return b.numeric() && b.field.compare(column.shareOf, Qt::CaseInsensitive) == 0;
+        });
+        if (base == layout.columns.cend())
+            throw EHostError(u"A coluna '%1' é a parte de '%2', que não é uma coluna numérica do relatório."_s.arg(
+                column.field, column.shareOf));
+        // the values as the report prints them, so that the shares are those of the printed figures
+        const double scale = std::pow(10.0, base->decimals());
+        QList<double> values;
+        values.reserve(table.rows.size());
+        for (int row = 0; row < table.rows.size(); ++row)
+            values << std::round(table.value(row, valueAt[base - layout.columns.cbegin()]).toDouble() * scale) / scale;
+        shares.insert(c, roundedShares(values, column.decimals()));
+        shareWhole.insert(c, std::accumulate(values.cbegin(), values.cend(), 0.0));
+        shareParts.insert(c, std::move(values));
+    }
+    auto cellValue = [&](int row, qsizetype c) -> QVariant {
+        const auto share = shares.constFind(c);
+        if (share == shares.constEnd())
+            return table.value(row, valueAt[c]);
+        const std::optional<double> &value = share->at(row);
+        return value ? QVariant(*value) : QVariant();
+    };
     int groupAt = -1;
     if (layout.grouped()) {
         groupAt = require(layout.groupField, u"agrupamento"_s);
@@ -978,6 +1064,9 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         if (!layout.groupFormat.endField.isEmpty())
             require(layout.groupFormat.endField, u"agrupamento"_s);
     }
+    QList<int> namesAt;
+    for (const auto &name : std::as_const(layout.groupNames))
+        namesAt << require(name.first, u"nome do agrupamento"_s);
     int chartLabelAt = -1, chartValueAt = -1;
     QList<int> seriesAt;
     const ReportColumn *chartColumn = nullptr;
@@ -1042,12 +1131,22 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     QList<double> intervalSums, intervalKeys;
 
     Accumulator group(count), grand(count);
+    std::map<QString, Accumulator> perUnit; // the grand total of each unit's lines
     auto add = [&](Accumulator &acc, int row) {
         for (qsizetype c = 0; c < count; ++c) {
             const ReportColumn &column = layout.columns.at(c);
-            if (column.total == ReportColumn::Total::Sum)
-                acc.sums[c] += table.value(row, valueAt[c]).toDouble();
-            else if (column.total == ReportColumn::Total::Ratio) {
+            // a line without a unit of its own (an hour that sold nothing) mixes no units
+            if (unitAt[c] >= 0 && !table.value(row, unitAt[c]).isNull()) {
+                const QString unit = textOf(table.value(row, unitAt[c]));
+                if (!acc.units[c])
+                    acc.units[c] = unit;
+                else if (*acc.units[c] != unit)
+                    acc.mixed[c] = true;
+            }
+            if (column.total == ReportColumn::Total::Sum) {
+                const auto part = shareParts.constFind(c);
+                acc.sums[c] += part != shareParts.cend() ? part->at(row) : table.value(row, valueAt[c]).toDouble();
+            } else if (column.total == ReportColumn::Total::Ratio) {
                 acc.ratioOf[c] += table.value(row, ofAt[c]).toDouble();
                 acc.ratioOver[c] += table.value(row, overAt[c]).toDouble();
             }
@@ -1057,10 +1156,14 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         QVariantList values(count);
         for (qsizetype c = 0; c < count; ++c) {
             const ReportColumn &column = layout.columns.at(c);
-            if (column.total == ReportColumn::Total::Sum)
+            if (column.total == ReportColumn::Total::Sum && shares.contains(c)) {
+                if (shareWhole.value(c) != 0)
+                    values[c] = acc.sums[c] / shareWhole.value(c) * 100.0;
+            } else if (column.total == ReportColumn::Total::Sum && !acc.mixed[c]) {
                 values[c] = acc.sums[c];
-            else if (column.total == ReportColumn::Total::Ratio && acc.ratioOver[c] != 0)
+            } else if (column.total == ReportColumn::Total::Ratio && acc.ratioOver[c] != 0) {
                 values[c] = acc.ratioOf[c] / acc.ratioOver[c] * column.ratioScale;
+            }
         }
         return values;
     };
@@ -1069,11 +1172,12 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     QString currentGroup;
     QString currentTitle;
     QString currentValue;
+    QStringList currentNames;
     bool inGroup = false;
     int groups = 0;
     auto closeGroup = [&] {
         model.lines.append({ReportLine::Kind::Subtotal, u"Subtotal "_s + currentTitle, {}, totals(group), {}, {},
-                            ReportLine::Mark::None});
+                            ReportLine::Mark::None, {}, {}});
         subtotalLines.append(model.lines.size() - 1);
     };
     for (int row = 0; row < table.rows.size(); ++row) {
@@ -1089,20 +1193,24 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
                 currentTitle = expandTitle(layout, table, row);
                 // The value alone, as the group's type reads it without the interval's end.
                 currentValue = ReportFormat::cell(layout.groupFormat, table.value(row, groupAt), {}, false);
+                currentNames.clear();
+                for (const int at : std::as_const(namesAt))
+                    currentNames << textOf(table.value(row, at));
                 inGroup = true;
                 ++groups;
                 model.lines.append(
-                    {ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}, {}, ReportLine::Mark::None});
+                    {ReportLine::Kind::GroupHeader, currentTitle, {}, {}, {}, {}, ReportLine::Mark::None, {}, {}});
             }
         }
         ReportLine line;
         line.kind = ReportLine::Kind::Detail;
         line.group = currentTitle;
         line.groupValue = currentValue;
+        line.groupNames = currentNames;
         line.values.reserve(count);
         line.ends.reserve(count);
         for (qsizetype c = 0; c < count; ++c) {
-            line.values << table.value(row, valueAt[c]);
+            line.values << cellValue(row, c);
             line.ends << (endAt[c] >= 0 ? table.value(row, endAt[c]) : QVariant());
         }
         model.lines.append(std::move(line));
@@ -1128,6 +1236,8 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
         add(group, row);
         add(grand, row);
+        if (linesUnitAt >= 0 && !table.value(row, linesUnitAt).isNull())
+            add(perUnit.try_emplace(textOf(table.value(row, linesUnitAt)), count).first->second, row);
 
         if (chartLabelAt >= 0) {
             const QVariant label = table.value(row, chartLabelAt);
@@ -1216,9 +1326,16 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     }
     const bool anyTotal = std::any_of(layout.columns.cbegin(), layout.columns.cend(),
                                       [](const ReportColumn &c) { return c.total != ReportColumn::Total::None; });
-    if (anyTotal && model.detailCount > 0)
+    if (anyTotal && model.detailCount > 0) {
+        // Quantities of different units are not added up: a line per unit before the grand total.
+        if (perUnit.size() > 1) {
+            for (const auto &[unit, acc] : perUnit)
+                model.lines.append({ReportLine::Kind::Total, u"Total "_s + (unit.isEmpty() ? u"sem unidade"_s : unit), {},
+                                    totals(acc), {}, {}, ReportLine::Mark::None, {}, unit});
+        }
         model.lines.append(
-            {ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}, {}, ReportLine::Mark::None});
+            {ReportLine::Kind::Total, u"Total geral"_s, {}, totals(grand), {}, {}, ReportLine::Mark::None, {}, {}});
+    }
     return model;
 }
 

@@ -38,6 +38,12 @@ struct HOST_EXPORT ReportColumn
     double ratioScale = 1.0;
     QString endField;           // Interval: the field holding the last minute of the interval
     double width = 0;           // relative width; 0 = by type
+    // Percent: each line's share of the report's total of this column ("share": "VRTOTAL"), worked
+    // out from the values as printed so that the shares add up to 100 %.
+    QString shareOf;
+    // Sum: the field holding each line's unit of measure ("unit": "SGUNIDADE"); a total over lines of
+    // more than one unit is left empty, and the report gets one total line per unit.
+    QString unitField;
 
     bool numeric() const;
     int decimals() const;
@@ -68,6 +74,8 @@ struct HOST_EXPORT ReportLayout
     QString groupField;          // rows come ordered by it; each change starts a group
     QString groupTitle;          // "{CDFILIAL} - {NMFILIAL}": fields in braces
     QString groupLabel;          // the group's column heading in CSV/XLSX
+    // Fields that name the group ("names": [{"field", "label"}]), in CSV/XLSX columns beside its code.
+    QList<QPair<QString, QString>> groupNames; // field, heading
     ReportColumn groupFormat;    // how the group field reads in the title ("type", "end")
     QString chartLabel, chartValue, chartTitle;
     // Bars side by side per label ("series": [{"value", "name"}]); empty for the single-series chart,
@@ -122,6 +130,8 @@ struct HOST_EXPORT ReportLine
         Worst
     };
     Mark mark = Mark::None; // the interval with the highest or lowest sales ("bestWorst")
+    QStringList groupNames; // a Detail line's values of the layout's groupNames
+    QString unit;           // a per-unit Total line's unit of measure ("KG"; empty: lines without one)
 };
 
 // The cells of a cross-tab report. Cells without rows hold no value and take no colour; the colour

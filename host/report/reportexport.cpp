@@ -13,6 +13,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -67,12 +68,17 @@ QString csvField(const QString &text)
 
 // A text cell that a spreadsheet would run as a formula ("=HYPERLINK(...)" as a product's name)
 // gets the usual leading apostrophe, so that it is read as the text it is. Numbers do not come
-// through here: a negative value stays a number.
+// through here: a negative value stays a number. A text that reads as a number (the code 0101001)
+// is quoted: a program reads the digits as they are, and a spreadsheet told to take quoted fields
+// as text (docs/export.md) keeps its leading zeros.
 QString csvText(const QString &text)
 {
     static const QString formulaStarts = u"=+-@\t\r"_s;
+    static const QRegularExpression numberLike(u"^[0-9][0-9.,]*$"_s);
     if (!text.isEmpty() && formulaStarts.contains(text.front()))
         return csvField(u'\'' + text);
+    if (numberLike.match(text).hasMatch())
+        return u'"' + text + u'"';
     return csvField(text);
 }
 
@@ -148,6 +154,8 @@ QString csvHeading(const ReportLayout &layout)
     QStringList heading;
     if (layout.grouped())
         heading << csvText(layout.groupLabel);
+    for (const auto &name : layout.groupNames)
+        heading << csvText(name.second);
     for (const ReportColumn &column : layout.columns)
         heading << csvText(column.label);
     return heading.join(u';') + u"\r\n"_s;
@@ -158,6 +166,8 @@ QString csvLine(const ReportLayout &layout, const ReportLine &line)
     QStringList fields;
     if (layout.grouped())
         fields << csvText(line.groupValue);
+    for (qsizetype n = 0; n < layout.groupNames.size(); ++n)
+        fields << csvText(line.groupNames.value(n));
     for (qsizetype c = 0; c < layout.columns.size(); ++c) {
         const ReportColumn &column = layout.columns.at(c);
         const QString cell = ReportFormat::cell(column, line.values.value(c), line.ends.value(c), false);

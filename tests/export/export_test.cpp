@@ -181,6 +181,7 @@ QString comparable(const QString &path)
     if (path.endsWith(u".pdf")) {
         text = tool(u"pdftotext"_s, {u"-layout"_s, path, u"-"_s});
     } else if (path.endsWith(u".xlsx")) {
+        testsupport::keepWorkbook(path);
         const QStringList entries = tool(u"unzip"_s, {u"-Z1"_s, path}).split(u'\n', Qt::SkipEmptyParts);
         for (const QString &entry : entries)
             text += entry + u'\n' + tool(u"unzip"_s, {u"-p"_s, path, entry}) + u'\n';

@@ -62,6 +62,7 @@ TEST_F(ReportActions, SaveAsTakesTheChosenTypeUnlessTheNameHasAFormatOfItsOwn)
     }
     EXPECT_FALSE(QFileInfo::exists(scratch(u"vendas"_s)));
     EXPECT_TRUE(readAll(scratch(u"vendas.xlsx"_s)).startsWith("PK")); // a real workbook, not text
+    testsupport::keepWorkbook(scratch(u"vendas.xlsx"_s));
     EXPECT_TRUE(readAll(scratch(u"sem_tipo.pdf"_s)).startsWith("%PDF"));
 }
 

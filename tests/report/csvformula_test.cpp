@@ -62,4 +62,34 @@ TEST(CsvFormulas, TextCellsThatStartAFormulaAreWrittenAsText)
     }
 }
 
+// A text that a spreadsheet would read as a number is quoted, so that a program reads the code as
+// written and a spreadsheet told to take quoted fields as text keeps its leading zeros.
+TEST(CsvFormulas, TextsThatReadAsNumbersAreQuoted)
+{
+    const struct
+    {
+        QString code;
+        QString written;
+    } rows[] = {
+        {u"0101001"_s, u"\"0101001\""_s},
+        {u"001"_s, u"\"001\""_s},
+        {u"01.01.001"_s, u"\"01.01.001\""_s},
+        {u"1,5"_s, u"\"1,5\""_s},
+        {u"2,5L"_s, u"2,5L"_s},        // not a number
+        {u"Caixa 01"_s, u"Caixa 01"_s},
+        {u"-0101"_s, u"'-0101"_s},     // a formula start wins: the apostrophe, no quotes
+        {u"08:00"_s, u"08:00"_s},
+    };
+    ReportTable table;
+    table.columns = {u"NMPRODUTO"_s, u"CDPRODUTO"_s, u"VRTOTAL"_s};
+    for (const auto &row : rows)
+        table.rows << QVariantList{u"Pão"_s, row.code, 1.0};
+    const ReportModel model =
+        ReportModel::build(u"Vnd025"_s, productDefinition(), period(QDate(2025, 6, 1), QDate(2025, 6, 30)), table);
+    const QStringList lines = QString::fromUtf8(ReportExport::csvBytes(model).mid(3)).split(u"\r\n"_s);
+    ASSERT_EQ(lines.size(), std::size(rows) + 2);
+    for (size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(lines.at(qsizetype(i) + 1), u"Pão;"_s + rows[i].written + u";1,00"_s) << rows[i].code.toStdString();
+}
+
 } // namespace

@@ -441,6 +441,7 @@ TEST(ReportMatrix, XlsxHasAColourScaleOverTheCellsAndMarksTheHours)
     QTemporaryDir dir;
     const QString file = dir.filePath(u"mapa.xlsx"_s);
     ReportExport::writeXlsx(heatModel(), file);
+    testsupport::keepWorkbook(file);
     const Sheet sheet = readSheet(part(file, u"xl/worksheets/sheet1.xml"_s));
     const QStringList fills = fillsOfStyles(part(file, u"xl/styles.xml"_s));
     // title, the filter line, the issue time, the best and worst line and a blank row: heading on
@@ -493,6 +494,7 @@ TEST(ReportBestWorst, XlsxRowsCarryTheMark)
     QTemporaryDir dir;
     const QString file = dir.filePath(u"horas.xlsx"_s);
     ReportExport::writeXlsx(model, file);
+    testsupport::keepWorkbook(file);
     const Sheet sheet = readSheet(part(file, u"xl/worksheets/sheet1.xml"_s));
     const QStringList fills = fillsOfStyles(part(file, u"xl/styles.xml"_s));
     // rows 6, 7, 8: the 09:00 row is the best, the 10:00 row the worst, every cell of each

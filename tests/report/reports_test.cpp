@@ -12,6 +12,7 @@
 #include "sqltext.h"
 
 #include <QDir>
+#include <QSqlRecord>
 #include <QRegularExpression>
 #include <QSet>
 #include <map>
@@ -273,22 +274,170 @@ TEST_F(ReportsTest, TotalsMatchHandWrittenSql)
         if (*c.detailRows) {
             EXPECT_EQ(model.detailCount, int(scalar(QLatin1String(c.detailRows))));
         }
-        // subtotals of a grouped report add up to its total
+        // subtotals of a grouped report add up to its total (quantities of several units: to the
+        // totals of the units)
         if (model.layout.grouped()) {
             for (qsizetype col = 0; col < model.layout.columns.size(); ++col) {
                 if (model.layout.columns.at(col).total != ReportColumn::Total::Sum)
                     continue;
-                double sum = 0;
+                double sum = 0, units = 0;
                 for (const ReportLine &line : model.lines) {
                     if (line.kind == ReportLine::Kind::Subtotal)
                         sum += line.values.at(col).toDouble();
+                    if (line.kind == ReportLine::Kind::Total && &line != total)
+                        units += line.values.at(col).toDouble();
                 }
-                EXPECT_NEAR(sum, total->values.at(col).toDouble(), 0.005) << model.layout.columns.at(col).field.toStdString();
+                EXPECT_NEAR(sum, total->values.at(col).isNull() ? units : total->values.at(col).toDouble(), 0.005)
+                    << model.layout.columns.at(col).field.toStdString();
             }
         }
         EXPECT_GE(document->pageCount(), 1);
         EXPECT_EQ(model.layout.hasChart(), !document->chartImage().isNull());
     }
+}
+
+// Grouped reports in a spreadsheet: each code with its names (from the tables, not the report's
+// SQL), each unit of measure totalled apart, the shares adding up to 100 %; the workbook goes to the
+// recalculation check with the totals the SQL gives (tests/recalc).
+TEST_F(ReportsTest, WorkbooksNameTheGroupsAndTotalEachUnit)
+{
+#define ITEMS "FROM ITVENDA I JOIN PRODUTO P ON P.CDPRODUTO = I.CDPRODUTO JOIN VENDA V ON V.CDFILIAL = I.CDFILIAL " \
+              "AND V.CDCAIXA = I.CDCAIXA AND V.NRVENDA = I.NRVENDA WHERE V.IDCANCELADA = 'N' " \
+              "AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001' "
+#define NAMED_SALES "FROM VENDA V LEFT JOIN CAIXA C ON C.CDFILIAL = V.CDFILIAL AND C.CDCAIXA = V.CDCAIXA " \
+                    "LEFT JOIN LOJA L ON L.CDFILIAL = V.CDFILIAL AND L.CDLOJA = V.CDLOJA WHERE V.IDCANCELADA = 'N' " \
+                    "AND V.DTVENDA BETWEEN '2025-06-17' AND '2025-06-30' AND V.CDFILIAL = '0001'"
+    const Values base = with(baseFilters(), {{"MINUTOS", 60}});
+    const struct
+    {
+        const char *file;
+        const char *names;    // code and names of each group ("" = grouped by the hour, no names)
+        const char *total;    // the value total
+        const char *units;    // unit and quantity ("" = no quantity)
+    } cases[] = {
+        {"vendas_por_produto_hora.json", "SELECT CDARVPROD, NMPRODUTO FROM PRODUTO", "SELECT SUM(I.VRTOTITEM) " ITEMS,
+         "SELECT P.SGUNIDADE, SUM(I.QTPRODUTO) " ITEMS "GROUP BY P.SGUNIDADE"},
+        {"vendas_por_hora_produto.json", "", "SELECT SUM(I.VRTOTITEM) " ITEMS,
+         "SELECT P.SGUNIDADE, SUM(I.QTPRODUTO) " ITEMS "GROUP BY P.SGUNIDADE"},
+        {"vendas_por_dia_caixa.json",
+         "SELECT DISTINCT V.CDCAIXA, COALESCE(C.NMCAIXA, 'Caixa não cadastrado'), COALESCE(L.NMLOJA, 'Loja não cadastrada') " NAMED_SALES,
+         "SELECT SUM(VRTOTVENDA) " SALES BRANCH1, ""},
+        {"vendas_por_hora_caixa.json",
+         "SELECT DISTINCT V.CDCAIXA, COALESCE(C.NMCAIXA, 'Caixa não cadastrado'), COALESCE(L.NMLOJA, 'Loja não cadastrada') " NAMED_SALES,
+         "SELECT SUM(VRTOTVENDA) " SALES BRANCH1, ""},
+        {"vendas_por_hora_loja.json", "SELECT DISTINCT V.CDLOJA, COALESCE(L.NMLOJA, 'Loja não cadastrada') " NAMED_SALES,
+         "SELECT SUM(VRTOTVENDA) " SALES BRANCH1, ""},
+        {"ticket_medio_por_dia.json", "SELECT DISTINCT V.CDLOJA, COALESCE(L.NMLOJA, 'Loja não cadastrada') " NAMED_SALES,
+         "SELECT SUM(VRTOTVENDA) " SALES BRANCH1, ""},
+        {"vendas_por_hora.json", "", "SELECT SUM(VRTOTVENDA) " SALES BRANCH1, ""},
+    };
+#undef ITEMS
+#undef NAMED_SALES
+    auto rows = [](const QString &sql) {
+        QList<QStringList> result;
+        QSqlQuery q(QSqlDatabase::database(QLatin1String(kConnection), false));
+        EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i).toString().trimmed();
+            result << row;
+        }
+        return result;
+    };
+    const QString folder = testsupport::sourcePath(QStringLiteral("reports/Vnd025"));
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const ReportDefinition def = ReportDefinition::load(QDir(folder).filePath(QLatin1String(c.file)));
+        const std::shared_ptr<ReportDocument> document =
+            ReportEngine::instance().build(nullptr, QStringLiteral("Vnd025"), def, paramsFor(def, base));
+        ASSERT_NE(document, nullptr);
+        const ReportModel &model = document->model();
+        ASSERT_GT(model.detailCount, 0);
+        auto columnOf = [&model](const char *field) {
+            for (qsizetype i = 0; i < model.layout.columns.size(); ++i) {
+                if (model.layout.columns.at(i).field == QLatin1String(field))
+                    return i;
+            }
+            return qsizetype(-1);
+        };
+        auto labelOf = [&model, &columnOf](const char *field) { return model.layout.columns.value(columnOf(field)).label; };
+        QJsonArray expected{QJsonObject{{u"row"_s, u"Total geral"_s}, {u"column"_s, labelOf("VRTOTAL")},
+                                        {u"value"_s, scalar(QLatin1String(c.total))}},
+                            QJsonObject{{u"column"_s, labelOf("PCTOTAL")}, {u"rowsSum"_s, true}, {u"value"_s, 1.0},
+                                        {u"tolerance"_s, 1e-9}}};
+        if (columnOf("PCTOTAL") < 0) {
+            expected.removeLast();
+        } else {
+            // the shares as printed (page, CSV) add up to 100 %, each within a hundredth of its own
+            const double whole = scalar(QLatin1String(c.total));
+            double printed = 0;
+            for (const ReportLine &l : model.lines) {
+                if (l.kind != ReportLine::Kind::Detail)
+                    continue;
+                const double share = l.values.at(columnOf("PCTOTAL")).toDouble();
+                EXPECT_NEAR(share, 100.0 * l.values.at(columnOf("VRTOTAL")).toDouble() / whole, 0.01);
+                printed += std::round(share * 100.0) / 100.0; // as the page and the CSV print it
+            }
+            EXPECT_NEAR(printed, 100.0, 1e-6);
+        }
+
+        if (*c.names) {
+            // every group's names are those of its code in the tables, in the CSV as in the sheet
+            QHash<QString, QStringList> named;
+            for (const QStringList &row : rows(QString::fromUtf8(c.names)))
+                named.insert(row.first(), row.mid(1));
+            ASSERT_EQ(model.layout.groupNames.size(), named.cbegin()->size());
+            const QStringList csv = QString::fromUtf8(ReportExport::csvBytes(model).mid(3)).split(u"\r\n"_s);
+            QStringList heading{model.layout.groupLabel};
+            for (const auto &name : model.layout.groupNames)
+                heading << name.second;
+            EXPECT_TRUE(csv.first().startsWith(heading.join(u';') + u';')) << csv.first().toStdString();
+            int line = 0;
+            for (const ReportLine &l : model.lines) {
+                if (l.kind != ReportLine::Kind::Detail)
+                    continue;
+                ++line;
+                ASSERT_TRUE(named.contains(l.groupValue)) << l.groupValue.toStdString();
+                EXPECT_EQ(l.groupNames, named.value(l.groupValue)) << l.groupValue.toStdString();
+                EXPECT_TRUE(csv.at(line).contains(u';' + named.value(l.groupValue).join(u';') + u';')) << csv.at(line).toStdString();
+            }
+        }
+        if (*c.units) {
+            // one line per unit, none across them
+            const QList<QStringList> units = rows(QString::fromUtf8(c.units));
+            ASSERT_GE(units.size(), 2) << "a single unit: the check would prove nothing";
+            const qsizetype quantity = columnOf("QTPRODUTO");
+            EXPECT_FALSE(model.totalLine()->values.at(quantity).isValid()) << "a quantity total across units";
+            EXPECT_EQ(std::count_if(model.lines.cbegin(), model.lines.cend(),
+                                    [](const ReportLine &l) { return l.kind == ReportLine::Kind::Total; }),
+                      units.size() + 1) << "a line per unit sold (an hour of zeros has none), then the grand total";
+            for (const QStringList &unit : units) {
+                const auto line = std::find_if(model.lines.cbegin(), model.lines.cend(), [&unit](const ReportLine &l) {
+                    return l.kind == ReportLine::Kind::Total && l.unit == unit.first();
+                });
+                ASSERT_NE(line, model.lines.cend()) << unit.first().toStdString();
+                EXPECT_EQ(line->caption, u"Total "_s + unit.first());
+                EXPECT_NEAR(line->values.at(quantity).toDouble(), unit.at(1).toDouble(), 0.0005) << unit.first().toStdString();
+                expected.append(QJsonObject{{u"row"_s, line->caption}, {u"column"_s, labelOf("QTPRODUTO")},
+                                            {u"value"_s, unit.at(1).toDouble()}, {u"tolerance"_s, 0.0005}});
+            }
+        }
+        const QString xlsx = dir.filePath(QString::fromLatin1(c.file).replace(u".json"_s, u".xlsx"_s));
+        ReportExport::writeXlsx(model, xlsx);
+        testsupport::keepWorkbook(xlsx, QJsonObject{{u"cells"_s, expected}});
+    }
+    // the heat map's grand total, recalculated, is the period's sales
+    const ReportDefinition heat = ReportDefinition::load(QDir(folder).filePath(u"mapa_calor_dia_hora.json"_s));
+    const std::shared_ptr<ReportDocument> map =
+        ReportEngine::instance().build(nullptr, QStringLiteral("Vnd025"), heat, paramsFor(heat, base));
+    ASSERT_NE(map, nullptr);
+    const QString xlsx = dir.filePath(u"mapa_calor_dia_hora.xlsx"_s);
+    ReportExport::writeXlsx(map->model(), xlsx);
+    testsupport::keepWorkbook(
+        xlsx, QJsonObject{{u"cells"_s, QJsonArray{QJsonObject{{u"row"_s, u"Total"_s}, {u"column"_s, u"Total do dia"_s},
+                                                              {u"value"_s, scalar(u"SELECT SUM(VRTOTVENDA) " SALES BRANCH1 ""_s)}}}}});
 }
 
 // A day whose 15:00 sold nothing still lists 15:00 (every store its own), with zeros, and it is the

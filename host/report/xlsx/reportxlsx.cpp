@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <algorithm>
 #include <cerrno>
@@ -122,13 +123,16 @@ QString xlsxReason(lxw_error error)
     }
 }
 
-// The rows a sheet of detail lines takes, from its first (the title) to its total line.
+// The rows a sheet of detail lines takes, from its first (the title) to its total lines.
 qint64 listRows(const ReportModel &model, lxw_row_t headingRow)
 {
     const qint64 details =
         std::count_if(model.lines.cbegin(), model.lines.cend(),
                       [](const ReportLine &line) { return line.kind == ReportLine::Kind::Detail; });
-    return qint64(headingRow) + 1 + details + (model.totalLine() ? 1 : 0);
+    const qint64 totals =
+        std::count_if(model.lines.cbegin(), model.lines.cend(),
+                      [](const ReportLine &line) { return line.kind == ReportLine::Kind::Total; });
+    return qint64(headingRow) + 1 + details + totals; // the units' total lines and the grand total
 }
 
 // The worksheet's own temporary (constant memory: the rows written so far) failed a write: the
@@ -374,7 +378,7 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                     u"últimas linhas e sem o total. Restrinja o período ou os filtros, ou salve em CSV."_s
                         .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(rows),
                              QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qint64(LXW_ROW_MAX))));
-            const int offset = layout.grouped() ? 1 : 0;
+            const int offset = layout.grouped() ? 1 + int(layout.groupNames.size()) : 0;
             const int columns = int(layout.columns.size()) + offset;
             QList<lxw_format *> plainFormats, totalFormats, bestFormats, worstFormats;
             auto marked = [&wb](const ReportColumn *column, ReportLine::Mark mark) {
@@ -406,7 +410,13 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
             }
             if (layout.grouped()) {
                 must(worksheet_write_string(sheet, headingRow, 0, utf8(layout.groupLabel).c_str(), heading));
-                must(worksheet_set_column(sheet, 0, 0, 34, nullptr));
+                // the code; its names beside it
+                must(worksheet_set_column(sheet, 0, 0, layout.groupNames.isEmpty() ? 34 : 14, nullptr));
+                for (qsizetype n = 0; n < layout.groupNames.size(); ++n) {
+                    must(worksheet_write_string(sheet, headingRow, lxw_col_t(1 + n),
+                                                utf8(layout.groupNames.at(n).second).c_str(), heading));
+                    must(worksheet_set_column(sheet, lxw_col_t(1 + n), lxw_col_t(1 + n), 30, nullptr));
+                }
             }
             for (qsizetype c = 0; c < layout.columns.size(); ++c) {
                 const ReportColumn &column = layout.columns.at(c);
@@ -417,7 +427,68 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
             }
             worksheet_freeze_panes(sheet, headingRow + 1, 0);
 
-            lxw_row_t row = headingRow + 1;
+            // What the sheet's formulas give: the sums of the numbers as written, each unit's apart,
+            // and the rows of the per-unit and the grand total lines (shares refer to the latter).
+            const lxw_row_t first = headingRow + 1;
+            const lxw_row_t last = first + lxw_row_t(model.detailCount) - 1;
+            QList<const ReportLine *> unitLines;
+            for (const ReportLine &line : model.lines) {
+                if (line.kind == ReportLine::Kind::Total && &line != model.totalLine())
+                    unitLines << &line; // the only total lines before the grand total
+            }
+            const lxw_row_t totalRow = last + 1 + lxw_row_t(unitLines.size());
+            QList<qsizetype> shareBase(layout.columns.size(), -1);
+            qsizetype unitColumn = -1;
+            for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                const ReportColumn &column = layout.columns.at(c);
+                for (qsizetype b = 0; b < layout.columns.size(); ++b) {
+                    if (!column.shareOf.isEmpty() && layout.columns.at(b).numeric() &&
+                        layout.columns.at(b).field.compare(column.shareOf, Qt::CaseInsensitive) == 0)
+                        shareBase[c] = b;
+                    if (!column.unitField.isEmpty() && unitColumn < 0 &&
+                        layout.columns.at(b).field.compare(column.unitField, Qt::CaseInsensitive) == 0)
+                        unitColumn = b;
+                }
+            }
+            QList<double> written(layout.columns.size(), 0.0);
+            QHash<QString, QList<double>> writtenPerUnit;
+            auto writtenNumber = [&layout](const ReportLine &line, qsizetype c) {
+                const QVariant value = line.values.value(c);
+                return value.isValid() && !value.isNull() ? cellNumber(layout.columns.at(c), value.toDouble()) : 0.0;
+            };
+            for (const ReportLine &line : model.lines) {
+                if (line.kind != ReportLine::Kind::Detail)
+                    continue;
+                QList<double> *unit = nullptr;
+                if (unitColumn >= 0) {
+                    auto it = writtenPerUnit.find(line.values.value(unitColumn).toString().trimmed());
+                    if (it == writtenPerUnit.end())
+                        it = writtenPerUnit.insert(line.values.value(unitColumn).toString().trimmed(),
+                                                   QList<double>(layout.columns.size(), 0.0));
+                    unit = &it.value();
+                }
+                for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                    if (shareBase.at(c) >= 0 || !layout.columns.at(c).numeric())
+                        continue;
+                    written[c] += writtenNumber(line, c);
+                    if (unit)
+                        (*unit)[c] += writtenNumber(line, c);
+                }
+            }
+            // A share is its line's value over the grand total, as a formula of the written cells; the
+            // grand total of the shares is their sum, 100 %.
+            QList<double> shareSums(layout.columns.size(), 0.0);
+            auto writeShare = [&](lxw_row_t at, qsizetype c, double part, lxw_format *format) {
+                const qsizetype b = shareBase.at(c);
+                const QString letter = columnName(int(b) + offset);
+                const QString formula = u"=%1%2/%1$%3"_s.arg(letter).arg(at + 1).arg(totalRow + 1);
+                must(worksheet_write_formula_num(sheet, at, lxw_col_t(c + offset), utf8(formula).c_str(), format,
+                                                 part / written.at(b)));
+                if (at <= last)
+                    shareSums[c] += part / written.at(b);
+            };
+
+            lxw_row_t row = first;
             const qint64 lineCount = model.lines.size();
             for (qint64 i = 0; i < lineCount; ++i) {
                 if (i % kProgressLines == 0) {
@@ -434,6 +505,9 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                                                 mark == ReportLine::Mark::Best    ? bestGroup
                                                 : mark == ReportLine::Mark::Worst ? worstGroup
                                                                                   : nullptr));
+                    for (qsizetype n = 0; n < layout.groupNames.size(); ++n)
+                        must(worksheet_write_string(sheet, row, lxw_col_t(1 + n),
+                                                    utf8(line.groupNames.value(n)).c_str(), nullptr));
                 }
                 const QList<lxw_format *> *marks = line.mark == ReportLine::Mark::Best    ? &bestFormats
                                                    : line.mark == ReportLine::Mark::Worst ? &worstFormats
@@ -447,7 +521,9 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                             must(worksheet_write_blank(sheet, row, col, marks->at(c)));
                         continue;
                     }
-                    if (column.numeric()) {
+                    if (shareBase.at(c) >= 0 && written.at(shareBase.at(c)) != 0) {
+                        writeShare(row, c, writtenNumber(line, shareBase.at(c)), marks ? marks->at(c) : plainFormats.at(c));
+                    } else if (column.numeric()) {
                         must(worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
                                                     marks ? marks->at(c) : plainFormats.at(c)));
                     } else if (column.type == ReportColumn::Type::Date &&
@@ -464,9 +540,35 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                 }
                 ++row;
             }
+            // One line per unit of measure: each Sum column over that unit's lines.
+            for (const ReportLine *unitLine : std::as_const(unitLines)) {
+                for (int col = 0; col < columns; ++col)
+                    must(worksheet_write_blank(sheet, row, lxw_col_t(col), totalText));
+                must(worksheet_write_string(sheet, row, 0, utf8(unitLine->caption).c_str(), totalText));
+                QString unit = unitLine->unit;
+                unit.replace(u"\""_s, u"\"\""_s);
+                const QString unitLetter = columnName(int(unitColumn) + offset);
+                const QList<double> sums = writtenPerUnit.value(unitLine->unit);
+                for (qsizetype c = 0; c < layout.columns.size(); ++c) {
+                    const ReportColumn &column = layout.columns.at(c);
+                    const lxw_col_t col = lxw_col_t(c + offset);
+                    const QVariant value = unitLine->values.value(c);
+                    if (column.total == ReportColumn::Total::Sum && shareBase.at(c) >= 0 && written.at(shareBase.at(c)) != 0) {
+                        writeShare(row, c, sums.value(shareBase.at(c)), totalFormats.at(c));
+                    } else if (column.total == ReportColumn::Total::Sum && !sums.isEmpty()) {
+                        const QString letter = columnName(col);
+                        const QString formula = u"=SUMIF(%1%2:%1%3,\"%4\",%5%2:%5%3)"_s.arg(
+                            unitLetter, QString::number(first + 1), QString::number(last + 1), unit, letter);
+                        must(worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
+                                                         sums.value(c)));
+                    } else if (value.isValid() && !value.isNull()) {
+                        must(worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
+                                                    totalFormats.at(c)));
+                    }
+                }
+                ++row;
+            }
             if (const ReportLine *total = model.totalLine()) {
-                const lxw_row_t first = headingRow + 1;
-                const lxw_row_t last = row - 1;
                 for (int col = 0; col < columns; ++col)
                     must(worksheet_write_blank(sheet, row, lxw_col_t(col), totalText));
                 must(worksheet_write_string(sheet, row, 0, "Total geral", totalText));
@@ -474,14 +576,15 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                     const ReportColumn &column = layout.columns.at(c);
                     const lxw_col_t col = lxw_col_t(c + offset);
                     const QVariant value = total->values.value(c);
-                    if (column.total == ReportColumn::Total::Sum) {
+                    const bool share = shareBase.at(c) >= 0 && written.at(shareBase.at(c)) != 0;
+                    if (column.total == ReportColumn::Total::Sum && (share || (value.isValid() && !value.isNull()))) {
                         // A formula, so the total follows when someone edits a value; the cached
-                        // result is shown by viewers that do not calculate.
+                        // result (the sum of the cells as written) is shown by viewers that do not
+                        // calculate. Lines of several units have no such total.
                         const QString letter = columnName(col);
                         const QString formula = u"=SUM(%1%2:%1%3)"_s.arg(letter).arg(first + 1).arg(last + 1);
-                        must(worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(),
-                                                         totalFormats.at(c),
-                                                         cellNumber(column, value.toDouble())));
+                        must(worksheet_write_formula_num(sheet, row, col, utf8(formula).c_str(), totalFormats.at(c),
+                                                         share ? shareSums.at(c) : written.at(c)));
                     } else if (column.total == ReportColumn::Total::Ratio && value.isValid() &&
                                !value.isNull()) {
                         must(worksheet_write_number(sheet, row, col, cellNumber(column, value.toDouble()),
