@@ -74,6 +74,17 @@ inline ReportDefinition definitionFrom(const char *json)
     return ReportDefinition::fromJson(QJsonDocument::fromJson(QByteArray(json)).object());
 }
 
+// A definition of one query whose layout is `layoutJson`.
+inline ReportDefinition definitionOf(const char *layoutJson)
+{
+    ReportDefinition def;
+    def.title = QStringLiteral("Teste");
+    def.sql.insert(SqlDialect::Default, QStringLiteral("SELECT 1"));
+    def.layout = QJsonDocument::fromJson(QByteArray(layoutJson)).object();
+    EXPECT_FALSE(def.layout.isEmpty()) << layoutJson;
+    return def;
+}
+
 // A folder nobody may write to, even when the tests run as root (root then acts as "nobody" for
 // the scope, so the permission bits apply).
 class ReadOnlyFolder

@@ -122,17 +122,6 @@ protected:
         EXPECT_EQ(last.outcome, ReportRun::Outcome::Previewed) << row << ": " << shown().join(u'|').toStdString();
         EXPECT_EQ(last.rows, reliability::kBranches) << row;
     }
-    ReportRun saveAs(const QString &target)
-    {
-        ReportRun last;
-        const QMetaObject::Connection c =
-            QObject::connect(&ReportEngine::instance(), &ReportEngine::finished, [&last](const ReportRun &run) { last = run; });
-        fillValid(0);
-        ui.answerFile(target);
-        click(Action::SaveAs);
-        QObject::disconnect(c);
-        return last;
-    }
 };
 
 // ---------------------------------------------------------------------------------------------

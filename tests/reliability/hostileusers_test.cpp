@@ -27,6 +27,7 @@
 
 using namespace Qt::StringLiterals;
 using reliability::readAll;
+using reliability::temporaries;
 using reliability::writeAll;
 
 namespace {
@@ -46,15 +47,6 @@ struct stat statOf(const QString &path)
     return st;
 }
 
-QStringList temporaries(const QString &folder)
-{
-    QStringList found;
-    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (ReportFile::isTemporaryName(name))
-            found << name;
-    }
-    return found;
-}
 
 // The other user: runs `work` in a child process as nobody; true when it answered true.
 bool asNobody(const std::function<bool()> &work)

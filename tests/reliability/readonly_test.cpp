@@ -95,17 +95,6 @@ protected:
         return rows.join(u',');
     }
 
-    ReportRun saveAs(const QString &target)
-    {
-        ReportRun last;
-        const QMetaObject::Connection c =
-            QObject::connect(&ReportEngine::instance(), &ReportEngine::finished, [&last](const ReportRun &run) { last = run; });
-        fillValid(0);
-        ui.answerFile(target);
-        click(Action::SaveAs);
-        QObject::disconnect(c);
-        return last;
-    }
 
     QString mFirebird;
 };

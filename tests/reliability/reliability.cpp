@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "reportdefinition.h"
 #include "reportengine.h"
+#include "reportfile.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -300,6 +301,16 @@ void ScreenTest::click(Action action)
     TSpeedButton *buttons[] = {f->sbtPreview, f->sbtPrint, f->sbtSalvarComo, f->sbtReportEdit};
     buttons[int(action)]->click();
     flushDeletes();
+}
+
+QStringList temporaries(const QString &folder)
+{
+    QStringList found;
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (ReportFile::isTemporaryName(name))
+            found << name;
+    }
+    return found;
 }
 
 ReportRun ScreenTest::saveAs(const QString &target)

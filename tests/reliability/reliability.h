@@ -27,6 +27,8 @@ QByteArray readAll(const QString &path);
 // A database configuration with only the driver and the name set.
 DatabaseConfig databaseConfig(const QString &driver, const QString &name);
 bool writeAll(const QString &path, const QByteArray &bytes);
+// The hidden temporaries the writers left in a folder.
+QStringList temporaries(const QString &folder);
 
 // Every statement text SQLite prepares on one connection, as sent (parameters stay "?"): the
 // proof that no text is put together from what the user typed.

@@ -19,6 +19,7 @@
 
 using namespace Qt::StringLiterals;
 using reliability::readAll;
+using reliability::temporaries;
 using reliability::writeAll;
 
 namespace {
@@ -43,16 +44,6 @@ mode_t modeOf(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
 }
 
-// Temporaries of the writers in a folder.
-QStringList temporaries(const QString &folder)
-{
-    QStringList found;
-    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (ReportFile::isTemporaryName(name))
-            found << name;
-    }
-    return found;
-}
 
 class UserFiles : public reliability::ScreenTest
 {

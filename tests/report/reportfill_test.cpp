@@ -11,16 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-ReportDefinition definitionOf(const char *layoutJson)
-{
-    ReportDefinition def;
-    def.title = u"Teste"_s;
-    def.sql.insert(SqlDialect::Default, u"SELECT 1"_s);
-    def.layout = QJsonDocument::fromJson(QByteArray(layoutJson)).object();
-    EXPECT_FALSE(def.layout.isEmpty()) << layoutJson;
-    return def;
-}
-
 // The screen's hour window ("" for the whole day) and interval.
 TParams hoursParams(const char *from, const char *to, int minutes)
 {

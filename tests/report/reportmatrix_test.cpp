@@ -17,16 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-ReportDefinition definitionOf(const char *layoutJson)
-{
-    ReportDefinition def;
-    def.title = u"Teste"_s;
-    def.sql.insert(SqlDialect::Default, u"SELECT 1"_s);
-    def.layout = QJsonDocument::fromJson(QByteArray(layoutJson)).object();
-    EXPECT_FALSE(def.layout.isEmpty()) << layoutJson;
-    return def;
-}
-
 const char *kHeatLayout = R"({"orientation": "landscape", "fixedInterval": 60, "bestWorst": "VRTOTAL",
     "matrix": {"row": "DIASEMANA", "rowLabel": "Dia da semana",
                "rowNames": ["Domingo", "Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado"],
