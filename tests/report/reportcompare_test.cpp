@@ -3,8 +3,6 @@
 // against SQL written by hand over VENDA with the three periods' dates spelled out; the header,
 // the chart and the files of the same report through the engine.
 
-#ifdef BO_ENGINE_DEMO
-
 #include "demo/demotestdb.h"
 #include "enginetest.h"
 #include "errors.h"
@@ -337,5 +335,3 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
 }
 
 } // namespace
-
-#endif

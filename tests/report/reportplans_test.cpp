@@ -2,8 +2,6 @@
 // branch and period (never from the product range), and the rows are those of the texts the
 // reports had before (bench/naive_sql), which read the same data in another order.
 
-#ifdef BO_ENGINE_DEMO
-
 #include "demo/demotestdb.h"
 #include "enginetest.h"
 #include "errors.h"
@@ -594,5 +592,3 @@ TEST_F(ReportPlans, HeatMapCellsAreTheSalesOfEachWeekdayAndHour)
 }
 
 } // namespace
-
-#endif

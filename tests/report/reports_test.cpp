@@ -1,8 +1,6 @@
 // Each Vnd025 report run by the engine on a small demo database; its totals against SQL written by
 // hand over the same rows (plain IN lists and text comparisons, not the report's own SQL).
 
-#ifdef BO_ENGINE_DEMO
-
 #include "demodb.h"
 #include "enginetest.h"
 #include "errors.h"
@@ -654,5 +652,3 @@ TEST_F(ReportsTest, EveryDefinitionDeclaresWhatItsSqlUses)
 }
 
 } // namespace
-
-#endif
