@@ -403,11 +403,6 @@ QByteArray htmlBytes(const ReportModel &model)
     return bytes;
 }
 
-QByteArray htmlBytes(const ReportDocument &document)
-{
-    return htmlBytes(document.model());
-}
-
 void writePdf(const ReportDocument &document, const QString &path, const Progress &progress)
 {
     ReportFile file(path);

@@ -51,7 +51,6 @@ HOST_EXPORT QStringList filterLines(const ReportModel &model);
 // so the file sums correctly in a spreadsheet.
 HOST_EXPORT QByteArray csvBytes(const ReportModel &model, const Options &options = {});
 HOST_EXPORT QByteArray htmlBytes(const ReportModel &model);
-HOST_EXPORT QByteArray htmlBytes(const ReportDocument &document);
 
 // PDF paints the laid-out pages; CSV, XLSX and HTML are written line by line from the model, so
 // they need no page layout and hold no second copy of the report in memory.
