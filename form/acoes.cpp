@@ -1,6 +1,9 @@
 // The gate in front of the four report actions: every validator in a fixed order, the first
 // failure stops the action; then the base screen's action runs the chosen report.
 #include "cli_vnd02500.h"
+#include "corvel.h"
+#include "errors.h"
+#include "reportfilters.h"
 
 #include <array>
 #include <functional>
@@ -62,4 +65,15 @@ void TfrmEstaticVendHora::sbtReportEditClick(QObject *sender)
 void TfrmEstaticVendHora::checkBeforeReport(ReportAction action)
 {
     runActionGate(action == ReportAction::Preview);
+}
+
+ReportModel::Filters TfrmEstaticVendHora::filterTexts(const ReportDefinition &definition, const TParams &params) const
+{
+    ReportLayout layout;
+    try {
+        layout = ReportLayout::fromJson(definition.layout);
+    } catch (const EHostError &) {
+        // the engine refuses the layout itself, naming what is wrong, before any header is printed
+    }
+    return ReportFilters::of(layout, params, Corvel::DBPict(0));
 }

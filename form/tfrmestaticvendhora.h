@@ -77,6 +77,7 @@ public:
     void sbtSalvarComoClick(QObject *sender) override;
     void sbtReportEditClick(QObject *sender) override;
     void checkBeforeReport(ReportAction action) override;
+    ReportModel::Filters filterTexts(const ReportDefinition &definition, const TParams &params) const override;
     void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
 
     // Validators: each returns or raises a validation failure. A flag of true makes an empty

@@ -6,7 +6,7 @@
 #include "recordingui.h"
 #include "reportdefinition.h"
 #include "reportengine.h"
-#include "reportrunner.h"
+#include "reportfilters.h"
 #include "testsupport.h"
 
 #include <QCryptographicHash>
@@ -27,6 +27,12 @@
 #include <unistd.h>
 
 namespace enginetest {
+
+// The header's filter lines of a run, as the sales screen gives them to the engine.
+inline ReportModel::Filters screenFilters(const ReportDefinition &definition, const TParams &params)
+{
+    return ReportFilters::of(ReportLayout::fromJson(definition.layout), params);
+}
 
 inline QByteArray readAll(const QString &path)
 {

@@ -2,16 +2,17 @@
 
 #include "datamodule.h"
 #include "errors.h"
+#include "ptbrlocale.h"
 #include "reportdocument.h"
 #include "reportexport.h"
 #include "reportpreview.h"
-#include "reportrunner.h"
+#include "reportquery.h"
+#include "reportsql.h"
 #include "sqltext.h"
 #include "uiservices.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPainter>
@@ -263,7 +264,7 @@ QString withPdfSuffix(const QString &path)
 
 QString count(qint64 n)
 {
-    return QLocale(QLocale::Portuguese, QLocale::Brazil).toString(n);
+    return ptBRLocale().toString(n);
 }
 
 // What the worker of a run hands back.
@@ -276,11 +277,11 @@ struct Built
 // Builds the model from the fetched rows (dropping them as it goes), then either writes `file` from
 // the model (formats without pages) or lays the pages out and, when `file` is a PDF, writes it.
 void buildAndWrite(ReportEngine::Job &job, Built &built, const QString &code, const ReportDefinition &definition,
-                   const TParams &params, const QString &productMask, ReportTable &table, bool pages,
+                   const TParams &params, const ReportModel::Filters &filters, ReportTable &table, bool pages,
                    const QString &file, const ReportExport::Options &options = {})
 {
     const int total = int(table.rows.size());
-    ReportModel model = ReportModel::build(code, definition, params, table, productMask, [&job, total](int rows) {
+    ReportModel model = ReportModel::build(code, definition, params, table, filters, [&job, total](int rows) {
         job.check();
         job.say(u"Montando o relatório: %1 de %2 linhas"_s.arg(count(rows), count(total)));
     });
@@ -413,15 +414,15 @@ ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, co
 
 std::shared_ptr<ReportDocument> ReportEngine::build(QWidget *parent, const QString &code,
                                                     const ReportDefinition &definition, const TParams &params,
-                                                    const QString &productMask)
+                                                    const ReportModel::Filters &filters)
 {
     auto job = std::make_shared<Job>();
     ProgressScope scope(progress(), parent, definition.title, job);
     try {
         auto table = std::make_shared<ReportTable>(query(*job, definition, params));
         auto built = std::make_shared<Built>();
-        offUiThread(job, progress(), [job, built, table, code, definition, params, productMask] {
-            buildAndWrite(*job, *built, code, definition, params, productMask, *table, true, {});
+        offUiThread(job, progress(), [job, built, table, code, definition, params, filters] {
+            buildAndWrite(*job, *built, code, definition, params, filters, *table, true, {});
         });
         return built->document;
     } catch (const EAbort &) {
@@ -505,8 +506,8 @@ void ReportEngine::runAction(const ReportRequest &request, const QString &file, 
         const bool pages = request.action != ReportAction::SaveAs || ReportExport::needsPages(*ReportExport::formatOf(file));
         offUiThread(job, progress(),
                     [job, built, table, pages, file, options, code = request.code, definition = request.definition,
-                     params = request.params, mask = request.productMask] {
-                        buildAndWrite(*job, *built, code, definition, params, mask, *table, pages, file, options);
+                     params = request.params, filters = request.filters] {
+                        buildAndWrite(*job, *built, code, definition, params, filters, *table, pages, file, options);
                     });
     }
     if (withParent && !alive)

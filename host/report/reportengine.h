@@ -4,7 +4,8 @@
 #include "params.h"
 #include "reportdefinition.h"
 #include "reportexport.h"
-#include "reportrunner.h"
+#include "reportmodel.h"
+#include "reportquery.h"
 
 #include <QObject>
 #include <QPointer>
@@ -57,7 +58,7 @@ struct HOST_EXPORT ReportRequest
     QString code; // the report code whose catalogue holds the definition ("Vnd025")
     ReportDefinition definition;
     TParams params; // already filled by whoever asked
-    QString productMask; // the host's mask for product codes: the header's filter texts show codes through it
+    ReportModel::Filters filters; // what the filters read as in the header (the screen's filterTexts)
     // Owner of the dialogs; when it is destroyed while the query runs, the action ends quietly.
     QWidget *parent = nullptr;
     // Edit with real dialogs opens the caller's designer; without one (or without real dialogs)
@@ -80,7 +81,7 @@ public:
     // Runs the query and lays the document out, both off the UI thread. Answers nullptr when the
     // user cancelled; throws EHostError when the definition is refused or the query fails.
     std::shared_ptr<ReportDocument> build(QWidget *parent, const QString &code, const ReportDefinition &definition,
-                                          const TParams &params, const QString &productMask = {});
+                                          const TParams &params, const ReportModel::Filters &filters = {});
 
     // Problems that stop a definition from running, for the user; empty when it can run.
     static QString validate(const ReportDefinition &definition);

@@ -1,7 +1,10 @@
 #include "reportexport.h"
 
 #include "errors.h"
+#include "reportchart.h"
 #include "reportdocument.h"
+#include "reportformat.h"
+#include "reportstyle.h"
 #include "reportfile.h"
 #include "uiservices.h"
 #include "xlsxmodule.h"
@@ -199,11 +202,6 @@ QString htmlBestWorst(const ReportModel &model)
         model.bestWorstText.mid(split + separator.size()).toHtmlEscaped());
 }
 
-QString colourName(const QColor &colour)
-{
-    return colour.name(QColor::HexRgb).toUpper();
-}
-
 // The cross-tab as one table: each cell shaded on the scale, its count under the value.
 QString htmlMatrix(const ReportModel &model)
 {
@@ -241,7 +239,7 @@ QString htmlMatrix(const ReportModel &model)
                 continue;
             }
             html += u"<td class=\"n\" style=\"background:%1\">%2%3</td>"_s.arg(
-                colourName(m.shade(*value)), m.cellText(*value).toHtmlEscaped(),
+                ReportStyle::cssName(m.shade(*value)), m.cellText(*value).toHtmlEscaped(),
                 count(m.counts.at(r).at(c), m.countLabels));
         }
         const bool any = m.rowCounts.at(r) > 0 || m.rowTotals.at(r) != 0;
@@ -258,8 +256,8 @@ QString htmlMatrix(const ReportModel &model)
     html +=
         u"<p class=\"scale\">Escala de cores: %1 <span style=\"display:inline-block;width:160px;height:10px;"
         u"background:linear-gradient(to right,%2,%3)\"></span> %4%5</p>\n"_s.arg(
-            m.cellText(m.minimum).toHtmlEscaped(), colourName(ReportMatrix::lowColour()),
-            colourName(ReportMatrix::highColour()), m.cellText(m.maximum).toHtmlEscaped(),
+            m.cellText(m.minimum).toHtmlEscaped(), ReportStyle::cssName(ReportMatrix::lowColour()),
+            ReportStyle::cssName(ReportMatrix::highColour()), m.cellText(m.maximum).toHtmlEscaped(),
             m.cellNote(shape).isEmpty() ? QString() : u" · "_s + m.cellNote(shape).toHtmlEscaped());
     return html;
 }
@@ -269,25 +267,36 @@ QString htmlHead(const ReportModel &model)
     QString html;
     html += u"<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n<title>"_s +
             model.title.toHtmlEscaped() + u"</title>\n"_s;
-    html += u"<style>\nbody{font-family:'DejaVu "
-            u"Sans',Arial,sans-serif;font-size:10pt;color:#202020;margin:24px}\n"
-            u"h1{font-size:16pt;color:#1F4E79;margin:0 0 "
-            u"4px}\n.meta{color:#606060;font-size:8.5pt;margin-bottom:10px}\n"
-            u"table{border-collapse:collapse;width:100%}\nth{background:#DCE6F1;color:#1F4E79;text-align:"
+    QString style = u"<style>\nbody{font-family:'DejaVu "
+            u"Sans',Arial,sans-serif;font-size:10pt;color:{ink};margin:24px}\n"
+            u"h1{font-size:16pt;color:{accent};margin:0 0 "
+            u"4px}\n.meta{color:{muted};font-size:8.5pt;margin-bottom:10px}\n"
+            u"table{border-collapse:collapse;width:100%}\nth{background:{heading};color:{accent};text-align:"
             u"left;padding:3px 6px}\n"
             u"td{padding:3px 6px}\n.meta .f{margin:1px 0}\n.n{text-align:right}\ntr.g "
-            u"td{background:#EEF2F7;color:#1F4E79;font-weight:bold}\n"
-            u"tr.s td{font-weight:bold;border-top:1px solid #1F4E79}\ntr.t "
-            u"td{font-weight:bold;background:#C9D7E8;"
-            u"border-top:1px solid #1F4E79}\ntbody tr.d:nth-child(even) "
-            u"td{background:#F7F7F7}\nimg{max-width:100%}\n"
-            u"tr.best td,th.best,td.best{background:#D9EED0 !important;color:#2E6B1F;font-weight:bold}\n"
-            u"tr.worst td,th.worst,td.worst{background:#F9DADA !important;color:#A32424;font-weight:bold}\n"
-            u".bw{font-weight:bold}\n.bw .b{color:#2E6B1F}\n.bw .w{color:#A32424}\n"
+            u"td{background:{group};color:{accent};font-weight:bold}\n"
+            u"tr.s td{font-weight:bold;border-top:1px solid {accent}}\ntr.t "
+            u"td{font-weight:bold;background:{total};"
+            u"border-top:1px solid {accent}}\ntbody tr.d:nth-child(even) "
+            u"td{background:{stripe}}\nimg{max-width:100%}\n"
+            u"tr.best td,th.best,td.best{background:{bestFill} !important;color:{bestInk};font-weight:bold}\n"
+            u"tr.worst td,th.worst,td.worst{background:{worstFill} !important;color:{worstInk};font-weight:bold}\n"
+            u".bw{font-weight:bold}\n.bw .b{color:{bestInk}}\n.bw .w{color:{worstInk}}\n"
             // the whole day within a 1280 px window (the table's own size: htmlMatrix)
             u"table.m td,table.m th{border:1px solid #FFFFFF;padding:2px;white-space:nowrap}\ntable.m "
-            u"small{color:#606060}\n.scale{color:#606060;font-size:8.5pt}\n"
+            u"small{color:{muted}}\n.scale{color:{muted};font-size:8.5pt}\n"
             u"</style>\n</head>\n<body>\n"_s;
+    // The page's colours, named once in ReportStyle.
+    const std::pair<const char16_t *, QColor> colours[] = {
+        {u"{ink}", ReportStyle::kInk},           {u"{accent}", ReportStyle::kAccent},
+        {u"{muted}", ReportStyle::kMuted},       {u"{heading}", ReportStyle::kHeadingFill},
+        {u"{group}", ReportStyle::kGroupFill},   {u"{total}", ReportStyle::kTotalFill},
+        {u"{stripe}", ReportStyle::kStripeFill}, {u"{bestFill}", ReportStyle::kBestFill},
+        {u"{bestInk}", ReportStyle::kBestInk},   {u"{worstFill}", ReportStyle::kWorstFill},
+        {u"{worstInk}", ReportStyle::kWorstInk}};
+    for (const auto &[token, colour] : colours)
+        style.replace(QString::fromUtf16(token), ReportStyle::cssName(colour));
+    html += style;
     // One line per filter, as filterLines() gives them (the derived periods of a comparison included).
     html += u"<h1>"_s + model.title.toHtmlEscaped() + u"</h1>\n<div class=\"meta\">\n"_s;
     for (const auto &filter : model.filters)

@@ -2,8 +2,9 @@
 
 #include "errors.h"
 #include "params.h"
-#include "reportdocument.h"
-#include "reportrunner.h"
+#include "reportformat.h"
+#include "reportlayout.h"
+#include "reporttable.h"
 
 #include <QDate>
 #include <QJsonObject>

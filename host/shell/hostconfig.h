@@ -3,7 +3,7 @@
 #include "host_global.h"
 #include "corvel.h"
 #include "datamodule.h"
-#include "reportrunner.h"
+#include "reportquery.h"
 
 #include <QJsonObject>
 #include <QList>

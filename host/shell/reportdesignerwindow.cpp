@@ -317,6 +317,7 @@ void ReportDesignerWindow::preview()
         request.code = mScreen->reportCode();
         request.definition = definition;
         request.params = params;
+        request.filters = mScreen->filterTexts(definition, params);
         request.parent = mScreen;
         ReportEngine::instance().run(request);
     } catch (const EAbort &) {

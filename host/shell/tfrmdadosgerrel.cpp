@@ -252,6 +252,11 @@ void TfrmDadosGerRel::sbtReportEditClick(QObject *)
 
 void TfrmDadosGerRel::checkBeforeReport(ReportAction) {}
 
+ReportModel::Filters TfrmDadosGerRel::filterTexts(const ReportDefinition &, const TParams &) const
+{
+    return {};
+}
+
 std::array<QWidget *, 3> TfrmDadosGerRel::consolidationLocked() const
 {
     return {sbtPrint, sbtSalvarComo, sbtReportEdit};
@@ -301,7 +306,7 @@ void TfrmDadosGerRel::runReport(ReportAction action)
     request.code = mReportCode;
     request.definition = definition;
     request.params = params;
-    request.productMask = Corvel::DBPict(0);
+    request.filters = filterTexts(definition, params);
     request.parent = this;
     const QString path = mCatalog.pathOf(cbbReportNames->currentIndex());
     request.openEditor = [this, definition, path] { openDesigner(definition, path); };

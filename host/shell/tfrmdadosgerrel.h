@@ -72,6 +72,9 @@ public:
     // report designer's preview), as the action itself would; raises to stop the run. The base
     // screen has nothing to check.
     virtual void checkBeforeReport(ReportAction action);
+    // What the parameters of a run read as in the report's header, HTML and XLSX: the screen that
+    // fills them knows their meaning. The base screen has none to say.
+    virtual ReportModel::Filters filterTexts(const ReportDefinition &definition, const TParams &params) const;
 
     // Inherited elements.
     QFrame *panMenu = nullptr;

@@ -4,6 +4,7 @@
 #include "dataset.h"
 #include "errors.h"
 #include "eventboundary.h"
+#include "ptbrlocale.h"
 #include "uiservices.h"
 
 #include <QApplication>
@@ -602,7 +603,7 @@ public:
     {
         setFrameShape(QFrame::StyledPanel);
         calendar = new QCalendarWidget(this);
-        calendar->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
+        calendar->setLocale(ptBRLocale());
         calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(1, 1, 1, 1);

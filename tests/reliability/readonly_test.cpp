@@ -6,7 +6,7 @@
 #include "firebird.h"
 #include "reliability.h"
 #include "reportengine.h"
-#include "reportrunner.h"
+#include "reportquery.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

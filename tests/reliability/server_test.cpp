@@ -9,7 +9,7 @@
 #include "firebirdserver.h"
 #include "recordingui.h"
 #include "reliability.h"
-#include "reportrunner.h"
+#include "reportquery.h"
 #include "uiservices.h"
 
 #include <QElapsedTimer>

@@ -8,6 +8,7 @@
 #include "errors.h"
 #include "reportdocument.h"
 #include "reportexport.h"
+#include "reportsql.h"
 #include "sqltext.h"
 
 #include <QDir>
@@ -258,7 +259,7 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
     const TParams params = paramsFor(def, kCases[0].filters);
     std::shared_ptr<ReportDocument> document;
     try {
-        document = ReportEngine::instance().build(nullptr, u"Vnd025"_s, def, params);
+        document = ReportEngine::instance().build(nullptr, u"Vnd025"_s, def, params, screenFilters(def, params));
     } catch (const EHostError &e) {
         FAIL() << e.message().toStdString();
     }
@@ -314,7 +315,12 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
         std::optional<ReportRun> run;
         const auto connectionToRun = QObject::connect(&ReportEngine::instance(), &ReportEngine::finished,
                                                       [&run](const ReportRun &r) { run = r; });
-        ReportEngine::instance().run(nullptr, ReportAction::SaveAs, def, params);
+        ReportRequest request;
+        request.action = ReportAction::SaveAs;
+        request.definition = def;
+        request.params = params;
+        request.filters = screenFilters(def, params);
+        ReportEngine::instance().run(request);
         QObject::disconnect(connectionToRun);
         ASSERT_TRUE(run.has_value());
         ASSERT_EQ(run->outcome, ReportRun::Outcome::Saved) << run->error.toStdString();

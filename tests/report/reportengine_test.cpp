@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "messages.h"
 #include "reportdocument.h"
+#include "reportquery.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "reportdocument.h"
 #include "reportexport.h"
+#include "reportformat.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -54,7 +55,7 @@ QList<QStringList> parseCsv(const QString &text)
 ReportModel modelOf(const ReportTable &table, const ReportDefinition &def = dailyDefinition(),
                     const TParams &params = period(QDate(2025, 6, 1), QDate(2025, 6, 30)))
 {
-    return ReportModel::build(QStringLiteral("Vnd025"), def, params, table);
+    return ReportModel::build(QStringLiteral("Vnd025"), def, params, table, screenFilters(def, params));
 }
 
 ReportTable awkwardTable()

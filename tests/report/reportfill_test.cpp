@@ -5,6 +5,7 @@
 #include "enginetest.h"
 #include "errors.h"
 #include "reportdocument.h"
+#include "reportformat.h"
 
 using namespace enginetest;
 using namespace Qt::StringLiterals;

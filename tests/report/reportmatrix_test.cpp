@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "reportdocument.h"
 #include "reportexport.h"
+#include "reportformat.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -35,7 +36,8 @@ ReportTable heatTable()
 
 ReportModel heatModel()
 {
-    return ReportModel::build(u"Vnd025"_s, definitionOf(kHeatLayout), TParams(), heatTable());
+    const ReportDefinition heat = definitionOf(kHeatLayout);
+    return ReportModel::build(u"Vnd025"_s, heat, TParams(), heatTable(), screenFilters(heat, TParams()));
 }
 
 TEST(ReportMatrix, CellsTotalsAndScaleComeFromTheRows)

@@ -6,6 +6,8 @@
 #include "enginetest.h"
 #include "errors.h"
 #include "reportdocument.h"
+#include "reportformat.h"
+#include "reportsql.h"
 #include "sqltext.h"
 
 #include <QDir>

@@ -7,6 +7,7 @@
 #include "pdfpages.h"
 #include "reportdocument.h"
 #include "reportexport.h"
+#include "reportformat.h"
 #include "sqltext.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // Statement rewriting, the read-only check and parameter values of report queries.
 
 #include "errors.h"
-#include "reportrunner.h"
+#include "reportsql.h"
 #include "sqltext.h"
 
 #include <gtest/gtest.h>

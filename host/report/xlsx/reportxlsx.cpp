@@ -1,6 +1,9 @@
 // The XLSX writer, built as the module libbohost_xlsx.so (see xlsxmodule.h): everything that needs
 // libxlsxwriter is here, so that only a process writing an XLSX loads it.
+#include "ptbrlocale.h"
 #include "reportdocument.h"
+#include "reportformat.h"
+#include "reportstyle.h"
 #include "reportexport.h"
 #include "reportfile.h"
 #include "xlsxmodule.h"
@@ -9,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QLocale>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -170,14 +172,14 @@ const char *numberPattern(const ReportColumn &column)
     }
 }
 
-// The page's colours of the best and the worst interval.
-constexpr lxw_color_t kXlsxBestFill = 0xD9EED0, kXlsxBestInk = 0x2E6B1F;
-constexpr lxw_color_t kXlsxWorstFill = 0xF9DADA, kXlsxWorstInk = 0xA32424;
-
 lxw_color_t xlsxColour(const QColor &colour)
 {
     return lxw_color_t(colour.rgb() & 0xFFFFFF);
 }
+
+// The page's colours of the best and the worst interval.
+const lxw_color_t kXlsxBestFill = xlsxColour(ReportStyle::kBestFill), kXlsxBestInk = xlsxColour(ReportStyle::kBestInk);
+const lxw_color_t kXlsxWorstFill = xlsxColour(ReportStyle::kWorstFill), kXlsxWorstInk = xlsxColour(ReportStyle::kWorstInk);
 
 // The value a cell holds: rounded as the report prints it, so that the sheet sums what the reader
 // sees; percentages as fractions, for the spreadsheet's percentage format.
@@ -320,18 +322,18 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
         lxw_format *title = workbook_add_format(wb.book);
         format_set_bold(title);
         format_set_font_size(title, 14);
-        format_set_font_color(title, 0x1F4E79);
+        format_set_font_color(title, xlsxColour(ReportStyle::kAccent));
         lxw_format *meta = workbook_add_format(wb.book);
-        format_set_font_color(meta, 0x606060);
+        format_set_font_color(meta, xlsxColour(ReportStyle::kMuted));
         lxw_format *heading = workbook_add_format(wb.book);
         format_set_bold(heading);
-        format_set_bg_color(heading, 0xDCE6F1);
-        format_set_font_color(heading, 0x1F4E79);
+        format_set_bg_color(heading, xlsxColour(ReportStyle::kHeadingFill));
+        format_set_font_color(heading, xlsxColour(ReportStyle::kAccent));
         format_set_bottom(heading, LXW_BORDER_THIN);
         lxw_format *headingRight = workbook_add_format(wb.book);
         format_set_bold(headingRight);
-        format_set_bg_color(headingRight, 0xDCE6F1);
-        format_set_font_color(headingRight, 0x1F4E79);
+        format_set_bg_color(headingRight, xlsxColour(ReportStyle::kHeadingFill));
+        format_set_font_color(headingRight, xlsxColour(ReportStyle::kAccent));
         format_set_bottom(headingRight, LXW_BORDER_THIN);
         format_set_align(headingRight, LXW_ALIGN_RIGHT);
         lxw_format *dateFormat = workbook_add_format(wb.book);
@@ -341,14 +343,14 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
             format_set_num_format(f, numberPattern(column));
             if (bold) {
                 format_set_bold(f);
-                format_set_bg_color(f, 0xC9D7E8);
+                format_set_bg_color(f, xlsxColour(ReportStyle::kTotalFill));
                 format_set_top(f, LXW_BORDER_THIN);
             }
             return f;
         };
         lxw_format *totalText = workbook_add_format(wb.book);
         format_set_bold(totalText);
-        format_set_bg_color(totalText, 0xC9D7E8);
+        format_set_bg_color(totalText, xlsxColour(ReportStyle::kTotalFill));
         format_set_top(totalText, LXW_BORDER_THIN);
 
         // The title, then one row per filter line of the page header, the issue time and the best
@@ -376,8 +378,8 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                     0,
                     u"O relatório ocupa %1 linhas, e uma planilha XLSX tem no máximo %2: ela sairia sem as "
                     u"últimas linhas e sem o total. Restrinja o período ou os filtros, ou salve em CSV."_s
-                        .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(rows),
-                             QLocale(QLocale::Portuguese, QLocale::Brazil).toString(qint64(LXW_ROW_MAX))));
+                        .arg(ptBRLocale().toString(rows),
+                             ptBRLocale().toString(qint64(LXW_ROW_MAX))));
             const int offset = layout.grouped() ? 1 + int(layout.groupNames.size()) : 0;
             const int columns = int(layout.columns.size()) + offset;
             QList<lxw_format *> plainFormats, totalFormats, bestFormats, worstFormats;
