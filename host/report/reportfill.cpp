@@ -74,9 +74,16 @@ ReportFill ReportFill::fromJson(const QJsonValue &value)
         fill.field = o.value(u"hours").toString();
         fill.endField = o.value(u"end").toString();
         fill.stepParam = o.value(u"step").toString();
+        const QJsonObject window = o.value(u"window").toObject();
+        fill.windowWhen = window.value(u"when").toString();
+        fill.windowFrom = window.value(u"from").toString();
+        fill.windowTo = window.value(u"to").toString();
     } else {
         fill.kind = Kind::Days;
         fill.field = o.value(u"days").toString();
+        const QJsonObject period = o.value(u"period").toObject();
+        fill.periodFrom = period.value(u"from").toString();
+        fill.periodTo = period.value(u"to").toString();
     }
     if (fill.field.isEmpty())
         throw EHostError(u"\"fill\" precisa do campo do horário ou do dia."_s);
@@ -92,16 +99,16 @@ int ReportFill::step(const TParams &params) const
     return minutes > 1 ? int(std::min<qint64>(minutes, 24 * 60)) : 60;
 }
 
-QList<int> ReportFill::intervals(const TParams &params, int step, const QList<int> &present)
+QList<int> ReportFill::intervals(const TParams &params, int step, const QList<int> &present) const
 {
     QList<int> starts;
     auto run = [&starts, step](int from, int to) {
         for (int start = from / step * step; start <= to; start += step)
             starts.append(start);
     };
-    const int from = minuteOf(textParam(params, u"P_HRINI"_s));
-    const int to = minuteOf(textParam(params, u"P_HRFIN"_s));
-    if (textParam(params, u"P_IDIMPHR"_s) == u"S" && from >= 0 && to >= 0) {
+    const int from = windowFrom.isEmpty() ? -1 : minuteOf(textParam(params, windowFrom));
+    const int to = windowTo.isEmpty() ? -1 : minuteOf(textParam(params, windowTo));
+    if (!windowWhen.isEmpty() && textParam(params, windowWhen) == u"S" && from >= 0 && to >= 0) {
         if (from <= to) {
             run(from, to);
         } else {
@@ -154,7 +161,8 @@ std::optional<ReportTable> ReportFill::filled(const ReportLayout &layout, const 
         for (const int start : intervals(params, minutes, present))
             window.append(start);
     } else {
-        QDate first = dateParam(params, u"P_DTVENDAINI"_s), last = dateParam(params, u"P_DTVENDAFIN"_s);
+        QDate first = periodFrom.isEmpty() ? QDate() : dateParam(params, periodFrom);
+        QDate last = periodTo.isEmpty() ? QDate() : dateParam(params, periodTo);
         if (!first.isValid() || !last.isValid() || first > last) {
             // no period given: the days between the first and the last that sold
             qint64 low = 0, high = -1;

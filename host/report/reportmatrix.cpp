@@ -62,7 +62,7 @@ void ReportMatrix::fill(ReportModel &model, const ReportTable &table, const TPar
         QList<int> present;
         for (const auto &entry : keys)
             present.append(int(entry.first));
-        for (const int start : ReportFill::intervals(params, minutes, present))
+        for (const int start : fill.intervals(params, minutes, present))
             keys.emplace(double(start), std::make_pair(QVariant(start), endAt >= 0 ? QVariant(std::min(start + minutes - 1, 1439))
                                                                                    : QVariant()));
     }

@@ -24,24 +24,24 @@ TParams hoursParams(const char *from, const char *to, int minutes)
     return params;
 }
 
-const char *kHours = R"({"bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM", "step": "MINUTOS"},
+const char *kHours = R"({"bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM", "step": "MINUTOS", "window": {"when": "P_IDIMPHR", "from": "P_HRINI", "to": "P_HRFIN"}},
     "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"}, {"field": "QTVENDAS", "type": "integer", "total": true},
                 {"field": "VRTOTAL", "type": "money", "total": true},
                 {"field": "VRMEDIO", "type": "money", "total": {"ratio": ["VRTOTAL", "QTVENDAS"]}}],
     "chart": {"label": "HRINICIO", "value": "VRTOTAL"}})";
-const char *kByStore = R"({"bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM", "step": "MINUTOS"},
+const char *kByStore = R"({"bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM", "step": "MINUTOS", "window": {"when": "P_IDIMPHR", "from": "P_HRINI", "to": "P_HRFIN"}},
     "group": {"field": "CDLOJA", "title": "Loja {CDLOJA} - {NMLOJA}", "label": "Loja"},
     "columns": [{"field": "HRINICIO", "type": "interval", "end": "HRFIM"}, {"field": "QTVENDAS", "type": "integer", "total": true},
                 {"field": "VRTOTAL", "type": "money", "total": true},
                 {"field": "VRMEDIO", "type": "money", "total": {"ratio": ["VRTOTAL", "QTVENDAS"]}}],
     "chart": {"label": "HRINICIO", "value": "VRTOTAL"}})";
-const char *kByHour = R"({"bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM", "step": "MINUTOS"},
+const char *kByHour = R"({"bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM", "step": "MINUTOS", "window": {"when": "P_IDIMPHR", "from": "P_HRINI", "to": "P_HRFIN"}},
     "group": {"field": "HRINICIO", "type": "interval", "end": "HRFIM", "title": "Horário {HRINICIO}"},
     "columns": [{"field": "CDMODALIDADE"}, {"field": "QTVENDAS", "type": "integer", "total": true},
                 {"field": "VRTOTAL", "type": "money", "total": true},
                 {"field": "VRMEDIO", "type": "money", "total": {"ratio": ["VRTOTAL", "QTVENDAS"]}}],
     "chart": {"label": "HRINICIO", "value": "VRTOTAL"}})";
-const char *kDays = R"({"fill": {"days": "DTVENDA"}, "group": {"field": "CDLOJA", "title": "Loja {CDLOJA}"},
+const char *kDays = R"({"fill": {"days": "DTVENDA", "period": {"from": "P_DTVENDAINI", "to": "P_DTVENDAFIN"}}, "group": {"field": "CDLOJA", "title": "Loja {CDLOJA}"},
     "columns": [{"field": "DTVENDA", "type": "date"}, {"field": "QTVENDAS", "type": "integer", "total": true},
                 {"field": "VRTOTAL", "type": "money", "total": true},
                 {"field": "VRMEDIO", "type": "money", "total": {"ratio": ["VRTOTAL", "QTVENDAS"]}}]})";
@@ -166,7 +166,7 @@ TEST(ReportFill, EveryIntervalAndDayIsALine)
 // cells stay empty, its total is zero and it is the worst hour.
 TEST(ReportFill, HeatMapHasEveryHourOfTheWindow)
 {
-    const char *layout = R"({"orientation": "landscape", "bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM"},
+    const char *layout = R"({"orientation": "landscape", "bestWorst": "VRTOTAL", "fill": {"hours": "HRINICIO", "end": "HRFIM", "window": {"when": "P_IDIMPHR", "from": "P_HRINI", "to": "P_HRFIN"}},
         "matrix": {"row": "DIASEMANA", "rowNames": ["Domingo", "Segunda", "Terça", "Quarta", "Quinta", "Sexta", "Sábado"],
                    "column": "HRINICIO", "end": "HRFIM", "value": "VRTOTAL", "count": "QTVENDAS"}})";
     ReportTable table;
