@@ -514,6 +514,47 @@ TEST(Export, FollowsTheConfiguration)
     }
 }
 
+// The screen the export runs is the first configured one whose module registered an export
+// driver for its code; a configuration with none says so instead of opening some screen.
+TEST(Export, RunsTheFirstConfiguredScreenWhoseModuleExportsIt)
+{
+    const Demo &d = demo();
+    const QByteArray base = readAll(d.config);
+    const QByteArray context = base.left(base.indexOf("[screens]"));
+    ASSERT_FALSE(context.isEmpty());
+    const QByteArray unexported = "1\\code=Vnd09999\n1\\module=Pkg_Vnd02500\n1\\menu=Telas/Outra\n";
+    struct Case
+    {
+        const char *label;
+        QByteArray screens;
+        int status;
+        QString listed; // the configured screens the message names
+    };
+    const Case cases[] = {
+        {"no screen", "size=0\n", 2, u"nenhuma"_s},
+        {"a screen its module does not export", "size=1\n" + unexported, 2, u"Vnd09999"_s},
+        {"the exported one after it",
+         "size=2\n" + unexported + "2\\code=Vnd02500\n2\\module=Pkg_Vnd02500\n2\\menu=Telas/Vendas\n", 0, {}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString config = fileIn(u"telas_%1.ini"_s.arg(n));
+        const QString out = fileIn(u"telas_%1.csv"_s.arg(n++));
+        QFile ini(config);
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(context + "[screens]\n" + c.screens);
+        ini.close();
+        const Outcome o = exportWith({u"--report"_s, u"Vendas por Dia"_s, u"--period"_s, u"yesterday"_s, u"--out"_s, out}, config);
+        EXPECT_EQ(o.status, c.status) << o.err.toStdString();
+        EXPECT_EQ(o.err, c.status == 0 ? QString()
+                                       : u"backoffice: Nenhuma tela da configuração '%1' exporta relatórios (telas "
+                                         u"configuradas: %2): o módulo de cada uma não oferece a exportação.\n"_s.arg(
+                                             config, c.listed));
+        EXPECT_EQ(QFile::exists(out), c.status == 0);
+    }
+}
+
 TEST(Export, PeriodsFollowTheLocalCalendar)
 {
     struct Case
