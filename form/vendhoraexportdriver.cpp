@@ -86,7 +86,8 @@ QString fieldControl(ExportField field)
 
 void VendHoraExportDriver::registerDriver()
 {
-    registerFactory(kScreen, [](ScreenSteps &steps) { return std::make_unique<VendHoraExportDriver>(steps); });
+    registerFactory(kScreen,
+                    [](ScreenSteps &steps) { return std::make_unique<VendHoraExportDriver>(steps); });
 }
 
 void VendHoraExportDriver::unregisterDriver()
@@ -124,7 +125,8 @@ QList<ExportOption> VendHoraExportDriver::takenOptions(int index) const
                                 ExportOption::Stores, ExportOption::Registers, ExportOption::Hours,
                                 ExportOption::Interval, ExportOption::Products, ExportOption::NoFees}) {
         const QStringList params = paramsOf(option);
-        if (std::any_of(params.begin(), params.end(), [&declared](const QString &name) { return declared.FindParam(name); }))
+        if (std::any_of(params.begin(), params.end(),
+                        [&declared](const QString &name) { return declared.FindParam(name); }))
             taken << option;
     }
     return taken;
@@ -194,7 +196,8 @@ void VendHoraExportDriver::setPeriod(const QDate &from, const QDate &to)
 
 void VendHoraExportDriver::choose(ExportOption option)
 {
-    mSteps.click(option == ExportOption::AllBranches ? u"rbtTodosFil"_s : QString::fromLatin1(listControls(option).radio));
+    mSteps.click(option == ExportOption::AllBranches ? u"rbtTodosFil"_s
+                                                     : QString::fromLatin1(listControls(option).radio));
 }
 
 // Codes as the lists hold them: zero-padded on the left to the column's width. A longer code is

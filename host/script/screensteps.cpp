@@ -46,7 +46,8 @@ QStringList ScreenSteps::said() const
     QStringList texts;
     for (const QJsonObject &line : mLines) {
         for (const QString &kind : {u"message"_s, u"error"_s}) {
-            if (const QString text = line.value(kind).toString(); line.contains(kind) && !texts.contains(text))
+            if (const QString text = line.value(kind).toString();
+                line.contains(kind) && !texts.contains(text))
                 texts << text;
         }
     }

@@ -64,7 +64,8 @@ Check checkRooms(const QList<HostFile> &files, const QByteArray &widget)
 
 TEST(CheckRooms, FailsOnANameOfTheModuleInTheHostAndOnAnIncludeThatPointsUp)
 {
-    const QString clean = u"check-rooms: every host include points down, and the host names no module's control, parameter or table\n"_s;
+    const QString clean =
+        u"check-rooms: every host include points down, and the host names no module's control, parameter or table\n"_s;
     struct Case
     {
         const char *label;
@@ -74,23 +75,40 @@ TEST(CheckRooms, FailsOnANameOfTheModuleInTheHostAndOnAnIncludeThatPointsUp)
     };
     const Case cases[] = {
         {"a host that names nothing of the module", {{u"shell/a.cpp"_s, "int a;\n"}}, {}, {clean}},
-        {"a control of the form", {{u"toolkit/t.cpp"_s, "// x\nauto n = u\"edtFilial\"_s;\n"}}, {},
+        {"a control of the form",
+         {{u"toolkit/t.cpp"_s, "// x\nauto n = u\"edtFilial\"_s;\n"}},
+         {},
          {u"host/toolkit/t.cpp:2 names edtFilial, of the module\n"_s}},
         {"a control added to the form",
          {{u"script/s.cpp"_s, "auto n = \"edtNovoCampo\";\n"}},
          "  <widget class=\"QLineEdit\" name=\"edtNovoCampo\"/>",
          {u"host/script/s.cpp:1 names edtNovoCampo, of the module\n"_s}},
-        {"the form's root is the base screen's group box", {{u"shell/base.cpp"_s, "grbDadosRel = nullptr;\n"}}, {}, {clean}},
-        {"a parameter of a report definition", {{u"report/r.cpp"_s, "find(\"P_DTVENDAINI\");\n"}}, {},
+        {"the form's root is the base screen's group box",
+         {{u"shell/base.cpp"_s, "grbDadosRel = nullptr;\n"}},
+         {},
+         {clean}},
+        {"a parameter of a report definition",
+         {{u"report/r.cpp"_s, "find(\"P_DTVENDAINI\");\n"}},
+         {},
          {u"host/report/r.cpp:1 names P_DTVENDAINI, of the module\n"_s}},
-        {"a table the module's statements read", {{u"data/d.cpp"_s, "\"SELECT * FROM LOJA\";\n"}}, {},
+        {"a table the module's statements read",
+         {{u"data/d.cpp"_s, "\"SELECT * FROM LOJA\";\n"}},
+         {},
          {u"host/data/d.cpp:1 names LOJA, of the module\n"_s}},
         {"a column is not its table", {{u"data/d.cpp"_s, "// NMLOJA, CDFILIAL\n"}}, {}, {clean}},
-        {"the product search's tables", {{u"shell/lib00210.cpp"_s, "FROM PRODUTO P, ITVENDA I\n"}}, {}, {clean}},
-        {"another table in the product search", {{u"shell/lib00210.h"_s, "FROM VENDA\n"}}, {},
+        {"the product search's tables",
+         {{u"shell/lib00210.cpp"_s, "FROM PRODUTO P, ITVENDA I\n"}},
+         {},
+         {clean}},
+        {"another table in the product search",
+         {{u"shell/lib00210.h"_s, "FROM VENDA\n"}},
+         {},
          {u"host/shell/lib00210.h:1 names VENDA, of the module\n"_s}},
-        {"the code mask's PRODUTO in the session, not ITVENDA", {{u"shell/hostsession.cpp"_s, "FROM PRODUTO, ITVENDA\n"}}, {},
-         {u"host/shell/hostsession.cpp:1 names ITVENDA, of the module\n"_s, u"check-rooms: 1 name(s) of a module in the host\n"_s}},
+        {"the code mask's PRODUTO in the session, not ITVENDA",
+         {{u"shell/hostsession.cpp"_s, "FROM PRODUTO, ITVENDA\n"}},
+         {},
+         {u"host/shell/hostsession.cpp:1 names ITVENDA, of the module\n"_s,
+          u"check-rooms: 1 name(s) of a module in the host\n"_s}},
         {"an include that points up",
          {{u"shell/s.h"_s, "#pragma once\n"}, {u"data/d.h"_s, "#include \"s.h\"\n"}},
          {},
