@@ -3,6 +3,7 @@
 #include "application.h"
 #include "cli_vnd02500.h"
 #include "package.h"
+#include "vendhoraexportdriver.h"
 
 #include <QJsonValue>
 
@@ -46,6 +47,7 @@ void Initialization()
         HostRuntime::registerVariable(QString::fromLatin1(p.name), [value] { return QVariant(*value); });
     }
     HostRuntime::registerVariable(QStringLiteral("boIdCriado"), [] { return QVariant(boIdCriado); });
+    VendHoraExportDriver::registerDriver();
 }
 
 void Finalization()
@@ -55,6 +57,7 @@ void Finalization()
     for (const Published &p : kStrings)
         HostRuntime::unregisterVariable(QString::fromLatin1(p.name));
     HostRuntime::unregisterVariable(QStringLiteral("boIdCriado"));
+    VendHoraExportDriver::unregisterDriver();
     // Released in the unit's fixed order.
     stFilial.clear();
     MinFin.clear();

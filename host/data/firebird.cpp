@@ -219,7 +219,7 @@ void createFirebirdDatabase(const QString &database, const QString &user, const 
         // The message names the database but never the password.
         throw EDatabaseError(u"Could not create the database %1:\n%2"_s.arg(database, firebirdStatusText(status)));
     }
-    // pt-BR ordering for names ("ORDER BY NMLOJA COLLATE UNICODE_PT_BR"); an engine built without
+    // pt-BR ordering for names ("ORDER BY <name> COLLATE UNICODE_PT_BR"); an engine built without
     // that ICU locale still gives a usable database, so a refusal here is not an error.
     static const char collation[] =
         "CREATE COLLATION UNICODE_PT_BR FOR UTF8 FROM UNICODE CASE INSENSITIVE 'LOCALE=pt_BR'";

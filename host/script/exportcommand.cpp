@@ -1,35 +1,23 @@
 #include "exportcommand.h"
 
-#include "consiste.h"
 #include "errors.h"
+#include "exportscreendriver.h"
 #include "hostsession.h"
 #include "recordingui.h"
-#include "reportdefinition.h"
 #include "reportengine.h"
 #include "reportexport.h"
-#include "scriptrunner.h"
-#include "tfrmdadosgerrel.h"
-#include "widgets.h"
+#include "screensteps.h"
 
-#include <QAbstractButton>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
-#include <QLineEdit>
 #include <QRegularExpression>
-
-#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace ExportCommand {
 
 namespace {
-
-// The screen whose reports the command runs, opened as its menu entry does.
-const QString kScreen = u"Vnd02500"_s;
 
 struct OptionDef
 {
@@ -256,309 +244,241 @@ std::optional<Request> parse(const QStringList &arguments)
     return r;
 }
 
-// The real screen driven step by step through ScriptRunner; what it said is kept in order.
-class ScreenDriver
+QString optionName(ExportOption option)
 {
-public:
-    ScreenDriver(HostSession &session, RecordingUi &ui)
-        : mRunner(session, ui, [this](const QJsonObject &line) { mLines << line; })
-    {
+    switch (option) {
+    case ExportOption::Branch:
+        return u"branch"_s;
+    case ExportOption::Branches:
+        return u"branches"_s;
+    case ExportOption::AllBranches:
+        return u"all-branches"_s;
+    case ExportOption::Stores:
+        return u"stores"_s;
+    case ExportOption::Registers:
+        return u"registers"_s;
+    case ExportOption::Hours:
+        return u"hours"_s;
+    case ExportOption::Interval:
+        return u"interval"_s;
+    case ExportOption::Products:
+        return u"products"_s;
+    case ExportOption::NoFees:
+        return u"no-fees"_s;
     }
-
-    int step(const QJsonObject &object)
-    {
-        const int index = mNext++;
-        mRunner.runStep(index, object);
-        return index;
-    }
-    int click(const QString &control) { return step({{u"click"_s, control}}); }
-    int type(const QString &control, const QString &text)
-    {
-        return step({{u"type"_s, QJsonArray{control, text}}});
-    }
-    void answerPicker(const QStringList &keys)
-    {
-        step({{u"answer"_s, QJsonObject{{u"picker"_s, QJsonArray::fromStringList(keys)}}}});
-    }
-
-    QWidget *control(const QString &name) const { return mRunner.control(name); }
-    TfrmDadosGerRel *screen() const { return qobject_cast<TfrmDadosGerRel *>(mRunner.activeScreen()); }
-
-    // Messages and errors the user would have seen, each once, in order.
-    QStringList said() const
-    {
-        QStringList texts;
-        for (const QJsonObject &line : mLines) {
-            for (const QString &kind : {u"message"_s, u"error"_s}) {
-                if (const QString text = line.value(kind).toString(); line.contains(kind) && !texts.contains(text))
-                    texts << text;
-            }
-        }
-        return texts;
-    }
-
-    // The keys the picker opened in `step` offered; nothing when no picker opened.
-    std::optional<QStringList> offered(int step) const
-    {
-        for (const QJsonObject &line : mLines) {
-            if (line.value(u"step"_s).toInt() != step || !line.contains(u"picker"_s))
-                continue;
-            QStringList keys;
-            const QJsonArray array = line.value(u"picker"_s).toObject().value(u"keys"_s).toArray();
-            for (const QJsonValue &key : array)
-                keys << key.toString();
-            return keys;
-        }
-        return std::nullopt;
-    }
-
-private:
-    QList<QJsonObject> mLines;
-    ScriptRunner mRunner;
-    int mNext = 0;
-};
-
-// Codes as the lists hold them: zero-padded on the left to the column's width. A longer code is
-// kept whole, so it is reported as missing rather than cut to another code.
-QStringList padded(const QStringList &codes, int width)
-{
-    QStringList keys;
-    for (const QString &code : codes)
-        keys << (code.size() < width ? Ajusta(code, width) : code);
-    return keys;
+    return {};
 }
 
-struct ListFilter
+// The refusal of a code that the list of `option` did not offer.
+QString missingText(ExportOption option, const QString &key)
 {
-    const char *option;
-    const char *radio;  // the "Lista" radio
-    const char *button; // opens the picker
-    int width;
-    const char *missing; // %1: the code the picker did not offer
+    switch (option) {
+    case ExportOption::Stores:
+        return u"Loja '%1' não está entre as lojas oferecidas para a filial informada."_s.arg(key);
+    case ExportOption::Registers:
+        return u"Caixa '%1' não está entre os caixas oferecidos para a filial e as lojas informadas."_s.arg(key);
+    default:
+        return u"Filial '%1' não está cadastrada."_s.arg(key);
+    }
+}
+
+// The screen the command runs: its driver, and the steps it works through.
+struct Screen
+{
+    QString code;
+    ScreenSteps &steps;
+    ExportScreenDriver &driver;
+
+    QStringList orSaid(const QString &fallback) const
+    {
+        const QStringList said = steps.said();
+        return said.isEmpty() ? QStringList{fallback} : said;
+    }
+
+    void open() const
+    {
+        if (!driver.open())
+            refused(orSaid(u"A tela %1 não foi aberta."_s.arg(code)));
+    }
 };
 
-const ListFilter kBranchList{"branches", "rbtListaFil", "btnListaFil", 4, "Filial '%1' não está cadastrada."};
-const ListFilter kOneBranch{"branch", "rbtListaFil", "btnListaFil", 4, "Filial '%1' não está cadastrada."};
-const ListFilter kStoreList{"stores", "rbtListaLoja", "btnLoja", 10,
-                            "Loja '%1' não está entre as lojas oferecidas para a filial informada."};
-const ListFilter kRegisterList{"registers", "rbtListaCaixa", "btnCaixa", 3,
-                               "Caixa '%1' não está entre os caixas oferecidos para a filial e as lojas informadas."};
-
 // The branch codes of the screen's branch search, for a script that loops over the branches of a
-// report that takes one at a time. Branch-bound, the search is closed: the one branch is the list.
-QStringList listBranches(ScreenDriver &d)
+// report that takes one at a time.
+QStringList listBranches(const Screen &s)
 {
-    d.step({{u"open"_s, kScreen}});
-    if (!d.screen())
-        refused(d.said().isEmpty() ? QStringList{u"A tela %1 não foi aberta."_s.arg(kScreen)} : d.said());
-    if (!d.control(u"btnPesqFilial"_s)->isEnabled())
-        return {qobject_cast<QLineEdit *>(d.control(u"edtFilial"_s))->text()};
-    const std::optional<QStringList> offered = d.offered(d.click(u"btnPesqFilial"_s));
-    if (!offered)
-        refused(d.said().isEmpty() ? QStringList{u"A pesquisa de filial não foi aberta."_s} : d.said());
-    return *offered;
+    s.open();
+    const std::optional<QStringList> codes = s.driver.branchCodes();
+    if (!codes)
+        refused(s.orSaid(u"A pesquisa de filial não foi aberta."_s));
+    return *codes;
 }
 
 class Export
 {
 public:
-    Export(const Request &request, ScreenDriver &driver) : r(request), d(driver) {}
+    Export(const Request &request, const Screen &screen) : r(request), s(screen), d(screen.driver) {}
 
     void run()
     {
-        d.step({{u"open"_s, kScreen}});
-        TfrmDadosGerRel *screen = d.screen();
-        if (!screen)
-            refused(orSaid(u"A tela %1 não foi aberta."_s.arg(kScreen)));
-        const int index = reportIndex(screen);
-        mTitle = screen->cbbReportNames->itemText(index);
-        requireTaken(screen->catalog().pathOf(index));
-        d.step({{u"select"_s, index}});
+        s.open();
+        const QStringList titles = d.reportTitles();
+        const int index = reportIndex(titles);
+        mTitle = titles.at(index);
+        requireTaken(index);
+        d.selectReport(index);
 
         setBranch();
         if (r.stores)
-            pickList(kStoreList, *r.stores);
+            pickList(ExportOption::Stores, *r.stores);
         if (r.registers)
-            pickList(kRegisterList, *r.registers);
-        d.type(u"depDtHrIni"_s, r.from.toString(u"ddMMyyyy"_s));
-        d.type(u"depDtHrFin"_s, r.to.toString(u"ddMMyyyy"_s));
+            pickList(ExportOption::Registers, *r.registers);
+        d.setPeriod(r.from, r.to);
         if (!r.hourStart.isEmpty()) {
-            requireOpen(u"medHoraIni"_s, "hours");
-            typeInto(u"medHoraIni"_s, r.hourStart, "hours");
-            typeInto(u"medHoraFin"_s, r.hourEnd, "hours");
+            requireOpen(ExportOption::Hours);
+            typeInto(ExportField::HourStart, r.hourStart, ExportOption::Hours);
+            typeInto(ExportField::HourEnd, r.hourEnd, ExportOption::Hours);
         }
         if (!r.interval.isEmpty()) {
-            requireOpen(u"medHoras"_s, "interval");
-            typeInto(u"medHoras"_s, r.interval, "interval");
+            requireOpen(ExportOption::Interval);
+            typeInto(ExportField::Interval, r.interval, ExportOption::Interval);
         }
         if (!r.productFrom.isEmpty()) {
-            requireOpen(u"medDe"_s, "products");
-            typeInto(u"medDe"_s, r.productFrom, "products");
-            typeInto(u"medAte"_s, r.productTo, "products");
+            requireOpen(ExportOption::Products);
+            typeInto(ExportField::ProductFrom, r.productFrom, ExportOption::Products);
+            typeInto(ExportField::ProductTo, r.productTo, ExportOption::Products);
         }
         if (r.noFees) {
-            requireOpen(u"chbConsideraServico"_s, "no-fees");
-            if (qobject_cast<QAbstractButton *>(d.control(u"chbConsideraServico"_s))->isChecked())
-                d.click(u"chbConsideraServico"_s);
+            requireOpen(ExportOption::NoFees);
+            d.leaveOutFees();
         }
         save();
     }
 
 private:
-    QStringList orSaid(const QString &fallback) const
+    int reportIndex(const QStringList &titles) const
     {
-        const QStringList said = d.said();
-        return said.isEmpty() ? QStringList{fallback} : said;
-    }
-
-    int reportIndex(const TfrmDadosGerRel *screen) const
-    {
-        const QComboBox *list = screen->cbbReportNames;
         bool isNumber = false;
         const int position = r.report.toInt(&isNumber);
-        if (isNumber && position >= 1 && position <= list->count())
+        if (isNumber && position >= 1 && position <= titles.size())
             return position - 1;
         if (!isNumber) {
-            if (const int exact = list->findText(r.report, Qt::MatchExactly); exact >= 0)
-                return exact;
-            for (int i = 0; i < list->count(); ++i) {
-                if (list->itemText(i).compare(r.report, Qt::CaseInsensitive) == 0)
+            if (const qsizetype exact = titles.indexOf(r.report); exact >= 0)
+                return int(exact);
+            for (int i = 0; i < titles.size(); ++i) {
+                if (titles.at(i).compare(r.report, Qt::CaseInsensitive) == 0)
                     return i;
             }
         }
         QStringList known;
-        for (int i = 0; i < list->count(); ++i)
-            known << u"  %1  %2"_s.arg(i + 1, 2).arg(list->itemText(i));
+        for (int i = 0; i < titles.size(); ++i)
+            known << u"  %1  %2"_s.arg(i + 1, 2).arg(titles.at(i));
         usage(u"relatório desconhecido: \"%1\". Relatórios da tela:\n%2"_s.arg(r.report, known.join(u'\n')));
     }
 
-    // Types `text` as keys. The field's key handling and mask drop what they do not take (a
-    // lower-case letter in a branch code, an eighth digit in a product code): a person sees that on
-    // the screen, a command line would not, so a field left holding anything else is a usage error.
-    void typeInto(const QString &control, const QString &text, const char *option, const QString &before = {})
+    // The field's key handling and mask drop what they do not take (a lower-case letter in a
+    // branch code, an eighth digit in a product code): a person sees that on the screen, a command
+    // line would not, so a field left holding anything else is a usage error.
+    void typeInto(ExportField field, const QString &text, ExportOption option)
     {
-        d.type(control, before + text);
-        QWidget *field = d.control(control);
-        QString held;
-        if (auto *mask = qobject_cast<TMaskEdit *>(field))
-            held = mask->Text();
-        else if (auto *edit = qobject_cast<QLineEdit *>(field))
-            held = edit->text();
-        if (held != text)
-            usage(u"o valor \"%1\" de --%2 não cabe no campo da tela (ficou \"%3\")"_s.arg(text, QLatin1String(option), held));
+        if (const QString held = d.type(field, text); held != text)
+            usage(u"o valor \"%1\" de --%2 não cabe no campo da tela (ficou \"%3\")"_s.arg(text, optionName(option), held));
     }
 
     // An option whose control the chosen report keeps closed is a usage error: a click there would
     // do nothing, and the file would silently ignore the option.
-    void requireOpen(const QString &control, const char *option) const
+    void requireOpen(ExportOption option) const
     {
-        if (!d.control(control)->isEnabled())
-            usage(u"a opção --%1 não se aplica ao relatório \"%2\" nesta configuração"_s.arg(QLatin1String(option), mTitle));
+        if (!d.isOpen(option))
+            usage(u"a opção --%1 não se aplica ao relatório \"%2\" nesta configuração"_s.arg(optionName(option), mTitle));
     }
 
     // A filter is taken through the parameters the report declares: an option whose parameters
     // the chosen report declares none of would be ignored, and the file would look filtered.
-    void requireTaken(const QString &definitionPath) const
+    void requireTaken(int index) const
     {
-        ReportDefinition definition;
+        QList<ExportOption> taken;
         try {
-            definition = ReportDefinition::load(definitionPath);
+            taken = d.takenOptions(index);
         } catch (const EHostError &e) {
             refused({e.message()});
         }
-        const TParams declared = definition.makeParams();
-        const auto declares = [&declared](std::initializer_list<const char *> names) {
-            return std::any_of(names.begin(), names.end(),
-                               [&declared](const char *name) { return declared.FindParam(QLatin1String(name)); });
+        static const std::optional<ExportOption> kBranchOption[] = {std::nullopt, ExportOption::Branch,
+                                                                    ExportOption::Branches, ExportOption::AllBranches};
+        const std::optional<ExportOption> given[] = {
+            kBranchOption[int(r.branch)],
+            r.stores ? std::optional(ExportOption::Stores) : std::nullopt,
+            r.registers ? std::optional(ExportOption::Registers) : std::nullopt,
+            r.hourStart.isEmpty() ? std::nullopt : std::optional(ExportOption::Hours),
+            r.interval.isEmpty() ? std::nullopt : std::optional(ExportOption::Interval),
+            r.productFrom.isEmpty() ? std::nullopt : std::optional(ExportOption::Products),
+            r.noFees ? std::optional(ExportOption::NoFees) : std::nullopt,
         };
-        static const char *const kBranchOption[] = {nullptr, "branch", "branches", "all-branches"};
-        const struct
-        {
-            const char *option; // nullptr: not given
-            std::initializer_list<const char *> params;
-        } filters[] = {
-            {kBranchOption[int(r.branch)], {"P_CDFILIAL", "P_TCDFILIAL"}},
-            {r.stores ? "stores" : nullptr, {"P_CDLOJA", "P_TCDLOJA"}},
-            {r.registers ? "registers" : nullptr, {"P_CDCAIXA", "P_TCDCAIXA"}},
-            {r.hourStart.isEmpty() ? nullptr : "hours", {"P_HRINI", "P_HRFIN", "P_HRINI1", "P_HRFIN1"}},
-            {r.interval.isEmpty() ? nullptr : "interval", {"MINUTOS", "MINUTOS1"}},
-            {r.productFrom.isEmpty() ? nullptr : "products", {"P_PRODINI", "P_PRODFIN"}},
-            {r.noFees ? "no-fees" : nullptr, {"P_IDCONSTXSERV"}},
-        };
-        for (const auto &filter : filters) {
-            if (filter.option && !declares(filter.params))
+        for (const std::optional<ExportOption> &option : given) {
+            if (option && !taken.contains(*option))
                 usage(u"a opção --%1 não se aplica ao relatório \"%2\": ele não recebe esse filtro"_s.arg(
-                    QLatin1String(filter.option), mTitle));
+                    optionName(*option), mTitle));
         }
     }
 
     void setBranch()
     {
-        auto *pages = qobject_cast<TNotebook *>(d.control(u"nbkFilial"_s));
-        const bool takesList = pages && pages->PageIndex() == 1;
+        const bool takesList = d.takesBranchList();
         switch (r.branch) {
         case Request::Branch::Default:
             return;
         case Request::Branch::All:
             if (!takesList)
                 usage(u"o relatório \"%1\" recebe uma só filial: use --branch"_s.arg(mTitle));
-            requireOpen(u"rbtTodosFil"_s, "all-branches");
-            d.click(u"rbtTodosFil"_s);
+            requireOpen(ExportOption::AllBranches);
+            d.choose(ExportOption::AllBranches);
             return;
         case Request::Branch::List:
             if (!takesList)
                 usage(u"o relatório \"%1\" recebe uma só filial: use --branch"_s.arg(mTitle));
-            pickList(kBranchList, r.branches);
+            pickList(ExportOption::Branches, r.branches);
             return;
         case Request::Branch::One:
             if (takesList) { // a list of one branch
-                pickList(kOneBranch, r.branches.first().isEmpty() ? QStringList{} : r.branches);
+                pickList(ExportOption::Branch, r.branches.first().isEmpty() ? QStringList{} : r.branches);
                 return;
             }
-            requireOpen(u"edtFilial"_s, "branch");
-            // Backspaces first: the field holds the configured branch, and whether the focus
-            // arrives with the text selected depends on where it came from.
-            typeInto(u"edtFilial"_s, r.branches.first(), "branch", QString(5, u'\b'));
+            requireOpen(ExportOption::Branch);
+            typeInto(ExportField::Branch, r.branches.first(), ExportOption::Branch);
             return;
         }
     }
 
-    // The "Lista" radio, then the picker answered with the codes; codes the picker does not offer
-    // stop the export (picking the others alone would write a report of fewer rows than asked).
-    void pickList(const ListFilter &filter, const QStringList &codes)
+    // The list choice, then the list answered with the codes; codes the list does not offer stop
+    // the export (picking the others alone would write a report of fewer rows than asked).
+    void pickList(ExportOption option, const QStringList &codes)
     {
-        const QString radio = QString::fromLatin1(filter.radio);
-        requireOpen(radio, filter.option);
-        d.click(radio);
+        requireOpen(option);
+        d.choose(option);
         if (codes.isEmpty())
             return; // an empty list: the screen's own check refuses it
-        const QStringList keys = padded(codes, filter.width);
-        d.answerPicker(keys);
-        const int step = d.click(QString::fromLatin1(filter.button));
-        const std::optional<QStringList> offered = d.offered(step);
+        const QStringList keys = d.listKeys(option, codes);
+        const std::optional<QStringList> offered = d.pick(option, keys);
         if (!offered)
-            refused(orSaid(u"A lista de --%1 não foi aberta."_s.arg(QLatin1String(filter.option))));
+            refused(s.orSaid(u"A lista de --%1 não foi aberta."_s.arg(optionName(option))));
         QStringList missing;
         for (const QString &key : keys) {
             if (!offered->contains(key))
-                missing << QString::fromUtf8(filter.missing).arg(key);
+                missing << missingText(option, key);
         }
         if (!missing.isEmpty())
-            refused(d.said() + missing);
+            refused(s.steps.said() + missing);
     }
 
     void save()
     {
-        if (!d.control(u"sbtSalvarComo"_s)->isEnabled())
-            refused(orSaid(u"O relatório \"%1\" não pode ser salvo nesta configuração."_s.arg(mTitle)));
+        if (!d.canSave())
+            refused(s.orSaid(u"O relatório \"%1\" não pode ser salvo nesta configuração."_s.arg(mTitle)));
         std::optional<ReportRun> finished;
         const QMetaObject::Connection connection =
             QObject::connect(&ReportEngine::instance(), &ReportEngine::finished,
                              [&finished](const ReportRun &run) { finished = run; });
-        // The save dialog's check box: left unchecked unless asked, as a person would leave it.
-        d.step({{u"answer"_s, QJsonObject{{u"file"_s, r.out}, {u"check"_s, r.csvFilters}}}});
         try {
-            d.click(u"sbtSalvarComo"_s);
+            d.save(r.out, r.csvFilters);
         } catch (...) {
             QObject::disconnect(connection);
             throw;
@@ -567,12 +487,13 @@ private:
         if (finished && finished->outcome == ReportRun::Outcome::Saved)
             return;
         // No run: the gate stopped the action before the report engine; its message was shown.
-        refused(orSaid(finished && !finished->error.isEmpty() ? finished->error
-                                                              : u"O relatório \"%1\" não foi gravado."_s.arg(mTitle)));
+        refused(s.orSaid(finished && !finished->error.isEmpty() ? finished->error
+                                                                : u"O relatório \"%1\" não foi gravado."_s.arg(mTitle)));
     }
 
     const Request &r;
-    ScreenDriver &d;
+    const Screen &s;
+    ExportScreenDriver &d;
     QString mTitle;
 };
 
@@ -589,6 +510,47 @@ int report(FILE *stream, const Failure &failure)
     if (failure.exit == Usage)
         print(stream, {u"veja 'backoffice export --help'"_s});
     return failure.exit;
+}
+
+int runOn(const HostConfig::Screen &exported, const Request &request, HostSession &session, RecordingUi &ui,
+          FILE *out, FILE *err)
+{
+    ScreenSteps steps(session, ui);
+    const std::unique_ptr<ExportScreenDriver> driver = ExportScreenDriver::factory(exported.code)(steps);
+    const Screen screen{exported.code, steps, *driver};
+    if (request.listBranches) {
+        for (const QString &code : listBranches(screen))
+            std::fprintf(out, "%s\n", code.toUtf8().constData());
+        std::fflush(out);
+    } else {
+        Export(request, screen).run();
+        print(err, steps.said()); // what the screen said on the way of a run that still wrote its file
+    }
+    return Written;
+}
+
+// The first configured screen whose module exports its reports.
+const HostConfig::Screen *exportedScreen(const HostConfig &config)
+{
+    for (const HostConfig::Screen &screen : config.screens) {
+        if (ExportScreenDriver::factory(screen.code))
+            return &screen;
+    }
+    return nullptr;
+}
+
+// A configuration with no such screen cannot run the command, as one that cannot be read: what the
+// start showed, then why.
+int noExport(const HostConfig &config, const RecordingUi &ui, FILE *err)
+{
+    QStringList codes;
+    for (const HostConfig::Screen &screen : config.screens)
+        codes << screen.code;
+    print(err, ui.messages + ui.errors +
+                   QStringList{u"Nenhuma tela da configuração '%1' exporta relatórios (telas configuradas: %2): o "
+                               u"módulo de cada uma não oferece a exportação."_s.arg(
+                                   config.path, codes.isEmpty() ? u"nenhuma"_s : codes.join(u", "_s))});
+    return Usage;
 }
 
 void processEvents()
@@ -673,15 +635,10 @@ int run(const QStringList &arguments, FILE *out, FILE *err)
             session.start(config);
             session.showMainWindow();
             processEvents();
-            ScreenDriver driver(session, ui);
-            if (request->listBranches) {
-                for (const QString &code : listBranches(driver))
-                    std::fprintf(out, "%s\n", code.toUtf8().constData());
-                std::fflush(out);
-            } else {
-                Export(*request, driver).run();
-                print(err, driver.said()); // what the screen said on the way of a run that still wrote its file
-            }
+            if (const HostConfig::Screen *exported = exportedScreen(config))
+                status = runOn(*exported, *request, session, ui, out, err);
+            else
+                status = noExport(config, ui, err);
         } catch (const Failure &failure) {
             status = report(err, failure);
         } catch (const std::exception &e) {

@@ -9,10 +9,11 @@
 #include <optional>
 #include <utility>
 
-// `backoffice export`: one report of the sales screen written to a file, with no window shown and
+// `backoffice export`: one report of a module's screen written to a file, with no window shown and
 // no person at the screen. The command line becomes the steps of a screen script (open, choose the
 // report, clicks, typed fields, picker and file answers, the save-as click) run by ScriptRunner on
-// the real screen, so the file and every refusal are the screen's own.
+// the real screen, so the file and every refusal are the screen's own. Which control takes which
+// option is the module's: its ExportScreenDriver (exportscreendriver.h).
 namespace ExportCommand {
 
 enum Exit { Written = 0, Refused = 1, Usage = 2 };

@@ -241,7 +241,7 @@ void ScriptRunner::runStep(int step, const QJsonObject &object)
     const QString verb = object.begin().key();
     const QJsonValue arg = object.begin().value();
     // A value of another JSON type stops the script as an unknown verb does: converted, it would
-    // run a step nobody wrote ("open": 3 opens no screen, ["edtFilial", 12] types nothing).
+    // run a step nobody wrote ("open": 3 opens no screen, ["edtNome", 12] types nothing).
     auto expect = [&](bool ok, const char *what) {
         if (!ok)
             throw EHostError(

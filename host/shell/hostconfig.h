@@ -14,9 +14,9 @@ struct HOST_EXPORT HostConfig
 {
     struct Screen
     {
-        QString code;   // "Vnd02500"
-        QString module; // "Pkg_Vnd02500"
-        QString menu;   // "Relatórios/Vendas por Dia\/Hora": menu path, "\/" keeps a slash in a caption
+        QString code;   // the screen's code, as the menu, scripts and the export open it
+        QString module; // the module (shared library) whose IniProc opens it
+        QString menu;   // "Relatórios/Entradas\/Saídas": menu path, "\/" keeps a slash in a caption
     };
 
     QString path; // the file it was read from; empty for one made in code

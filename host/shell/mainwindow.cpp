@@ -30,7 +30,7 @@ MainWindow::MainWindow(const HostConfig &config, ModuleLoader &loader, QWidget *
 void MainWindow::buildMenus()
 {
     for (const HostConfig::Screen &screen : mConfig.screens) {
-        // "\/" keeps a slash inside a caption ("Vendas por Dia\/Hora").
+        // "\/" keeps a slash inside a caption ("Entradas\/Saídas").
         QStringList parts = screen.menu.split(QRegularExpression(QStringLiteral(R"((?<!\\)/)")));
         for (QString &part : parts)
             part.replace(QStringLiteral("\\/"), QStringLiteral("/"));

@@ -1,12 +1,17 @@
 // backoffice export: the file it writes against the file a screen script writes for the same
 // filters, its refusals (status, message, no file), the --period calendar and the executable.
 
+#include "consiste.h"
 #include "demodb.h"
+#include "errors.h"
 #include "exportcommand.h"
+#include "exportscreendriver.h"
+#include "reportengine.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -109,6 +114,17 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The demo configuration with another [screens] section, written as `name`.
+QString configWithScreens(const QString &name, const QByteArray &screens)
+{
+    const QByteArray base = readAll(demo().config);
+    const QString path = fileIn(name);
+    QFile ini(path);
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write(base.left(base.indexOf("[screens]")) + "[screens]\n" + screens);
+    return path;
 }
 
 QString readStream(FILE *stream)
@@ -511,6 +527,173 @@ TEST(Export, FollowsTheConfiguration)
         EXPECT_EQ(o.err.section(u'\n', 0, 0), c.err.isEmpty() ? QString() : u"backoffice: "_s + c.err);
         EXPECT_EQ(o.out, c.out);
         EXPECT_EQ(QFile::exists(file), c.status == 0 && !arguments.contains(u"--list-branches"_s));
+    }
+}
+
+// The screen the export runs is the first configured one whose module registered an export
+// driver for its code; a configuration with none says so instead of opening some screen.
+TEST(Export, RunsTheFirstConfiguredScreenWhoseModuleExportsIt)
+{
+    const QByteArray unexported = "1\\code=Vnd09999\n1\\module=Pkg_Vnd02500\n1\\menu=Telas/Outra\n";
+    struct Case
+    {
+        const char *label;
+        QByteArray screens;
+        int status;
+        QString listed; // the configured screens the message names
+    };
+    const Case cases[] = {
+        {"no screen", "size=0\n", 2, u"nenhuma"_s},
+        {"a screen its module does not export", "size=1\n" + unexported, 2, u"Vnd09999"_s},
+        {"the exported one after it",
+         "size=2\n" + unexported + "2\\code=Vnd02500\n2\\module=Pkg_Vnd02500\n2\\menu=Telas/Vendas\n", 0, {}},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString config = configWithScreens(u"telas_%1.ini"_s.arg(n), c.screens);
+        const QString out = fileIn(u"telas_%1.csv"_s.arg(n++));
+        const Outcome o = exportWith({u"--report"_s, u"Vendas por Dia"_s, u"--period"_s, u"yesterday"_s, u"--out"_s, out}, config);
+        EXPECT_EQ(o.status, c.status) << o.err.toStdString();
+        EXPECT_EQ(o.err, c.status == 0 ? QString()
+                                       : u"backoffice: Nenhuma tela da configuração '%1' exporta relatórios (telas "
+                                         u"configuradas: %2): o módulo de cada uma não oferece a exportação.\n"_s.arg(
+                                             config, c.listed));
+        EXPECT_EQ(QFile::exists(out), c.status == 0);
+    }
+}
+
+// A module's driver as the command sees it: what it answers is the case's, every step it is asked
+// for is written down.
+struct DriverAnswers
+{
+    bool opens = true;
+    bool readable = true; // the chosen report's definition
+    bool listOpens = true;
+    QStringList offered{u"0001"_s};
+    bool saves = true; // the save ran the report engine
+    std::optional<QStringList> branchCodes = QStringList{u"0001"_s, u"0002"_s};
+};
+
+class RecordingDriver : public ExportScreenDriver
+{
+public:
+    RecordingDriver(const DriverAnswers &answers, QStringList &calls) : mAnswers(answers), mCalls(calls) {}
+
+    bool open() override
+    {
+        note(u"open"_s);
+        return mAnswers.opens;
+    }
+    QStringList reportTitles() const override { return {u"Diário"_s, u"Por hora"_s}; }
+    QList<ExportOption> takenOptions(int index) const override
+    {
+        note(u"taken %1"_s.arg(index));
+        if (!mAnswers.readable)
+            throw EHostError(u"Definição ilegível."_s);
+        return {ExportOption::Branch, ExportOption::Stores, ExportOption::Hours};
+    }
+    void selectReport(int index) override { note(u"select %1"_s.arg(index)); }
+    bool isOpen(ExportOption) const override { return true; }
+    bool takesBranchList() const override { return false; }
+    QString type(ExportField field, const QString &text) override
+    {
+        note(u"type %1 %2"_s.arg(int(field)).arg(text));
+        return text;
+    }
+    void setPeriod(const QDate &from, const QDate &to) override { note(u"period %1 %2"_s.arg(from.toString(), to.toString())); }
+    void choose(ExportOption option) override { note(u"choose %1"_s.arg(int(option))); }
+    QStringList listKeys(ExportOption, const QStringList &codes) const override
+    {
+        QStringList keys;
+        for (const QString &code : codes)
+            keys << Ajusta(code, 4);
+        return keys;
+    }
+    std::optional<QStringList> pick(ExportOption, const QStringList &keys) override
+    {
+        note(u"pick "_s + keys.join(u','));
+        return mAnswers.listOpens ? std::optional(mAnswers.offered) : std::nullopt;
+    }
+    void leaveOutFees() override { note(u"fees"_s); }
+    bool canSave() const override { return true; }
+    void save(const QString &path, bool csvFilters) override
+    {
+        note(u"save %1 %2"_s.arg(QFileInfo(path).fileName()).arg(int(csvFilters)));
+        ReportRun run;
+        run.outcome = ReportRun::Outcome::Saved;
+        if (mAnswers.saves)
+            Q_EMIT ReportEngine::instance().finished(run);
+    }
+    std::optional<QStringList> branchCodes() override { return mAnswers.branchCodes; }
+
+private:
+    void note(const QString &call) const { mCalls << call; }
+
+    DriverAnswers mAnswers;
+    QStringList &mCalls;
+};
+
+// The command's side of the driver contract, on a driver that answers as told: the order it asks
+// for the steps in, and its refusals when a driver cannot do what was asked.
+TEST(Export, AsksTheModulesDriverAndRefusesInItsOwnWords)
+{
+    const QString config =
+        configWithScreens(u"driver.ini"_s, "size=1\n1\\code=Fake01\n1\\module=Pkg_Vnd02500\n1\\menu=Telas/Falsa\n");
+    const QStringList run{u"--report"_s, u"por HORA"_s, u"--period"_s, u"yesterday"_s, u"--out"_s, fileIn(u"driver.csv"_s)};
+    const QDate yesterday = QDate::currentDate().addDays(-1);
+    struct Case
+    {
+        const char *label;
+        QStringList arguments;
+        DriverAnswers answers;
+        int status;
+        QString err; // the first line of standard error, after "backoffice: "
+        QString out;
+        QStringList calls; // checked when given
+    };
+    const auto with = [](auto change) {
+        DriverAnswers answers;
+        change(answers);
+        return answers;
+    };
+    const Case cases[] = {
+        {"every filter, in the screen's order",
+         run + QStringList{u"--stores"_s, u"1"_s, u"--hours"_s, u"08:00-18:00"_s, u"--branch"_s, u"0001"_s},
+         {},
+         0,
+         {},
+         {},
+         {u"open"_s, u"taken 1"_s, u"select 1"_s, u"type 0 0001"_s, u"choose 3"_s, u"pick 0001"_s,
+          u"period %1 %1"_s.arg(yesterday.toString()), u"type 1 0800"_s, u"type 2 1800"_s, u"save driver.csv 0"_s}},
+        {"the screen does not open", run, with([](DriverAnswers &a) { a.opens = false; }), 1, u"A tela Fake01 não foi aberta."_s, {}, {u"open"_s}},
+        {"an unreadable definition", run, with([](DriverAnswers &a) { a.readable = false; }), 1, u"Definição ilegível."_s, {}, {}},
+        {"an option the report does not take", run + QStringList{u"--interval"_s, u"01:00"_s}, {}, 2,
+         u"a opção --interval não se aplica ao relatório \"Por hora\": ele não recebe esse filtro"_s, {}, {}},
+        {"the list does not open", run + QStringList{u"--stores"_s, u"1"_s}, with([](DriverAnswers &a) { a.listOpens = false; }), 1,
+         u"A lista de --stores não foi aberta."_s, {}, {}},
+        {"a code the list does not offer, named as the list holds it", run + QStringList{u"--stores"_s, u"1,2"_s}, {}, 1,
+         u"Loja '0002' não está entre as lojas oferecidas para a filial informada."_s, {}, {}},
+        {"a save that ran no report", run, with([](DriverAnswers &a) { a.saves = false; }), 1,
+         u"O relatório \"Por hora\" não foi gravado."_s, {}, {}},
+        {"the branch codes", {u"--list-branches"_s}, {}, 0, {}, u"0001\n0002\n"_s, {u"open"_s}},
+        {"a branch search that does not open", {u"--list-branches"_s},
+         with([](DriverAnswers &a) { a.branchCodes = std::nullopt; }), 1, u"A pesquisa de filial não foi aberta."_s, {}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
+        QStringList calls;
+        ExportScreenDriver::registerFactory(u"Fake01"_s, [&c, &calls](ScreenSteps &) {
+            return std::make_unique<RecordingDriver>(c.answers, calls);
+        });
+        const Outcome o = exportWith(c.arguments, config);
+        ExportScreenDriver::unregisterFactory(u"Fake01"_s);
+        EXPECT_EQ(o.status, c.status) << o.err.toStdString();
+        EXPECT_EQ(o.err.section(u'\n', 0, 0), c.err.isEmpty() ? QString() : u"backoffice: "_s + c.err);
+        EXPECT_EQ(o.out, c.out);
+        if (!c.calls.isEmpty()) {
+            EXPECT_EQ(calls, c.calls);
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "application.h"
 #include "cli_vnd02500.h"
 #include "errors.h"
+#include "exportscreendriver.h"
 #include "datamodule.h"
 #include "moduleloader.h"
 #include "package.h"
@@ -120,8 +121,10 @@ TEST_F(ModuleLifecycle, UnloadReleasesTheSevenStringsAndCountsStarts)
     for (QString *s : strings)
         EXPECT_TRUE(s->isEmpty());
     EXPECT_FALSE(HostRuntime::hasVariable(QStringLiteral("stFilial")));
+    EXPECT_FALSE(ExportScreenDriver::factory(QStringLiteral("Vnd02500"))); // no driver left behind the unit
     mLoader.load(QStringLiteral("Pkg_Vnd02500")); // for TearDown
     EXPECT_TRUE(HostRuntime::hasVariable(QStringLiteral("stFilial")));
+    EXPECT_TRUE(ExportScreenDriver::factory(QStringLiteral("Vnd02500")));
 }
 
 TEST_F(ModuleLifecycle, PackageDescriptionAndExports)
