@@ -9,6 +9,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 const QString kTodos = u"T"_s;
+
+// A "list" choice needs a picked list; a failure sends the user back to the choice.
+void requirePicked(const TfrmEstaticVendHora &f, TRadioButton *list, const QString &picked, const QString &missingKey)
+{
+    try {
+        if (list->isChecked() && picked.isEmpty())
+            MensErro(f.msgPadrao->Msg(missingKey), true);
+    } catch (...) {
+        FocusControl(list);
+        throw;
+    }
+}
 } // namespace
 
 void TfrmEstaticVendHora::btnLojaClick(QObject *)
@@ -60,22 +72,10 @@ void TfrmEstaticVendHora::btnCaixaClick(QObject *)
 
 void TfrmEstaticVendHora::Vd_Loja()
 {
-    try {
-        if (rbtListaLoja->isChecked() && stLoja.isEmpty())
-            MensErro(msgPadrao->Msg(u"Loja_inf"_s), true);
-    } catch (...) {
-        FocusControl(rbtListaLoja);
-        throw;
-    }
+    requirePicked(*this, rbtListaLoja, stLoja, u"Loja_inf"_s);
 }
 
 void TfrmEstaticVendHora::Vd_Caixa()
 {
-    try {
-        if (rbtListaCaixa->isChecked() && stCaixa.isEmpty())
-            MensErro(msgPadrao->Msg(u"Caixa_inf"_s), true);
-    } catch (...) {
-        FocusControl(rbtListaCaixa);
-        throw;
-    }
+    requirePicked(*this, rbtListaCaixa, stCaixa, u"Caixa_inf"_s);
 }

@@ -14,42 +14,58 @@ QString hourPart(const QString &text, int from)
         part = EmptyString(part) ? QStringLiteral("00") : Ajusta(part, 2);
     return part;
 }
-} // namespace
 
-void TfrmEstaticVendHora::Vd_DataIni(bool flag)
+// A date of the period: empty fails only when `required`; a date that does not exist fails with
+// the text as the edit shows it. A failure sends the user back to the edit.
+void validateDate(const TfrmEstaticVendHora &f, TDateEditPlus *edit, bool required, const QString &missingKey,
+                  const QString &invalidKey)
 {
     try {
-        const QString text = depDtHrIni->Text();
-        if (EmptyString(text)) {
-            if (flag)
-                MensErro(msgPadrao->Msg(QStringLiteral("DataIni_Dv_Inf")), true);
+        if (EmptyString(edit->Text())) {
+            if (required)
+                MensErro(f.msgPadrao->Msg(missingKey), true);
             return;
         }
-        if (!depDtHrIni->IsDateValid())
-            MensErro(kQuote + depDtHrIni->EditText() + kQuote + u' ' + msgPadrao->Msg(QStringLiteral("DataIni_Inv")),
-                     true);
+        if (!edit->IsDateValid())
+            MensErro(kQuote + edit->EditText() + kQuote + u' ' + f.msgPadrao->Msg(invalidKey), true);
     } catch (...) {
-        FocusControl(depDtHrIni);
+        FocusControl(edit);
         throw;
     }
 }
 
-void TfrmEstaticVendHora::Vd_DataFim(bool flag)
+// An hour field: empty passes, else four digits forming a time of day. A failure sends the user
+// back to the field.
+void checkHour(const TfrmEstaticVendHora &f, TMaskEdit *edit, const QString &text)
 {
     try {
-        const QString text = depDtHrFin->Text();
-        if (EmptyString(text)) {
-            if (flag)
-                MensErro(msgPadrao->Msg(QStringLiteral("DataFim_Dv_Inf")), true);
-            return;
-        }
-        if (!depDtHrFin->IsDateValid())
-            MensErro(kQuote + depDtHrFin->EditText() + kQuote + u' ' + msgPadrao->Msg(QStringLiteral("DataFim_Inv")),
-                     true);
+        if (!EmptyString(text) && !HorarioOk(text))
+            MensErro(kQuote + text + kQuote + f.msgPadrao->Msg(QStringLiteral("Hora_Inv")), true);
     } catch (...) {
-        FocusControl(depDtHrFin);
+        FocusControl(edit);
         throw;
     }
+}
+
+// The start or end hour. The parts are cut before the check, so an invalid hour still leaves them
+// written.
+void validateHour(const TfrmEstaticVendHora &f, TMaskEdit *edit, QString &hour, QString &minute)
+{
+    const QString text = edit->Text();
+    hour = hourPart(text, 0);
+    minute = hourPart(text, 2);
+    checkHour(f, edit, text);
+}
+} // namespace
+
+void TfrmEstaticVendHora::Vd_DataIni(bool flag)
+{
+    validateDate(*this, depDtHrIni, flag, QStringLiteral("DataIni_Dv_Inf"), QStringLiteral("DataIni_Inv"));
+}
+
+void TfrmEstaticVendHora::Vd_DataFim(bool flag)
+{
+    validateDate(*this, depDtHrFin, flag, QStringLiteral("DataFim_Dv_Inf"), QStringLiteral("DataFim_Inv"));
 }
 
 void TfrmEstaticVendHora::Vd_Data()
@@ -69,31 +85,12 @@ void TfrmEstaticVendHora::Vd_Data()
 
 void TfrmEstaticVendHora::Vd_HoraIni()
 {
-    // The parts are cut before the check, so an invalid hour still leaves them written.
-    const QString text = medHoraIni->Text();
-    HoraIni = hourPart(text, 0);
-    MinIni = hourPart(text, 2);
-    try {
-        if (!EmptyString(text) && !HorarioOk(text))
-            MensErro(kQuote + text + kQuote + msgPadrao->Msg(QStringLiteral("Hora_Inv")), true);
-    } catch (...) {
-        FocusControl(medHoraIni);
-        throw;
-    }
+    validateHour(*this, medHoraIni, HoraIni, MinIni);
 }
 
 void TfrmEstaticVendHora::Vd_HoraFin()
 {
-    const QString text = medHoraFin->Text();
-    HoraFin = hourPart(text, 0);
-    MinFin = hourPart(text, 2);
-    try {
-        if (!EmptyString(text) && !HorarioOk(text))
-            MensErro(kQuote + text + kQuote + msgPadrao->Msg(QStringLiteral("Hora_Inv")), true);
-    } catch (...) {
-        FocusControl(medHoraFin);
-        throw;
-    }
+    validateHour(*this, medHoraFin, HoraFin, MinFin);
 }
 
 void TfrmEstaticVendHora::Vd_Hora()
@@ -121,12 +118,5 @@ void TfrmEstaticVendHora::Vd_Hora()
 
 void TfrmEstaticVendHora::Vd_Intervalo()
 {
-    try {
-        const QString text = medHoras->Text();
-        if (!EmptyString(text) && !HorarioOk(text))
-            MensErro(kQuote + text + kQuote + msgPadrao->Msg(QStringLiteral("Hora_Inv")), true);
-    } catch (...) {
-        FocusControl(medHoras);
-        throw;
-    }
+    checkHour(*this, medHoras, medHoras->Text());
 }

@@ -4,6 +4,7 @@
 
 #include "consiste.h"
 #include "corvel.h"
+#include "eventboundary.h"
 #include "messages.h"
 #include "modulestate.h"
 #include "reportdesigner.h"
@@ -203,43 +204,44 @@ void TfrmEstaticVendHora::buildComponents()
 void TfrmEstaticVendHora::wireEvents()
 {
     using F = TfrmEstaticVendHora;
+    // Every handler ends at the event boundary: a validator's abort ends the event there.
     // The report list's change and drawing, and the four report actions, reach the overrides
     // through the base screen's own wiring.
-    connect(edtFilial, &TEdit::Change, this, &F::edtFilialChange);
-    connect(edtFilial, &TEdit::Exit, this, &F::edtFilialExit);
-    connect(edtFilial, &TEdit::KeyPress, this, &F::edtFilialKeyPress);
-    connect(btnPesqFilial, &TBtnPesquisa::BeforePesq, this, &F::btnPesqFilialBeforePesq);
-    connect(btnPesqFilial, &TBtnPesquisa::AfterPesq, this, &F::btnPesqFilialAfterPesq);
-    connect(rbtTodosFil, &TRadioButton::Click, this, &F::rbtTodosFilClick);
-    connect(rbtListaFil, &TRadioButton::Click, this, &F::rbtListaFilClick);
-    connect(btnListaFil, &TBtnPesquisa::Click, this, &F::btnListaFilClick);
+    connectHandler(edtFilial, &TEdit::Change, this, &F::edtFilialChange);
+    connectHandler(edtFilial, &TEdit::Exit, this, &F::edtFilialExit);
+    connectHandler(edtFilial, &TEdit::KeyPress, this, &F::edtFilialKeyPress);
+    connectHandler(btnPesqFilial, &TBtnPesquisa::BeforePesq, this, &F::btnPesqFilialBeforePesq);
+    connectHandler(btnPesqFilial, &TBtnPesquisa::AfterPesq, this, &F::btnPesqFilialAfterPesq);
+    connectHandler(rbtTodosFil, &TRadioButton::Click, this, &F::rbtTodosFilClick);
+    connectHandler(rbtListaFil, &TRadioButton::Click, this, &F::rbtListaFilClick);
+    connectHandler(btnListaFil, &TBtnPesquisa::Click, this, &F::btnListaFilClick);
 
-    connect(rbtTodasLoja, &TRadioButton::Click, this, &F::rbtTodasLojaClick);
-    connect(rbtListaLoja, &TRadioButton::Click, this, &F::rbtListaLojaClick);
-    connect(btnLoja, &TBtnPesquisa::Click, this, &F::btnLojaClick);
-    connect(rbtTodosCaixa, &TRadioButton::Click, this, &F::rbtTodosCaixaClick);
-    connect(rbtListaCaixa, &TRadioButton::Click, this, &F::rbtListaCaixaClick);
-    connect(btnCaixa, &TBtnPesquisa::Click, this, &F::btnCaixaClick);
+    connectHandler(rbtTodasLoja, &TRadioButton::Click, this, &F::rbtTodasLojaClick);
+    connectHandler(rbtListaLoja, &TRadioButton::Click, this, &F::rbtListaLojaClick);
+    connectHandler(btnLoja, &TBtnPesquisa::Click, this, &F::btnLojaClick);
+    connectHandler(rbtTodosCaixa, &TRadioButton::Click, this, &F::rbtTodosCaixaClick);
+    connectHandler(rbtListaCaixa, &TRadioButton::Click, this, &F::rbtListaCaixaClick);
+    connectHandler(btnCaixa, &TBtnPesquisa::Click, this, &F::btnCaixaClick);
 
-    connect(depDtHrIni, &TDateEditPlus::Exit, this, &F::depDtHrIniExit);
-    connect(depDtHrFin, &TDateEditPlus::Exit, this, &F::depDtHrFinExit);
-    connect(medHoraIni, &TMaskEdit::Exit, this, &F::medHoraIniExit);
-    connect(medHoraFin, &TMaskEdit::Exit, this, &F::medHoraFinExit);
+    connectHandler(depDtHrIni, &TDateEditPlus::Exit, this, &F::depDtHrIniExit);
+    connectHandler(depDtHrFin, &TDateEditPlus::Exit, this, &F::depDtHrFinExit);
+    connectHandler(medHoraIni, &TMaskEdit::Exit, this, &F::medHoraIniExit);
+    connectHandler(medHoraFin, &TMaskEdit::Exit, this, &F::medHoraFinExit);
     // Leaving the interval checks the interval itself, the field the user just left (the start
     // hour has its own exit); every report action checks it again.
-    connect(medHoras, &TMaskEdit::Exit, this, &F::medHorasIntervaloExit);
+    connectHandler(medHoras, &TMaskEdit::Exit, this, &F::medHorasIntervaloExit);
 
-    connect(medDe, &TMaskEdit::Change, this, &F::medDeChange);
-    connect(medDe, &TMaskEdit::Exit, this, &F::medDeExit);
-    connect(medAte, &TMaskEdit::Change, this, &F::medAteChange);
-    connect(medAte, &TMaskEdit::Exit, this, &F::medAteExit);
-    connect(btpDe, &TBtnPesquisa::BeforePesq, this, &F::btpDeBeforePesq);
-    connect(btpDe, &TBtnPesquisa::AfterPesq, this, &F::btpDeAfterPesq);
-    connect(btpAte, &TBtnPesquisa::BeforePesq, this, &F::btpAteBeforePesq);
-    connect(btpAte, &TBtnPesquisa::AfterPesq, this, &F::btpAteAfterPesq);
+    connectHandler(medDe, &TMaskEdit::Change, this, &F::medDeChange);
+    connectHandler(medDe, &TMaskEdit::Exit, this, &F::medDeExit);
+    connectHandler(medAte, &TMaskEdit::Change, this, &F::medAteChange);
+    connectHandler(medAte, &TMaskEdit::Exit, this, &F::medAteExit);
+    connectHandler(btpDe, &TBtnPesquisa::BeforePesq, this, &F::btpDeBeforePesq);
+    connectHandler(btpDe, &TBtnPesquisa::AfterPesq, this, &F::btpDeAfterPesq);
+    connectHandler(btpAte, &TBtnPesquisa::BeforePesq, this, &F::btpAteBeforePesq);
+    connectHandler(btpAte, &TBtnPesquisa::AfterPesq, this, &F::btpAteAfterPesq);
 
-    connect(rpddPadrao, &TReportDesignerDialog::BeforeGetQueryParams, this, &F::rpddPadraoBeforeGetQueryParams);
-    connect(netEstaticVendHora, &TNetConnection::BeforeConnect, this, &F::netEstaticVendHoraBeforeConnect);
+    connectHandler(rpddPadrao, &TReportDesignerDialog::BeforeGetQueryParams, this, &F::rpddPadraoBeforeGetQueryParams);
+    connectHandler(netEstaticVendHora, &TNetConnection::BeforeConnect, this, &F::netEstaticVendHoraBeforeConnect);
 }
 
 // ---------------------------------------------------------------------------------------------

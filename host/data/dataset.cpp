@@ -201,6 +201,15 @@ TDataContent TDataSet::takeStorage()
     return std::exchange(mContent, {});
 }
 
+void TDataSet::takeContent(TDataSet &other)
+{
+    const int rows = std::exchange(other.mRowCount, 0);
+    QStringList columns = std::exchange(other.mColumns, {});
+    TDataContent content = std::exchange(other.mContent, {});
+    other.clear();
+    replace(std::move(columns), std::move(content), rows);
+}
+
 int TDataSet::columnIndex(const QString &name) const
 {
     for (int i = 0; i < mColumns.size(); ++i)

@@ -95,6 +95,9 @@ public:
     // The memory an emptied dataset kept, for the next content to be built in: a lookup opened
     // again fills the same memory instead of growing new lists.
     TDataContent takeStorage();
+    // Takes over the columns and values of `other`, which is left empty; this dataset keeps its
+    // own field definitions (a query's result shown with the labels a screen gave its fields).
+    void takeContent(TDataSet &other);
 
     const QStringList &columns() const { return mColumns; }
     int columnIndex(const QString &name) const; // -1 when absent

@@ -47,7 +47,7 @@ void MainWindow::buildMenus()
         QAction *action = menu->addAction(parts.last());
         action->setObjectName(QStringLiteral("act") + screen.code);
         const QString code = screen.code;
-        connect(action, &QAction::triggered, this, [this, code] { EventBoundary::run([&] { openScreen(code); }); });
+        connectHandler(action, &QAction::triggered, this, [this, code] { openScreen(code); });
     }
 }
 

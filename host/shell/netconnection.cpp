@@ -18,7 +18,8 @@ void TNetConnection::SetConnected(bool connected)
     if (connected) {
         if (Connected())
             return;
-        Q_EMIT BeforeConnect(this);
+        // A failing handler leaves the connection as it was.
+        EventBoundary::emitStopping([this] { Q_EMIT BeforeConnect(this); });
         mSocket->abort();
         // A port outside 1..65535 would wrap around to another port, and another server.
         if (Port < 1 || Port > 65535) {

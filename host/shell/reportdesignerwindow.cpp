@@ -1,6 +1,7 @@
 #include "reportdesignerwindow.h"
 
 #include "errors.h"
+#include "eventboundary.h"
 #include "messages.h"
 #include "reportengine.h"
 #include "reportexport.h"
@@ -173,9 +174,9 @@ void ReportDesignerWindow::build()
     buttons->addWidget(saveNewButton);
     buttons->addWidget(closeButton);
     main->addLayout(buttons);
-    connect(previewButton, &QPushButton::clicked, this, [this] { preview(); });
-    connect(saveButton, &QPushButton::clicked, this, [this] { save(); });
-    connect(saveNewButton, &QPushButton::clicked, this, [this] { saveAsNew(); });
+    connectHandler(previewButton, &QPushButton::clicked, this, &ReportDesignerWindow::preview);
+    connectHandler(saveButton, &QPushButton::clicked, this, [this] { save(); });
+    connectHandler(saveNewButton, &QPushButton::clicked, this, [this] { saveAsNew(); });
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -303,25 +304,27 @@ bool ReportDesignerWindow::saveAsNew()
 
 void ReportDesignerWindow::preview()
 {
-    try {
-        const ReportDefinition definition = edited();
-        if (!mScreen)
-            throw EHostError(u"A tela do relatório foi fechada."_s);
-        // The screen's own checks first: they also bring what the parameters read up to date.
-        mScreen->checkBeforeReport(ReportAction::Preview);
-        if (!mScreen)
-            throw EHostError(u"A tela do relatório foi fechada."_s);
-        const TParams params = mScreen->requestParams(definition);
-        ReportRequest request;
-        request.action = ReportAction::Preview;
-        request.code = mScreen->reportCode();
-        request.definition = definition;
-        request.params = params;
-        request.filters = mScreen->filterTexts(definition, params);
-        request.parent = mScreen;
-        ReportEngine::instance().run(request);
-    } catch (const EAbort &) {
-    } catch (const EHostError &e) {
-        UiServices::current().showError(this, e.message());
-    }
+    // A check of the screen that aborts has told the user already: the preview ends as an event does.
+    EventBoundary::run([this] {
+        try {
+            const ReportDefinition definition = edited();
+            if (!mScreen)
+                throw EHostError(u"A tela do relatório foi fechada."_s);
+            // The screen's own checks first: they also bring what the parameters read up to date.
+            mScreen->checkBeforeReport(ReportAction::Preview);
+            if (!mScreen)
+                throw EHostError(u"A tela do relatório foi fechada."_s);
+            const TParams params = mScreen->requestParams(definition);
+            ReportRequest request;
+            request.action = ReportAction::Preview;
+            request.code = mScreen->reportCode();
+            request.definition = definition;
+            request.params = params;
+            request.filters = mScreen->filterTexts(definition, params);
+            request.parent = mScreen;
+            ReportEngine::instance().run(request);
+        } catch (const EHostError &e) {
+            UiServices::current().showError(this, e.message());
+        }
+    });
 }

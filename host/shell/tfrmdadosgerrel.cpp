@@ -119,10 +119,11 @@ void TfrmDadosGerRel::buildBase()
         x += 60;
         *def.button = button;
     }
-    connect(sbtPreview, &TSpeedButton::Click, this, [this](QObject *s) { sbtPreviewClick(s); });
-    connect(sbtPrint, &TSpeedButton::Click, this, [this](QObject *s) { sbtPrintClick(s); });
-    connect(sbtSalvarComo, &TSpeedButton::Click, this, [this](QObject *s) { sbtSalvarComoClick(s); });
-    connect(sbtReportEdit, &TSpeedButton::Click, this, [this](QObject *s) { sbtReportEditClick(s); });
+    // Through the virtual handlers, so that a screen's overrides answer.
+    connectHandler(sbtPreview, &TSpeedButton::Click, this, &TfrmDadosGerRel::sbtPreviewClick);
+    connectHandler(sbtPrint, &TSpeedButton::Click, this, &TfrmDadosGerRel::sbtPrintClick);
+    connectHandler(sbtSalvarComo, &TSpeedButton::Click, this, &TfrmDadosGerRel::sbtSalvarComoClick);
+    connectHandler(sbtReportEdit, &TSpeedButton::Click, this, &TfrmDadosGerRel::sbtReportEditClick);
 
     lblCodRel = new QLabel(panMenu);
     lblCodRel->setObjectName(QStringLiteral("lblCodRel"));
@@ -143,8 +144,7 @@ void TfrmDadosGerRel::buildBase()
     cbbReportNames->setObjectName(QStringLiteral("cbbReportNames"));
     cbbReportNames->setScreen(this);
     cbbReportNames->setGeometry(78, 0, 316, 23);
-    connect(cbbReportNames, &QComboBox::currentIndexChanged, this,
-            [this] { EventBoundary::run([this] { cbbReportNamesChange(cbbReportNames); }); });
+    connectHandler(cbbReportNames, &QComboBox::currentIndexChanged, this, [this] { cbbReportNamesChange(cbbReportNames); });
 
     bvlSeparator = new QFrame(grbDadosRel);
     bvlSeparator->setObjectName(QStringLiteral("bvlSeparator"));

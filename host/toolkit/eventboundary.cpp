@@ -10,6 +10,8 @@
 
 namespace {
 int gExitGuards = 0;
+// The failure slot of the emit that is running, while a slot of it may fill it.
+thread_local std::exception_ptr *tRelay = nullptr;
 
 // The screen a control belongs to: the nearest host screen among its ancestors, else its window.
 // Runs on every focus change, so a cast rather than a property looked up by name.
@@ -34,6 +36,13 @@ void EventBoundary::handle(std::exception_ptr error)
     } catch (...) {
         UiServices::current().showUnhandled(QApplication::activeWindow(), QStringLiteral("Erro desconhecido."));
     }
+}
+
+EventBoundary::Relay::Relay(std::exception_ptr *failure) : mOuter(std::exchange(tRelay, failure)) {}
+
+EventBoundary::Relay::~Relay()
+{
+    tRelay = mOuter;
 }
 
 ExitGuard::ExitGuard()

@@ -1,6 +1,6 @@
 #include "widgets.h"
 
-#include "datamodule.h"
+#include "adoibquery.h"
 #include "dataset.h"
 #include "errors.h"
 #include "eventboundary.h"
@@ -21,9 +21,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSet>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
@@ -42,7 +39,7 @@ template <typename F>
 void runExit(F &&emitter)
 {
     ExitGuard guard;
-    EventBoundary::run(std::forward<F>(emitter));
+    emitter();
 }
 
 // Characters that go through the key handler, as a typed character would. Each half of a
@@ -146,7 +143,7 @@ ParsedMask parseHostMask(const QString &hostMask)
 
 TEdit::TEdit(QWidget *parent) : QLineEdit(parent)
 {
-    connect(this, &QLineEdit::textChanged, this, [this] { EventBoundary::run([this] { Q_EMIT Change(this); }); });
+    connect(this, &QLineEdit::textChanged, this, [this] { Q_EMIT Change(this); });
 }
 
 void TEdit::keyPressEvent(QKeyEvent *event)
@@ -177,20 +174,14 @@ void TEdit::keyPressEvent(QKeyEvent *event)
 
     QString high; // the first half of a pair, kept until its second half has been through too
     for (const QChar original : std::as_const(text)) {
-        QChar key = original;
-        EventBoundary::run([&] { Q_EMIT KeyPress(this, key); });
-        if (key.isHighSurrogate()) {
-            high = QString(key);
+        const QString kept = keyThrough(original, high);
+        if (kept.isEmpty())
+            continue;
+        if (kept.size() == 2) {
+            insertLimited(kept); // both halves of a pair
             continue;
         }
-        const QString first = std::exchange(high, QString());
-        if (key.isNull())
-            continue;
-        if (key.isLowSurrogate()) {
-            if (!first.isEmpty())
-                insertLimited(first + key); // both halves kept
-            continue;
-        }
+        const QChar key = kept.front();
         if (key == QChar(8)) {
             backspace();
         } else if (key == QChar(13) || key == QChar(27)) {
@@ -206,24 +197,28 @@ void TEdit::keyPressEvent(QKeyEvent *event)
     event->accept();
 }
 
+QString TEdit::keyThrough(QChar original, QString &high)
+{
+    QChar key = original;
+    Q_EMIT KeyPress(this, key);
+    if (key.isHighSurrogate()) {
+        high = QString(key);
+        return {};
+    }
+    const QString first = std::exchange(high, QString());
+    if (key.isLowSurrogate())
+        return first.isEmpty() ? QString() : first + key;
+    return key.isNull() ? QString() : QString(key);
+}
+
 QString TEdit::passKeys(const QString &text)
 {
     QString kept;
     QString high; // the first half of a pair, kept until its second half has been through too
     for (const QChar original : text) {
-        QChar key = original;
-        EventBoundary::run([&] { Q_EMIT KeyPress(this, key); });
-        if (key.isHighSurrogate()) {
-            high = QString(key);
-            continue;
-        }
-        const QString first = std::exchange(high, QString());
-        if (key.isLowSurrogate()) {
-            if (!first.isEmpty())
-                kept += first + key;
-        } else if (!key.isNull() && key.isPrint()) {
+        const QString key = keyThrough(original, high);
+        if (key.size() == 2 || (key.size() == 1 && key.front().isPrint()))
             kept += key;
-        }
     }
     return kept;
 }
@@ -407,7 +402,7 @@ TMaskEdit::TMaskEdit(QWidget *parent) : QLineEdit(parent)
         if (now == mLastText)
             return;
         mLastText = now;
-        EventBoundary::run([this] { Q_EMIT Change(this); });
+        Q_EMIT Change(this);
     });
 }
 
@@ -774,7 +769,7 @@ TRadioButton::TRadioButton(QWidget *parent) : QRadioButton(parent)
     // toggled covers both the user's click and code checking it, as the host's click event does.
     connect(this, &QAbstractButton::toggled, this, [this](bool checked) {
         if (checked)
-            EventBoundary::run([this] { Q_EMIT Click(this); });
+            Q_EMIT Click(this);
     });
 }
 
@@ -783,51 +778,42 @@ TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
     // A button bar's button never takes the focus, so pressing it does not leave the field.
     setFocusPolicy(Qt::NoFocus);
     setAutoRaise(true);
-    connect(this, &QAbstractButton::clicked, this, [this] { EventBoundary::run([this] { Q_EMIT Click(this); }); });
+    connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT Click(this); });
 }
 
 TBtnPesquisa::TBtnPesquisa(QWidget *parent) : QToolButton(parent)
 {
-    connect(this, &QAbstractButton::clicked, this, &TBtnPesquisa::onClicked);
+    // The button's own search runs statements: it ends at the boundary as a screen's handler does.
+    connectHandler(this, &QAbstractButton::clicked, this, &TBtnPesquisa::onClicked);
 }
 
 void TBtnPesquisa::onClicked()
 {
-    EventBoundary::run([this] {
-        if (isSignalConnected(QMetaMethod::fromSignal(&TBtnPesquisa::Click))) {
-            Q_EMIT Click(this);
-            return;
-        }
-        Pesquisa();
-    });
+    if (isSignalConnected(QMetaMethod::fromSignal(&TBtnPesquisa::Click))) {
+        Q_EMIT Click(this);
+        return;
+    }
+    Pesquisa();
 }
 
 namespace {
+// Through the lookups' own query: the statement's time limit, the wait box and a lost connection
+// opened again hold for the search too.
 void loadStatement(TDataSet &data, const QString &sql)
 {
-    QSqlQuery query(TdtmDBGeral::adcGeral());
-    query.setForwardOnly(true);
-    if (!query.exec(sql))
-        throw EDatabaseError(query.lastError().text());
-    QStringList columns;
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        columns << record.fieldName(i);
-    const int count = record.count();
-    TDataContent content = data.takeStorage();
-    while (query.next()) {
-        for (int i = 0; i < count; ++i)
-            content.append(query.value(i));
-    }
+    TADOIBQuery query;
+    query.setSQL({sql});
+    query.Open();
     // The content keeps the field definitions: labels and visibility belong to the screen.
-    data.setValues(columns, std::move(content));
+    data.takeContent(*query.Query());
 }
 } // namespace
 
 void TBtnPesquisa::Pesquisa()
 {
     bool proceed = true;
-    Q_EMIT BeforePesq(this, proceed);
+    // A before-event that fails stops the search, and an after-event that fails keeps the focus.
+    EventBoundary::emitStopping([&] { Q_EMIT BeforePesq(this, proceed); });
     if (!proceed)
         return;
     TDataSet *data = mDataSource ? mDataSource->DataSet() : nullptr;
@@ -853,7 +839,7 @@ void TBtnPesquisa::Pesquisa()
     const std::optional<int> row = UiServices::current().search(window(), mTitle, *data, keyField);
     if (row) {
         data->setRecNo(*row);
-        Q_EMIT AfterPesq(this);
+        EventBoundary::emitStopping([this] { Q_EMIT AfterPesq(this); });
     }
     if (mAssociate)
         mAssociate->setFocus(Qt::OtherFocusReason);
@@ -861,10 +847,8 @@ void TBtnPesquisa::Pesquisa()
 
 // ---------------------------------------------------------------------------------------------
 
-void PesquisaLista(TDataSource *source, const QString &keyField, const QString &title, bool flag, QString &result)
+void PesquisaLista(TDataSource *source, const QString &keyField, const QString &title, bool, QString &result)
 {
-    // flag is part of the host's call; the picker offers the same list either way.
-    Q_UNUSED(flag);
     TDataSet *data = source ? source->DataSet() : nullptr;
     if (!data)
         return;

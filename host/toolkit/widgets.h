@@ -45,6 +45,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    // Runs one character through the key event: what goes in (the character as the handler left
+    // it, or both halves of a pair), or nothing (dropped, or the first half of a pair, then kept
+    // in `high` until its second half has been through).
+    QString keyThrough(QChar original, QString &high);
     // The characters of `text` that the key event keeps, control characters left out.
     QString passKeys(const QString &text);
     // How many characters may go in when `replaced` characters of the text make way for them.
@@ -226,7 +230,8 @@ private:
 
 // The host's multi-select list picker. Writes the key values of the picked rows into `result`,
 // joined by ","; cancelling leaves `result` as it was. A title "caption|text" shows the text after
-// the bar when there are no rows.
+// the bar when there are no rows. `flag` is accepted because the host's callers pass it, and
+// unused: the picker offers the same list either way.
 HOST_EXPORT void PesquisaLista(TDataSource *source, const QString &keyField, const QString &title, bool flag,
                                QString &result);
 

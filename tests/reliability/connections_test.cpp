@@ -13,6 +13,7 @@
 #include "statementlimit.h"
 #include "uiservices.h"
 #include "waitwatcher.h"
+#include "widgets.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -122,6 +123,39 @@ TEST_P(DatabaseLimits, AnEndlessLookupEndsAtItsTimeLimitWithTheWindowPainted)
     EXPECT_GT(ticks, 10) << "the window's timers stood still while the lookup waited";
     // The connection is as good as before.
     EXPECT_EQ(lookup(sql().one), QString());
+}
+
+TEST_P(DatabaseLimits, AProductSearchEndsAtTheLookupsTimeLimitWithTheirMessage)
+{
+    TClientDataSet products;
+    products.FieldDefs() = {{u"N"_s, u"Código"_s, 10, true, {}, {}}};
+    TDataSource source;
+    source.setDataSet(&products);
+    TBtnPesquisa button;
+    button.setDataSource(&source);
+    // The search's own statement, as the screen's before-event sets it.
+    const auto search = [&](const char *text) {
+        button.setSQL(QString::fromUtf8(text));
+        try {
+            button.Pesquisa();
+        } catch (const EHostError &e) {
+            return e.message();
+        }
+        return QString();
+    };
+    QElapsedTimer clock;
+    clock.start();
+    const QString message = search(sql().endlessCount);
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_TRUE(message.contains(u"não respondeu em 1 s"_s)) << message.toStdString();
+    EXPECT_EQ(message, lookup(sql().endlessCount));
+    EXPECT_TRUE(mUi.opened.isEmpty());
+
+    // The connection is as good as before, and the screen's field labels stay.
+    EXPECT_EQ(search(sql().one), QString());
+    ASSERT_EQ(mUi.opened.size(), 1);
+    EXPECT_EQ(mUi.opened.first().keys, QStringList{u"1"_s});
+    EXPECT_EQ(products.FieldDefs().first().label, u"Código"_s);
 }
 
 // Something that watches as the toolkit's watcher does, and gives up after a moment as a user would.

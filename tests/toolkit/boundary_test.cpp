@@ -1,13 +1,21 @@
 #include "application.h"
+#include "dataset.h"
 #include "errors.h"
 #include "eventboundary.h"
 #include "recordingui.h"
+#include "widgettest.h"
+#include "widgets.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QEventLoop>
+#include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 // A widget whose handler fails the way screen handlers do.
@@ -136,5 +144,92 @@ TEST(ScreenCursor, HourglassAndDefault)
     TScreen::SetCursor(TScreen::crDefault);
     EXPECT_EQ(TScreen::Cursor(), 0);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+struct HandlerCase
+{
+    const char *name;
+    std::function<void()> fail;
+    QStringList errors; // what the user is shown
+};
+
+const HandlerCase kHandlerCases[] = {
+    {"abort", [] { throw EAbort(); }, {}},
+    {"host error", [] { throw EDatabaseError(u"conexão perdida"_s); }, {u"conexão perdida"_s}},
+    {"other exception", [] { throw std::runtime_error("falha inesperada"); }, {u"falha inesperada"_s}},
+};
+
+TEST(ConnectHandler, AFailingExitHandlerEndsAtItsSlotAndTheEventLoopGoesOn)
+{
+    for (const HandlerCase &c : kHandlerCases) {
+        SCOPED_TRACE(c.name);
+        RecordingUi ui;
+        ScopedUi scope(ui);
+        ShownScreen screen;
+        TEdit *first = screen.add(new TEdit);
+        TEdit *second = screen.add(new TEdit);
+        ASSERT_TRUE(screen.activate());
+        first->setFocus(Qt::OtherFocusReason);
+        int failed = 0, next = 0;
+        connectHandler(first, &TEdit::Exit, first, [&] {
+            ++failed;
+            c.fail();
+        });
+        // Had the exception gone on through Qt's dispatch, the signal's next slot would not run.
+        connectHandler(first, &TEdit::Exit, first, [&] { ++next; });
+
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, [&] {
+            QTest::keyClick(first, Qt::Key_Tab);
+            QTimer::singleShot(0, &loop, [&] { loop.exit(7); });
+        });
+        QTimer::singleShot(5000, &loop, [&] { loop.exit(-1); });
+        EXPECT_EQ(loop.exec(), 7);
+        EXPECT_EQ(failed, 1);
+        EXPECT_EQ(next, 1);
+        EXPECT_TRUE(second->hasFocus());
+        EXPECT_EQ(ui.errors, c.errors);
+        EXPECT_TRUE(ui.messages.isEmpty());
+    }
+}
+
+// A search's before-event that fails stops the search: through a real click, the failure is
+// handed back to the button and ends at the button's own slot.
+TEST(ConnectHandler, AFailingBeforeSearchStopsTheSearch)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void(TEdit *)> before;
+        QStringList errors;
+        bool listed; // the search went on to its list
+    };
+    const Case cases[] = {
+        {"abort", [](TEdit *) { throw EAbort(); }, {}, false},
+        {"host error", [](TEdit *) { throw EHostError(u"sem conexão"_s); }, {u"sem conexão"_s}, false},
+        // The change's failure is its own event: it is shown there and the search goes on.
+        {"failure of a signal it sets off", [](TEdit *edit) { edit->setText(u"x"_s); }, {u"troca falhou"_s}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingUi ui;
+        ScopedUi scope(ui);
+        ShownScreen screen;
+        TEdit *edit = screen.add(new TEdit);
+        auto *button = screen.add(new TBtnPesquisa);
+        ASSERT_TRUE(screen.activate());
+        TClientDataSet data;
+        data.setContent({u"CODIGO"_s}, {{u"01"_s}, {u"02"_s}});
+        TDataSource source;
+        source.setDataSet(&data);
+        button->setDataSource(&source);
+        int later = 0;
+        connectHandler(edit, &TEdit::Change, edit, [] { throw EHostError(u"troca falhou"_s); });
+        connectHandler(button, &TBtnPesquisa::BeforePesq, button, [&] { c.before(edit); });
+        connectHandler(button, &TBtnPesquisa::BeforePesq, button, [&] { ++later; });
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(ui.errors, c.errors);
+        EXPECT_EQ(ui.opened.size(), c.listed ? 1 : 0);
+        EXPECT_EQ(later, c.listed ? 1 : 0);
+    }
 }
 } // namespace

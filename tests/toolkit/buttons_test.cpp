@@ -1,6 +1,7 @@
 // Buttons, the search button and the list picker call.
 #include "datamodule.h"
 #include "dataset.h"
+#include "eventboundary.h"
 #include "recordingui.h"
 #include "widgettest.h"
 #include "widgets.h"
@@ -59,7 +60,7 @@ TEST(SpeedButton, ClickRunsInsideTheBoundaryAndLeavesTheFocus)
     ASSERT_TRUE(screen.activate());
     edit->setFocus();
     int clicks = 0;
-    QObject::connect(button, &TSpeedButton::Click, button, [&] {
+    connectHandler(button, &TSpeedButton::Click, button, [&] {
         ++clicks;
         throw std::runtime_error("handler failed");
     });
