@@ -21,6 +21,21 @@ QString sourcePath(const QString &relative)
     return QStringLiteral(BO_SOURCE_DIR "/") + relative;
 }
 
+QString writeHostConfig(const QString &path, const QString &database, bool branchBound)
+{
+    QFile ini(path);
+    if (!ini.open(QIODevice::WriteOnly))
+        return {};
+    const QByteArray text = QStringLiteral("[context]\nModuFili=%1\nFiliProc=0001\nNomeFiliProc=Matriz\n"
+                                           "DBPict=\"99.99.999;0;_\"\n[database]\ndriver=QSQLITE\nname=%2\n"
+                                           "[paths]\nreports=%3\nhelp=%4\n[screens]\nsize=1\n1\\code=Vnd02500\n"
+                                           "1\\module=Pkg_Vnd02500\n1\\menu=Relat\xf3rios/Vendas por Dia\\\\/Hora\n")
+                                .arg(branchBound ? QStringLiteral("true") : QStringLiteral("false"), database,
+                                     sourcePath(QStringLiteral("reports")), sourcePath(QStringLiteral("help")))
+                                .toUtf8();
+    return ini.write(text) == text.size() ? path : QString();
+}
+
 void keepWorkbook(const QString &path, const QJsonObject &expected)
 {
     const QString folder = qEnvironmentVariable("BO_XLSX_RECALC_DIR");

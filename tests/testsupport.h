@@ -17,6 +17,11 @@ inline void PrintTo(const QString &text, std::ostream *os)
 namespace testsupport {
 QString sourcePath(const QString &relative);
 
+// Writes a host configuration at `path` for the SQLite database `database`, as an operator writes
+// one: branch 0001 (Matriz), the source tree's reports and help, the screen in its menu.
+// Answers `path`, or an empty text when the file could not be written.
+QString writeHostConfig(const QString &path, const QString &database, bool branchBound = false);
+
 // Runs a screen script in this process (the real host session, offscreen) and answers its output
 // lines. `config` overrides the host configuration as a script's "config" does; the database
 // defaults to a small demo database made for the tests.
