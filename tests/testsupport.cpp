@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -108,5 +109,37 @@ void activate(QWidget *widget)
     window->activateWindow();
     QApplication::setActiveWindow(window);
     (void)QTest::qWaitForWindowActive(window, 1000);
+}
+
+void flushDeletes()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+Qt::Key keyFor(QChar c)
+{
+    if (c == u'\b')
+        return Qt::Key_Backspace;
+    const QChar upper = c.toUpper();
+    if ((upper >= u'A' && upper <= u'Z') || (c >= u'0' && c <= u'9') || c == u' ')
+        return Qt::Key(upper.unicode());
+    return Qt::Key_unknown;
+}
+
+void typeKeys(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, keyFor(c), Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, keyFor(c), Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &release);
+    }
+}
+
+QString focusName()
+{
+    const QWidget *w = QApplication::focusWidget();
+    return w ? w->objectName() : QString();
 }
 } // namespace testsupport

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <Qt>
 #include <ostream>
 
 class QWidget;
@@ -33,6 +34,15 @@ QStringList messagesOf(const QList<QJsonObject> &lines);
 
 // Makes `widget`'s window the active one, as a user's click on it would.
 void activate(QWidget *widget);
+
+// Runs what is queued, then deletes what was handed to deleteLater.
+void flushDeletes();
+// The key of a typed character: letters, digits, space and backspace have theirs, the rest none.
+Qt::Key keyFor(QChar c);
+// Sends `text` to `widget` as key presses and releases, one per character.
+void typeKeys(QWidget *widget, const QString &text);
+// The object name of the control that has the focus, empty when none has it.
+QString focusName();
 
 // A workbook a test wrote, handed to the spreadsheet check that ends the CTest run (tests/recalc):
 // copied into the folder BO_XLSX_RECALC_DIR names, as "<suite>.<test>-<n>.xlsx", and with
