@@ -9,12 +9,7 @@
 #include "screentest.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -8,9 +8,7 @@
 #include "odbcserver.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>

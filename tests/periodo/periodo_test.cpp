@@ -8,7 +8,6 @@
 #include "screentest.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
