@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -19,6 +20,21 @@ namespace testsupport {
 QString sourcePath(const QString &relative)
 {
     return QStringLiteral(BO_SOURCE_DIR "/") + relative;
+}
+
+QString writeHostConfig(const QString &path, const QString &database, bool branchBound)
+{
+    QFile ini(path);
+    if (!ini.open(QIODevice::WriteOnly))
+        return {};
+    const QByteArray text = QStringLiteral("[context]\nModuFili=%1\nFiliProc=0001\nNomeFiliProc=Matriz\n"
+                                           "DBPict=\"99.99.999;0;_\"\n[database]\ndriver=QSQLITE\nname=%2\n"
+                                           "[paths]\nreports=%3\nhelp=%4\n[screens]\nsize=1\n1\\code=Vnd02500\n"
+                                           "1\\module=Pkg_Vnd02500\n1\\menu=Relat\xf3rios/Vendas por Dia\\\\/Hora\n")
+                                .arg(branchBound ? QStringLiteral("true") : QStringLiteral("false"), database,
+                                     sourcePath(QStringLiteral("reports")), sourcePath(QStringLiteral("help")))
+                                .toUtf8();
+    return ini.write(text) == text.size() ? path : QString();
 }
 
 void keepWorkbook(const QString &path, const QJsonObject &expected)
@@ -93,5 +109,37 @@ void activate(QWidget *widget)
     window->activateWindow();
     QApplication::setActiveWindow(window);
     (void)QTest::qWaitForWindowActive(window, 1000);
+}
+
+void flushDeletes()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+Qt::Key keyFor(QChar c)
+{
+    if (c == u'\b')
+        return Qt::Key_Backspace;
+    const QChar upper = c.toUpper();
+    if ((upper >= u'A' && upper <= u'Z') || (c >= u'0' && c <= u'9') || c == u' ')
+        return Qt::Key(upper.unicode());
+    return Qt::Key_unknown;
+}
+
+void typeKeys(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, keyFor(c), Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, keyFor(c), Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(widget, &release);
+    }
+}
+
+QString focusName()
+{
+    const QWidget *w = QApplication::focusWidget();
+    return w ? w->objectName() : QString();
 }
 } // namespace testsupport

@@ -41,18 +41,7 @@ struct Demo
     // A host configuration beside the database, as an operator writes one.
     QString writeConfig(const QString &name, bool branchBound, const QString &databaseName) const
     {
-        const QString path = dir.filePath(name);
-        QFile ini(path);
-        if (ini.open(QIODevice::WriteOnly)) {
-            ini.write(QStringLiteral("[context]\nModuFili=%1\nFiliProc=0001\nNomeFiliProc=Matriz\n"
-                                     "DBPict=\"99.99.999;0;_\"\n[database]\ndriver=QSQLITE\nname=%2\n"
-                                     "[paths]\nreports=%3\nhelp=%4\n[screens]\nsize=1\n1\\code=Vnd02500\n"
-                                     "1\\module=Pkg_Vnd02500\n1\\menu=Relat\xf3rios/Vendas por Dia\\\\/Hora\n")
-                          .arg(branchBound ? u"true"_s : u"false"_s, databaseName,
-                               testsupport::sourcePath(u"reports"_s), testsupport::sourcePath(u"help"_s))
-                          .toUtf8());
-        }
-        return path;
+        return testsupport::writeHostConfig(dir.filePath(name), databaseName, branchBound);
     }
 
     QStringList column(const QString &sql) const

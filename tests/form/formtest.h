@@ -1,5 +1,5 @@
-// Shared set-up of the screen tests: a host context per case, a recording UI, the screen made
-// through the host's form factory.
+// Shared set-up of the form tests: a host context per case, a recording UI, the screen made
+// through the host's form factory (testsupport::ScreenTest).
 #pragma once
 
 #include "application.h"
@@ -7,6 +7,7 @@
 #include "corvel.h"
 #include "recordingui.h"
 #include "reportdefinition.h"
+#include "screentest.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -36,38 +37,26 @@ inline HostContext context(bool branchBound)
     return c;
 }
 
-class ScreenTest : public ::testing::Test
+// No database: the screen as the host's form factory makes it, in a host context per case.
+class ScreenTest : public testsupport::ScreenTest<>
 {
 protected:
     void SetUp() override
     {
-        mSavedContext = Corvel::context();
-        mSavedReports = reportsDirectory();
         stFilial.clear();
         stLoja.clear();
         stCaixa.clear();
-    }
-
-    void TearDown() override
-    {
-        if (form)
-            delete form.data();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Corvel::setContext(mSavedContext);
-        setReportsDirectory(mSavedReports);
     }
 
     // Creates the screen (base creation and FormCreate), optionally runs the first activation.
     template <typename T = TfrmEstaticVendHora>
     T *create(bool branchBound, bool activate = true)
     {
-        Corvel::setContext(context(branchBound));
-        QPointer<T> made;
-        Application()->CreateForm(made);
-        form = made.data();
-        if (activate)
+        setContext(context(branchBound));
+        T *made = createHiddenScreen<T>();
+        if (made && activate)
             made->FormActivate(made);
-        return made.data();
+        return made;
     }
 
     // Chooses a report as the user does; -1 chooses none. The change handler runs even when the
@@ -78,13 +67,7 @@ protected:
         form->cbbReportNamesChange(form->cbbReportNames);
     }
 
-    RecordingUi ui;
-    ScopedUi scope{ui};
-    QPointer<TfrmEstaticVendHora> form;
-
-private:
-    HostContext mSavedContext;
-    QString mSavedReports;
+    QPointer<TfrmEstaticVendHora> &form = f;
 };
 
 } // namespace formtest

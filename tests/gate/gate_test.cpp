@@ -6,27 +6,23 @@
 #include "recordingui.h"
 #include "reportdefinition.h"
 #include "reportdesignerwindow.h"
+#include "screentest.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 // A screen on a small database holding branch 0001 with one store and register, and two products.
-class ActionGate : public ::testing::Test
+class ActionGate : public testsupport::ScreenTest<>
 {
 protected:
     void SetUp() override
     {
         // A file: the report runs on its own connection to the same database.
-        TdtmDBGeral::open(DatabaseConfig::sqlite(mReports.filePath(QStringLiteral("gate.sqlite"))));
+        openDatabase(DatabaseConfig::sqlite(mReports.filePath(QStringLiteral("gate.sqlite"))));
         QSqlQuery q(TdtmDBGeral::adcGeral());
         for (const char *sql : {
                  "CREATE TABLE FILIAL (CDFILIAL CHAR(4) PRIMARY KEY, NMFILIAL VARCHAR(30))",
@@ -43,75 +39,16 @@ protected:
             ASSERT_TRUE(q.exec(QString::fromUtf8(sql))) << sql;
         // The gate is under test, not the reports: every report lists the branches.
         ASSERT_TRUE(mReports.isValid());
-        const ReportCatalog real = ReportCatalog::load(reportsDirectory(), QStringLiteral("Vnd025"));
-        QDir().mkpath(mReports.filePath(QStringLiteral("Vnd025")));
-        QJsonArray index;
-        for (int i = 0; i < real.entries().size(); ++i) {
-            ReportDefinition def = ReportDefinition::load(real.pathOf(i));
-            def.sql = {{SqlDialect::Default, QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL")}};
-            def.layout = {};
-            const QString file = QStringLiteral("r%1.json").arg(i);
-            def.save(mReports.filePath(QStringLiteral("Vnd025/") + file));
-            index.append(QJsonObject{{QStringLiteral("title"), def.title}, {QStringLiteral("file"), file}});
-        }
-        QFile indexFile(mReports.filePath(QStringLiteral("Vnd025/index.json")));
-        ASSERT_TRUE(indexFile.open(QIODevice::WriteOnly));
-        indexFile.write(QJsonDocument(QJsonObject{{QStringLiteral("reports"), index}}).toJson());
-        indexFile.close();
-        mPreviousReports = reportsDirectory();
-        setReportsDirectory(mReports.path());
-
-        Application()->CreateForm(f);
-        ASSERT_FALSE(f.isNull());
-        f->Show();
-        testsupport::activate(f);
+        useCatalogueRunning(mReports.path(), QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL"));
+        createScreen();
         QObject::connect(f.data(), &TfrmDadosGerRel::paramsFilled, f.data(), [this] { ++baseRuns; });
-        ui.clear();
-    }
-    void TearDown() override
-    {
-        if (f)
-            f->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        TdtmDBGeral::close();
-        setReportsDirectory(mPreviousReports);
     }
 
-    // Every filter valid for report `index`.
-    void fillValid(int index)
-    {
-        f->cbbReportNames->setCurrentIndex(index);
-        f->edtFilial->setText(QStringLiteral("0001"));
-        f->depDtHrIni->SetText(QStringLiteral("01/12/2026"));
-        f->depDtHrFin->SetText(QStringLiteral("07/12/2026"));
-        f->medHoraIni->SetText(QString());
-        f->medHoraFin->SetText(QString());
-        f->medHoras->SetText(QString());
-        f->medDe->SetText(QStringLiteral("0101001"));
-        f->medAte->SetText(QStringLiteral("0101002"));
-        ui.clear();
-    }
-
-    enum class Action { Preview, Print, SaveAs, Edit };
-    void click(Action action)
-    {
-        TSpeedButton *buttons[] = {f->sbtPreview, f->sbtPrint, f->sbtSalvarComo, f->sbtReportEdit};
-        buttons[int(action)]->click();
-    }
-
-    QString focusName() const
-    {
-        QWidget *w = QApplication::focusWidget();
-        return w ? w->objectName() : QString();
-    }
-
-    RecordingUi ui;
-    ScopedUi scope{ui};
-    QPointer<TfrmEstaticVendHora> f;
     int baseRuns = 0;
     QTemporaryDir mReports;
-    QString mPreviousReports;
 };
+
+using testsupport::focusName;
 
 TEST_F(ActionGate, FirstFaultWinsAndLaterValidatorsDoNotRun)
 {

@@ -8,9 +8,7 @@
 #include "odbcserver.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -141,21 +139,6 @@ Prepared build(Engine engine)
     return p;
 }
 
-void flushDeletes()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-Qt::Key keyFor(QChar c)
-{
-    if (c == u'\b')
-        return Qt::Key_Backspace;
-    const QChar upper = c.toUpper();
-    if ((upper >= u'A' && upper <= u'Z') || (c >= u'0' && c <= u'9') || c == u' ')
-        return Qt::Key(upper.unicode());
-    return Qt::Key_unknown;
-}
 } // namespace
 
 QString openDatabase(Engine engine)
@@ -188,49 +171,14 @@ void ScreenTest::SetUp()
     HostContext context;
     context.filiProc = u"0001"_s;
     context.nomeFiliProc = u"Matriz"_s;
-    Corvel::setContext(context);
-    scope = std::make_unique<ScopedUi>(ui);
-    Application()->CreateForm(f);
-    ASSERT_FALSE(f.isNull());
-}
-
-void ScreenTest::TearDown()
-{
-    if (f) {
-        f->hide();
-        delete f.data();
-    }
-    flushDeletes();
-    scope.reset();
-    TdtmDBGeral::close();
-}
-
-void ScreenTest::choose(int index)
-{
-    f->cbbReportNames->setCurrentIndex(index);
-    QCoreApplication::processEvents();
-}
-
-void ScreenTest::typeKeys(QWidget *widget, const QString &text)
-{
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, keyFor(c), Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, keyFor(c), Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(widget, &release);
-    }
+    setContext(context);
+    createHiddenScreen();
 }
 
 void ScreenTest::activate()
 {
     testsupport::activate(f);
-    flushDeletes();
-}
-
-QString ScreenTest::focusName() const
-{
-    const QWidget *w = QApplication::focusWidget();
-    return w ? w->objectName() : QString();
+    testsupport::flushDeletes();
 }
 
 } // namespace lookups

@@ -6,6 +6,7 @@
 #include "datamodule.h"
 #include "odbcserver.h"
 #include "recordingui.h"
+#include "screentest.h"
 #include "testsupport.h" // also prints texts readably in failures
 #include "tfrmestaticvendhora.h"
 #include "uiservices.h"
@@ -59,29 +60,23 @@ inline constexpr int kHoraModalidade = 9;
 // Runs a statement on the shared connection (fixture data changes inside a test).
 void exec(const QString &sql);
 
-// The real screen, created through the host's form factory with a recording user interface.
-class ScreenTest : public testing::TestWithParam<Engine>
+// The real screen, created through the host's form factory with a recording user interface, on
+// the engine's database.
+class ScreenTest : public testsupport::ScreenTest<LookupUi>, public testing::WithParamInterface<Engine>
 {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
-    // Chooses a report by its position, as the user does in the list.
-    void choose(int index);
+    // The engine's test database as the shared connection (see the free function).
+    static QString openDatabase(Engine engine) { return lookups::openDatabase(engine); }
     // Types into a control as key presses (the key handler sees each character).
-    void typeKeys(QWidget *widget, const QString &text);
+    static void typeKeys(QWidget *widget, const QString &text) { testsupport::typeKeys(widget, text); }
     // Shows and activates the screen, so that focus moves are real.
     void activate();
-    QString focusName() const;
+    static QString focusName() { return testsupport::focusName(); }
 
     // The last list picker or search that opened, and how many opened.
     const RecordingUi::Opened &lastOpened() const { return ui.opened.last(); }
-    // Every message and unhandled error shown so far, in order.
-    QStringList shown() const { return ui.messages + ui.errors; }
-
-    LookupUi ui;
-    std::unique_ptr<ScopedUi> scope;
-    QPointer<TfrmEstaticVendHora> f;
 };
 
 } // namespace lookups

@@ -6,6 +6,7 @@
 #include "moduleloader.h"
 #include "package.h"
 #include "recordingui.h"
+#include "screentest.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -14,18 +15,16 @@
 #include <gtest/gtest.h>
 
 namespace {
-void flushDeletes()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+using testsupport::flushDeletes;
 
-class ModuleLifecycle : public ::testing::Test
+// The screen here is the module's own (IniProc), closed as the user closes it so that the module
+// forgets it.
+class ModuleLifecycle : public testsupport::ScreenTest<>
 {
 protected:
     void SetUp() override
     {
-        TdtmDBGeral::open(DatabaseConfig::sqlite(QStringLiteral(":memory:")));
+        openDatabase(DatabaseConfig::sqlite(QStringLiteral(":memory:")));
         mLoader.load(QStringLiteral("Pkg_Vnd02500"));
     }
     void TearDown() override
@@ -34,10 +33,8 @@ protected:
             frmEstaticVendHora->close();
         flushDeletes();
         mLoader.unload(QStringLiteral("Pkg_Vnd02500"));
-        TdtmDBGeral::close();
+        ScreenTest::TearDown();
     }
-    RecordingUi mUi;
-    ScopedUi mScope{mUi};
     ModuleLoader mLoader{QStringLiteral(BO_MODULES_DIR)};
 };
 

@@ -5,31 +5,22 @@
 #include "errors.h"
 #include "recordingui.h"
 #include "reportdesigner.h"
+#include "screentest.h"
 #include "testsupport.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
 namespace {
-class PeriodScreen : public ::testing::Test
+using testsupport::focusName;
+
+class PeriodScreen : public testsupport::ScreenTest<>
 {
 protected:
     void SetUp() override
     {
-        TdtmDBGeral::open(DatabaseConfig::sqlite(QStringLiteral(":memory:")));
-        Application()->CreateForm(f);
-        ASSERT_FALSE(f.isNull());
-        f->Show();
-        testsupport::activate(f);
-        ui.clear();
-    }
-    void TearDown() override
-    {
-        if (f)
-            f->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        TdtmDBGeral::close();
+        openDatabase(DatabaseConfig::sqlite(QStringLiteral(":memory:")));
+        createScreen();
     }
 
     // Runs a validator as the event boundary would: answers whether it failed.
@@ -43,16 +34,6 @@ protected:
         }
         return false;
     }
-
-    QString focusName() const
-    {
-        QWidget *w = QApplication::focusWidget();
-        return w ? w->objectName() : QString();
-    }
-
-    RecordingUi ui;
-    ScopedUi scope{ui};
-    QPointer<TfrmEstaticVendHora> f;
 };
 
 TEST_F(PeriodScreen, HourPartsAreCutAlsoWhenTheCheckFails)

@@ -12,8 +12,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QKeyEvent>
 #include <QMutex>
 #include <QSqlDriver>
@@ -179,89 +177,26 @@ int branchCount(const QString &path)
 
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-void flushDeletes()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-Qt::Key keyFor(QChar c)
-{
-    if (c == u'\b')
-        return Qt::Key_Backspace;
-    const QChar upper = c.toUpper();
-    if ((upper >= u'A' && upper <= u'Z') || (c >= u'0' && c <= u'9') || c == u' ')
-        return Qt::Key(upper.unicode());
-    return Qt::Key_unknown;
-}
-} // namespace
-
 void ScreenTest::SetUp()
 {
     ASSERT_TRUE(mDir.isValid());
     ASSERT_NO_THROW(createDatabase(databasePath()));
-    // The real catalogue's titles and parameters; every report lists the branches.
-    const ReportCatalog real = ReportCatalog::load(QStringLiteral(BO_SOURCE_DIR "/reports"), u"Vnd025"_s);
-    ASSERT_FALSE(real.entries().isEmpty());
-    ASSERT_TRUE(QDir().mkpath(reportsFolder()));
-    QJsonArray index;
-    for (int i = 0; i < real.entries().size(); ++i) {
-        ReportDefinition def = ReportDefinition::load(real.pathOf(i));
-        def.sql = {{SqlDialect::Default, u"SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL"_s}};
-        def.layout = {};
-        const QString file = u"r%1.json"_s.arg(i);
-        ASSERT_NO_THROW(def.save(QDir(reportsFolder()).filePath(file)));
-        index.append(QJsonObject{{u"title"_s, def.title}, {u"file"_s, file}});
-    }
-    ASSERT_TRUE(writeAll(QDir(reportsFolder()).filePath(u"index.json"_s),
-                         QJsonDocument(QJsonObject{{u"reports"_s, index}}).toJson()));
-    mPreviousReports = reportsDirectory();
-    setReportsDirectory(mDir.filePath(u"reports"_s));
-
+    useCatalogueRunning(mDir.filePath(u"reports"_s), u"SELECT CDFILIAL, NMFILIAL FROM FILIAL ORDER BY CDFILIAL"_s);
+    if (HasFatalFailure())
+        return;
     HostContext context;
     context.filiProc = u"0001"_s;
     context.nomeFiliProc = u"Matriz"_s;
-    Corvel::setContext(context);
-    scope = std::make_unique<ScopedUi>(ui);
+    setContext(context);
     openDatabase();
     createScreen();
-}
-
-void ScreenTest::TearDown()
-{
-    destroyScreen();
-    scope.reset();
-    TdtmDBGeral::close();
-    setReportsDirectory(mPreviousReports);
-    Corvel::setContext(HostContext());
 }
 
 void ScreenTest::openDatabase(const QString &options)
 {
     DatabaseConfig config = databaseConfig(u"QSQLITE"_s, databasePath());
     config.options = options;
-    TdtmDBGeral::open(config);
-}
-
-void ScreenTest::createScreen(bool clearMessages)
-{
-    Application()->CreateForm(f);
-    ASSERT_FALSE(f.isNull());
-    f->Show();
-    testsupport::activate(f);
-    flushDeletes();
-    if (clearMessages)
-        ui.clear();
-}
-
-void ScreenTest::destroyScreen()
-{
-    if (f) {
-        f->hide();
-        delete f.data();
-    }
-    flushDeletes();
+    openDatabase(config);
 }
 
 QString ScreenTest::reportPath(int index) const
@@ -274,33 +209,6 @@ void ScreenTest::setReportSql(int index, const QString &sql)
     ReportDefinition def = ReportDefinition::load(reportPath(index));
     def.sql = {{SqlDialect::Default, sql}};
     def.save(reportPath(index));
-}
-
-void ScreenTest::choose(int index)
-{
-    f->cbbReportNames->setCurrentIndex(index);
-    QCoreApplication::processEvents();
-}
-
-void ScreenTest::fillValid(int index)
-{
-    choose(index);
-    f->edtFilial->setText(u"0001"_s);
-    f->depDtHrIni->SetText(u"01/12/2026"_s);
-    f->depDtHrFin->SetText(u"07/12/2026"_s);
-    f->medHoraIni->SetText(QString());
-    f->medHoraFin->SetText(QString());
-    f->medHoras->SetText(QString());
-    f->medDe->SetText(u"0101001"_s);
-    f->medAte->SetText(u"0101002"_s);
-    ui.clear();
-}
-
-void ScreenTest::click(Action action)
-{
-    TSpeedButton *buttons[] = {f->sbtPreview, f->sbtPrint, f->sbtSalvarComo, f->sbtReportEdit};
-    buttons[int(action)]->click();
-    flushDeletes();
 }
 
 QStringList temporaries(const QString &folder)
@@ -328,12 +236,7 @@ ReportRun ScreenTest::saveAs(const QString &target)
 void ScreenTest::typeKeys(QWidget *widget, const QString &text)
 {
     focus(widget);
-    for (const QChar c : text) {
-        QKeyEvent press(QEvent::KeyPress, keyFor(c), Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, keyFor(c), Qt::NoModifier, QString(c));
-        QCoreApplication::sendEvent(widget, &release);
-    }
+    testsupport::typeKeys(widget, text);
 }
 
 void ScreenTest::typeText(QWidget *widget, const QString &text)
@@ -359,14 +262,8 @@ void ScreenTest::focus(QWidget *widget)
 {
     if (QApplication::focusWidget() != widget) {
         widget->setFocus(Qt::TabFocusReason);
-        flushDeletes();
+        testsupport::flushDeletes();
     }
-}
-
-QString ScreenTest::focusName() const
-{
-    const QWidget *w = QApplication::focusWidget();
-    return w ? w->objectName() : QString();
 }
 
 } // namespace reliability

@@ -7,6 +7,7 @@
 #include "datamodule.h"
 #include "recordingui.h"
 #include "reportengine.h"
+#include "screentest.h"
 #include "testsupport.h" // also prints texts readably in failures
 #include "tfrmestaticvendhora.h"
 
@@ -72,28 +73,16 @@ int branchCount(const QString &path);
 
 // The real screen on the test database, shown and active, with a report catalogue in a folder of
 // its own: every report lists the branches (the filters are under test, not the reports).
-class ScreenTest : public testing::Test
+class ScreenTest : public testsupport::ScreenTest<>
 {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
+    using testsupport::ScreenTest<>::openDatabase;
     // Opens the shared connection on the test database (options: SQLite connect options).
     void openDatabase(const QString &options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=200"));
-    // Creates and shows the screen; SetUp calls it. Messages of the creation are kept on request.
-    void createScreen(bool clearMessages = true);
-    void destroyScreen();
 
-    // Every filter valid for report `index` (0: "Vendas por Dia"; 5: with the product range).
-    void fillValid(int index);
-    void choose(int index);
-
-    enum class Action { Preview, Print, SaveAs, Edit };
-    void click(Action action);
-    // Report 0 saved as `target` from the screen, with valid filters; the run as it finished.
-    ReportRun saveAs(const QString &target);
-
-    // Types into a control as key presses; each character is one key event.
+    // Types into a control as key presses, after giving it the focus; each character is one key event.
     void typeKeys(QWidget *widget, const QString &text);
     // One key event carrying the whole text (an emoji is two UTF-16 units in one key press).
     void typeText(QWidget *widget, const QString &text);
@@ -101,10 +90,9 @@ protected:
     void paste(QWidget *widget, const QString &text);
     // Gives the control the focus as a user's click would (the control that had it runs its exit).
     void focus(QWidget *widget);
-    QString focusName() const;
-
-    // Everything the user was shown since the last clear, messages and unhandled errors.
-    QStringList shown() const { return ui.messages + ui.errors; }
+    static QString focusName() { return testsupport::focusName(); }
+    // Report 0 saved as `target` from the screen, with valid filters; the run as it finished.
+    ReportRun saveAs(const QString &target);
 
     QString databasePath() const { return mDir.filePath(QStringLiteral("loja.sqlite")); }
     QString reportsFolder() const { return mDir.filePath(QStringLiteral("reports/Vnd025")); }
@@ -113,11 +101,7 @@ protected:
     // Writes the definition of report `index` with its SQL replaced.
     void setReportSql(int index, const QString &sql);
 
-    RecordingUi ui;
-    std::unique_ptr<ScopedUi> scope;
-    QPointer<TfrmEstaticVendHora> f;
     QTemporaryDir mDir;
-    QString mPreviousReports;
 };
 
 } // namespace reliability
