@@ -10,6 +10,7 @@
 #include "datamodule.h"
 #include "recordingui.h"
 #include "reportdefinition.h"
+#include "reportdesignerwindow.h"
 #include "testsupport.h"
 #include "tfrmestaticvendhora.h"
 
@@ -59,7 +60,7 @@ protected:
             def.sql = {{SqlDialect::Default, sql}};
             def.layout = {};
             const QString file = QStringLiteral("r%1.json").arg(i);
-            ASSERT_NO_THROW(def.save(QDir(code).filePath(file)));
+            ASSERT_NO_THROW(saveDefinition(def, QDir(code).filePath(file)));
             index.append(QJsonObject{{QStringLiteral("title"), def.title}, {QStringLiteral("file"), file}});
         }
         QFile indexFile(QDir(code).filePath(QStringLiteral("index.json")));

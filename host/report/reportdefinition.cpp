@@ -1,7 +1,6 @@
 #include "reportdefinition.h"
 
 #include "errors.h"
-#include "reportfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -193,13 +192,6 @@ QJsonObject ReportDefinition::toJson() const
 ReportDefinition ReportDefinition::load(const QString &path)
 {
     return fromJson(readJsonObject(path));
-}
-
-void ReportDefinition::save(const QString &path) const
-{
-    ReportFile file(path); // a temporary beside the file, synced and renamed on commit
-    file.append(QJsonDocument(toJson()).toJson(QJsonDocument::Indented));
-    file.commit();
 }
 
 ReportCatalog ReportCatalog::load(const QString &reportsDir, const QString &reportCode)

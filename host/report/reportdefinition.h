@@ -34,9 +34,6 @@ struct HOST_EXPORT ReportDefinition
     static ReportDefinition load(const QString &path);
     static ReportDefinition fromJson(const QJsonObject &object);
     QJsonObject toJson() const;
-    // Writes to a temporary file in the same folder and renames it over the old one: a failed
-    // save leaves the old definition intact. Throws EHostError on failure.
-    void save(const QString &path) const;
 };
 
 // The reports a screen offers, in their fixed order, from "<folder>/<code>/index.json".

@@ -475,7 +475,7 @@ void ReportEngine::run(const ReportRequest &request)
                 if (!answer)
                     run.outcome = ReportRun::Outcome::Cancelled;
                 else if (file = ReportExport::fileNameFor(*answer, filter); file.isEmpty())
-                    throw EHostError(u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(*answer));
+                    throw EHostError(ReportExport::unsupportedFormat(*answer));
             }
             if (action != ReportAction::SaveAs || !file.isEmpty())
                 runAction(request, file, options, run);

@@ -502,13 +502,18 @@ bool needsPages(Format format)
     return format == Format::Pdf;
 }
 
+QString unsupportedFormat(const QString &path)
+{
+    return u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(shown(path));
+}
+
 namespace {
 
 Format formatFor(const QString &path)
 {
     const auto format = formatOf(path);
     if (!format)
-        throw EHostError(u"Formato de arquivo não suportado: '%1'. Use .pdf, .xlsx, .csv ou .html."_s.arg(shown(path)));
+        throw EHostError(unsupportedFormat(path));
     return *format;
 }
 

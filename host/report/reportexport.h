@@ -26,6 +26,8 @@ HOST_EXPORT QString fileFilters();
 // extension is one of the formats stays as it is; any other name takes the filter's extension (so
 // "vendas 01.12" becomes "vendas 01.12.xlsx"). Empty when neither names a format.
 HOST_EXPORT QString fileNameFor(const QString &name, const QString &filter);
+// The refusal of a file name that names none of the formats, for the user.
+HOST_EXPORT QString unsupportedFormat(const QString &path);
 
 // Told how far a writer got (lines or pages written, of `total`) between lines and pages; it throws
 // EAbort to stop, and the writer then discards its temporary file: the target stays as it was.

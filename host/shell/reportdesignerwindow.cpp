@@ -73,7 +73,6 @@ void appendToCatalog(const QString &folder, const QString &title, const QString 
 
 void saveDefinition(const ReportDefinition &definition, const QString &path)
 {
-    // Not ReportDefinition::save: its commit does not notice a failed final write (disk full).
     ReportExport::replaceFile(path, QJsonDocument(definition.toJson()).toJson(QJsonDocument::Indented));
 }
 

@@ -4,6 +4,7 @@
 #include "corvel.h"
 #include "errors.h"
 #include "reportdefinition.h"
+#include "reportdesignerwindow.h"
 #include "reportengine.h"
 #include "reportfile.h"
 
@@ -208,7 +209,7 @@ void ScreenTest::setReportSql(int index, const QString &sql)
 {
     ReportDefinition def = ReportDefinition::load(reportPath(index));
     def.sql = {{SqlDialect::Default, sql}};
-    def.save(reportPath(index));
+    saveDefinition(def, reportPath(index));
 }
 
 QStringList temporaries(const QString &folder)

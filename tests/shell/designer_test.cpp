@@ -41,7 +41,7 @@ protected:
         ASSERT_TRUE(QDir().mkpath(folder));
         ASSERT_TRUE(writeAll(folder + QStringLiteral("/index.json"),
                              R"({"code": "Vnd025", "reports": [{"title": "Vendas por Dia", "file": "dia.json"}]})"));
-        dailyDefinition().save(folder + QStringLiteral("/dia.json"));
+        saveDefinition(dailyDefinition(), folder + QStringLiteral("/dia.json"));
         setReportsDirectory(reports);
         screen = std::make_unique<TfrmDadosGerRel>(QStringLiteral("Vnd025"));
         screen->FormCreate(screen.get());

@@ -11,6 +11,7 @@
 #include "params.h"
 #include "recordingui.h"
 #include "reportdefinition.h"
+#include "reportdesignerwindow.h"
 #include "reportengine.h"
 #include "reportparams.h"
 #include "testsupport.h"
@@ -149,7 +150,7 @@ protected:
                         " AND DTVENDA BETWEEN :P_DTVENDAINI AND :P_DTVENDAFIN"_s}};
             def.layout = {};
             const QString file = u"r%1.json"_s.arg(i);
-            def.save(mDir.filePath(u"reports/Vnd025/"_s + file));
+            saveDefinition(def, mDir.filePath(u"reports/Vnd025/"_s + file));
             index.append(QJsonObject{{u"title"_s, def.title}, {u"file"_s, file}});
         }
         QFile indexFile(mDir.filePath(u"reports/Vnd025/index.json"_s));
