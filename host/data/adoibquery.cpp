@@ -1,4 +1,5 @@
 #include "adoibquery.h"
+#include "blankpadding.h"
 #include "datamodule.h"
 #include "errors.h"
 #include "sqltext.h"
@@ -34,39 +35,6 @@ QString errorText(const QSqlError &error, const QString &fallback)
 {
     const QString text = error.text().trimmed();
     return text.isEmpty() ? fallback : text;
-}
-
-// Fixed-width character columns come back blank-padded (Firebird pads to the byte length of a
-// UTF8 CHAR(n), PostgreSQL's bpchar to n characters); the padding is dropped so every server
-// yields the same texts.
-bool isFixedChar(const QSqlDatabase &db, const QSqlField &field)
-{
-    if (field.metaType().id() != QMetaType::QString)
-        return false;
-    const int type = field.typeID();
-    const QSqlDriver *driver = db.driver();
-    // Through ODBC the type is the column's SQL type, whatever the engine.
-    if (db.driverName().startsWith(u"QODBC"_s, Qt::CaseInsensitive))
-        return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR
-    switch (driver->dbmsType()) {
-    case QSqlDriver::Interbase:
-        return (type & ~1) == 452; // SQL_TEXT
-    case QSqlDriver::MSSqlServer:
-    case QSqlDriver::Sybase:
-        return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR through ODBC
-    case QSqlDriver::Oracle:
-        return type == 96; // SQLT_AFC
-    default:
-        return false;
-    }
-}
-
-QStringView withoutTrailingBlanks(QStringView s)
-{
-    qsizetype end = s.size();
-    while (end > 0 && s.at(end - 1) == u' ')
-        --end;
-    return s.first(end);
 }
 
 } // namespace
@@ -252,7 +220,7 @@ void TADOIBQuery::openOnce()
         QList<bool> trim(count, false);
         for (int i = 0; i < count; ++i) {
             columns.append(record.fieldName(i));
-            trim[i] = isFixedChar(db, record.field(i));
+            trim[i] = BlankPadding::isPadded(db, record.field(i));
         }
         while (query->next()) {
             for (int i = 0; i < count; ++i) {
@@ -262,7 +230,7 @@ void TADOIBQuery::openOnce()
                     content.append(QVariant(record.field(i).metaType()));
                 else if (v.typeId() == QMetaType::QString) {
                     const QString &text = *static_cast<const QString *>(v.constData());
-                    content.appendText(trim.at(i) ? withoutTrailingBlanks(text) : QStringView(text));
+                    content.appendText(trim.at(i) ? BlankPadding::stripped(text) : QStringView(text));
                 } else
                     content.append(v);
             }

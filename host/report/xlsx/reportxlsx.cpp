@@ -463,9 +463,9 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                     continue;
                 QList<double> *unit = nullptr;
                 if (unitColumn >= 0) {
-                    auto it = writtenPerUnit.find(line.values.value(unitColumn).toString().trimmed());
+                    auto it = writtenPerUnit.find(ReportFormat::text(line.values.value(unitColumn)));
                     if (it == writtenPerUnit.end())
-                        it = writtenPerUnit.insert(line.values.value(unitColumn).toString().trimmed(),
+                        it = writtenPerUnit.insert(ReportFormat::text(line.values.value(unitColumn)),
                                                    QList<double>(layout.columns.size(), 0.0));
                     unit = &it.value();
                 }
