@@ -1,5 +1,6 @@
 #include "adoibquery.h"
 #include "datamodule.h"
+#include "driverprofile.h"
 #include "errors.h"
 #include "sqltext.h"
 #include "statementlimit.h"
@@ -44,21 +45,18 @@ bool isFixedChar(const QSqlDatabase &db, const QSqlField &field)
     if (field.metaType().id() != QMetaType::QString)
         return false;
     const int type = field.typeID();
-    const QSqlDriver *driver = db.driver();
     // Through ODBC the type is the column's SQL type, whatever the engine.
-    if (db.driverName().startsWith(u"QODBC"_s, Qt::CaseInsensitive))
+    switch (driverProfile(db).fixedChar) {
+    case FixedCharType::OdbcSqlType:
         return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR
-    switch (driver->dbmsType()) {
-    case QSqlDriver::Interbase:
+    case FixedCharType::FirebirdText:
         return (type & ~1) == 452; // SQL_TEXT
-    case QSqlDriver::MSSqlServer:
-    case QSqlDriver::Sybase:
-        return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR through ODBC
-    case QSqlDriver::Oracle:
+    case FixedCharType::OracleAfc:
         return type == 96; // SQLT_AFC
-    default:
-        return false;
+    case FixedCharType::None:
+        break;
     }
+    return false;
 }
 
 QStringView withoutTrailingBlanks(QStringView s)
@@ -71,25 +69,12 @@ QStringView withoutTrailingBlanks(QStringView s)
 
 } // namespace
 
-SqlDialect dialectOf(QSqlDriver::DbmsType type)
-{
-    switch (type) {
-    case QSqlDriver::Interbase:
-        return SqlDialect::InterBase;
-    case QSqlDriver::MSSqlServer:
-        return SqlDialect::MSSQL;
-    case QSqlDriver::Oracle:
-        return SqlDialect::Oracle;
-    default:
-        return SqlDialect::Default;
-    }
-}
-
 SqlDialect dialectOf(const QSqlDatabase &db)
 {
     if (!db.isValid() || !db.driver())
         return SqlDialect::Default;
-    return dialectOfKind(dbmsKindOf(db));
+    const DriverProfile &profile = driverProfile(db);
+    return profile.odbc ? dialectOfKind(dbmsKindOf(db)) : profile.dialect;
 }
 
 TADOIBQuery::TADOIBQuery(QObject *parent) : QObject(parent), mData(this) {}
