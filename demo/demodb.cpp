@@ -4,6 +4,7 @@
 #include "demorandom.h"
 #include "demoschema.h"
 #include "demowriter.h"
+#include "driverprofile.h"
 #include "errors.h"
 #include "firebird.h"
 
@@ -527,9 +528,10 @@ DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, qu
         throw EDatabaseError(problem);
     std::unique_ptr<DemoWriter> writer;
     bool firebird = false;
-    if (db.driver == u"QSQLITE"_s) {
+    const DriverProfile &profile = driverProfile(db.driver);
+    if (profile.kind == DbmsKind::SQLite) {
         writer = makeSqliteDemoWriter(db.name);
-    } else if (db.driver == u"QIBASE"_s) {
+    } else if (profile.kind == DbmsKind::Firebird) {
         prepareFirebirdEmbedded();
         const QString user = db.user.isEmpty() ? u"SYSDBA"_s : db.user;
         const QString password = db.password.isEmpty() ? u"masterkey"_s : db.password;
@@ -548,7 +550,7 @@ DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, qu
         setFirebirdForcedWrites(db, false);
         firebird = true;
         writer = makeFirebirdDemoWriter(db);
-    } else if (db.driver == u"QODBC"_s) {
+    } else if (profile.odbc) {
         writer = makeOdbcDemoWriter(db);
     } else {
         throw EDatabaseError(u"The demo database supports QSQLITE, QIBASE and QODBC (PostgreSQL), not %1"_s.arg(db.driver));

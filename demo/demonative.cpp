@@ -5,6 +5,7 @@
 // raises, formats from its message file and the driver then ignores: most of a row's cost).
 
 #include "demowriter.h"
+#include "driverprofile.h"
 #include "errors.h"
 #include "firebird.h"
 
@@ -308,9 +309,13 @@ void setFirebirdForcedWrites(const DatabaseConfig &db, bool on)
 
 QString demoQueryPlan(const DatabaseConfig &db, const QString &sql)
 {
-    if (db.driver == u"QSQLITE"_s)
+    switch (driverProfile(db.driver).kind) {
+    case DbmsKind::SQLite:
         return sqlitePlan(db.name, sql);
-    if (db.driver == u"QIBASE"_s)
+    case DbmsKind::Firebird:
         return firebirdPlan(db, sql);
+    default:
+        break;
+    }
     throw EDatabaseError(u"No query plan for driver %1"_s.arg(db.driver));
 }

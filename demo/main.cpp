@@ -1,5 +1,6 @@
 // bo-demo-gen: writes the demo sales database.
 #include "demodb.h"
+#include "driverprofile.h"
 #include "errors.h"
 
 #include <QCommandLineParser>
@@ -138,11 +139,12 @@ int main(int argc, char **argv)
         if (!ok)
             return usage(u"--seed needs a number"_s);
 
-        const bool localFile = config.driver != u"QODBC"_s && !config.name.contains(u':');
+        const DriverProfile &profile = driverProfile(config.driver);
+        const bool localFile = profile.fileDatabase && !config.name.contains(u':');
         if (localFile && QFileInfo::exists(config.name)) {
             if (!parser.isSet(force))
                 return usage(u"%1 exists; pass --force to replace it"_s.arg(config.name));
-            if (config.driver == u"QIBASE"_s && !QFile::remove(config.name))
+            if (profile.kind == DbmsKind::Firebird && !QFile::remove(config.name))
                 return usage(u"cannot remove %1"_s.arg(config.name));
         }
 

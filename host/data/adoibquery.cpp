@@ -1,6 +1,7 @@
 #include "adoibquery.h"
 #include "blankpadding.h"
 #include "datamodule.h"
+#include "driverprofile.h"
 #include "errors.h"
 #include "sqltext.h"
 #include "statementlimit.h"
@@ -39,25 +40,12 @@ QString errorText(const QSqlError &error, const QString &fallback)
 
 } // namespace
 
-SqlDialect dialectOf(QSqlDriver::DbmsType type)
-{
-    switch (type) {
-    case QSqlDriver::Interbase:
-        return SqlDialect::InterBase;
-    case QSqlDriver::MSSqlServer:
-        return SqlDialect::MSSQL;
-    case QSqlDriver::Oracle:
-        return SqlDialect::Oracle;
-    default:
-        return SqlDialect::Default;
-    }
-}
-
 SqlDialect dialectOf(const QSqlDatabase &db)
 {
     if (!db.isValid() || !db.driver())
         return SqlDialect::Default;
-    return dialectOfKind(dbmsKindOf(db));
+    const DriverProfile &profile = driverProfile(db);
+    return profile.odbc ? dialectOfKind(dbmsKindOf(db)) : profile.dialect;
 }
 
 TADOIBQuery::TADOIBQuery(QObject *parent) : QObject(parent), mData(this) {}

@@ -13,8 +13,6 @@
 
 class QSqlQuery;
 
-// The dialect whose statement text runs on a driver of this kind.
-HOST_EXPORT SqlDialect dialectOf(QSqlDriver::DbmsType type);
 // The dialect of a connection's engine; through ODBC, the engine the driver reports.
 HOST_EXPORT SqlDialect dialectOf(const QSqlDatabase &db);
 

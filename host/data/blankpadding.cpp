@@ -1,10 +1,9 @@
 #include "blankpadding.h"
 
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlField>
+#include "driverprofile.h"
 
-using namespace Qt::StringLiterals;
+#include <QSqlDatabase>
+#include <QSqlField>
 
 namespace BlankPadding {
 
@@ -13,20 +12,17 @@ bool isPadded(const QSqlDatabase &db, const QSqlField &field)
     if (field.metaType().id() != QMetaType::QString)
         return false;
     const int type = field.typeID();
-    // Through ODBC the type is the column's SQL type, whatever the engine.
-    if (db.driverName().startsWith(u"QODBC"_s, Qt::CaseInsensitive))
+    switch (driverProfile(db).fixedChar) {
+    case FixedCharType::OdbcSqlType: // through ODBC the column's SQL type, whatever the engine
         return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR
-    switch (db.driver()->dbmsType()) {
-    case QSqlDriver::Interbase:
+    case FixedCharType::FirebirdText:
         return (type & ~1) == 452; // SQL_TEXT
-    case QSqlDriver::MSSqlServer:
-    case QSqlDriver::Sybase:
-        return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR through ODBC
-    case QSqlDriver::Oracle:
+    case FixedCharType::OracleAfc:
         return type == 96; // SQLT_AFC
-    default:
-        return false;
+    case FixedCharType::None:
+        break;
     }
+    return false;
 }
 
 } // namespace BlankPadding

@@ -1,7 +1,9 @@
 #include <QFileInfo>
 #include "datamodule.h"
+
 #include "dbinterrupt.h"
 #include "dbms.h"
+#include "driverprofile.h"
 #include "errors.h"
 #include "firebird.h"
 
@@ -142,8 +144,9 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
     close();
 
     const QString driver = config.driver.trimmed().toUpper();
+    const DriverProfile &profile = driverProfile(driver);
     QStringList secrets = secretsOf(config);
-    if (driver == u"QIBASE"_s && config.password.isEmpty())
+    if (profile.defaultCredentials && config.password.isEmpty())
         secrets.append(u"masterkey"_s);
     const QString shownName = maskedBesideName(config.name, secrets, config);
 
@@ -152,7 +155,7 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
 
     // The host opens an existing database; silently creating an empty one would only move the
     // failure to the first lookup ("no such table").
-    if (driver == u"QSQLITE"_s && !config.createIfMissing && config.name != u":memory:"_s &&
+    if (profile.createsMissingFile && !config.createIfMissing && config.name != u":memory:"_s &&
         !QFileInfo::exists(config.name))
         throw EDatabaseError(u"Não foi possível conectar ao banco de dados '%1': o arquivo não existe."_s.arg(shownName));
 
@@ -160,13 +163,13 @@ void TdtmDBGeral::open(const DatabaseConfig &config)
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName());
-        db.setDatabaseName(driver.startsWith(u"QODBC"_s) ? qodbcDatabaseName(config.name) : config.name);
+        db.setDatabaseName(profile.odbc ? qodbcDatabaseName(config.name) : config.name);
         if (!config.host.isEmpty())
             db.setHostName(config.host);
         if (config.port > 0)
             db.setPort(config.port);
         QString options = config.options;
-        if (driver == u"QIBASE"_s) {
+        if (profile.kind == DbmsKind::Firebird) {
             // A plain file name opens in-process; the preparation must precede the first
             // attachment of the process and does not get in the way of server names.
             prepareFirebirdEmbedded();

@@ -1,5 +1,7 @@
 #include "dbinterrupt.h"
 
+#include "driverprofile.h"
+
 #include <QSqlDriver>
 #include <QVariant>
 #include <cstring>
@@ -27,14 +29,15 @@ NativeConnection::NativeConnection(const QSqlDatabase &db)
     const QVariant handle = db.driver()->handle();
     if (!handle.isValid())
         return;
-    if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+    const StatementCancel cancel = driverProfile(db).cancel;
+    if (cancel == StatementCancel::SqliteInterrupt && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
         mSqlite = *static_cast<sqlite3 *const *>(handle.constData());
         mKind = mSqlite ? Kind::Sqlite : Kind::None;
         return;
     }
     // QIBASE hands out its isc_db_handle as a plain "uint"; ODBC handles of a Firebird server are
     // pointers and fall through. The driver and the host load the same libfbclient.
-    if (db.driver()->dbmsType() == QSqlDriver::Interbase && handle.metaType() == QMetaType::fromType<isc_db_handle>()) {
+    if (cancel == StatementCancel::FirebirdCancel && handle.metaType() == QMetaType::fromType<isc_db_handle>()) {
         const isc_db_handle dbHandle = *static_cast<const isc_db_handle *>(handle.constData());
         std::memcpy(&mFirebird, &dbHandle, sizeof dbHandle);
         mKind = dbHandle ? Kind::Firebird : Kind::None;
@@ -78,7 +81,7 @@ bool NativeConnection::alive() const
 
 bool interruptConnection(const QSqlDatabase &db, const QVariant &statement)
 {
-    if (db.isValid() && db.driverName().startsWith(QLatin1String("QODBC"), Qt::CaseInsensitive)) {
+    if (driverProfile(db).cancel == StatementCancel::OdbcStatement) {
         // SQLCancel from another thread is how ODBC abandons a running statement (the PostgreSQL
         // driver sends the server a cancel request, SQLite's calls sqlite3_interrupt).
         if (!statement.isValid() || statement.metaType() != QMetaType::fromType<SQLHANDLE>())

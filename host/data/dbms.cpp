@@ -1,5 +1,7 @@
 #include "dbms.h"
 
+#include "driverprofile.h"
+
 #include <QSqlDriver>
 #include <QVariant>
 #include <sql.h>
@@ -8,35 +10,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// What a DBMS name starts with, first match wins. "Microsoft SQL Server" is also what Azure SQL
-// and SQL Server's own ODBC drivers report; Firebird's ODBC driver may call itself InterBase.
-struct NameRule
-{
-    const char *prefix;
-    DbmsKind kind;
-};
-constexpr NameRule kNameRules[] = {
-    {"Microsoft SQL Server", DbmsKind::MSSQL},
-    {"Oracle", DbmsKind::Oracle},
-    {"PostgreSQL", DbmsKind::PostgreSQL},
-    {"SQLite", DbmsKind::SQLite},
-    {"Firebird", DbmsKind::Firebird},
-    {"InterBase", DbmsKind::Firebird},
-};
-
-struct DialectRule
-{
-    DbmsKind kind;
-    SqlDialect dialect;
-};
-// PostgreSQL and SQLite run the default text (PostgreSQL its own where a report carries one).
-constexpr DialectRule kDialectRules[] = {
-    {DbmsKind::MSSQL, SqlDialect::MSSQL},
-    {DbmsKind::Oracle, SqlDialect::Oracle},
-    {DbmsKind::Firebird, SqlDialect::InterBase},
-    {DbmsKind::PostgreSQL, SqlDialect::PostgreSQL},
-};
 
 QString odbcDbmsName(const QSqlDatabase &db)
 {
@@ -59,46 +32,22 @@ QString odbcDbmsName(const QSqlDatabase &db)
 
 DbmsKind dbmsKindOfName(const QString &dbmsName)
 {
-    const QString name = dbmsName.trimmed();
-    for (const NameRule &rule : kNameRules)
-        if (name.startsWith(QLatin1StringView(rule.prefix), Qt::CaseInsensitive))
-            return rule.kind;
-    return DbmsKind::Other;
+    return engineProfileOfName(dbmsName).kind;
 }
 
 SqlDialect dialectOfKind(DbmsKind kind)
 {
-    for (const DialectRule &rule : kDialectRules)
-        if (rule.kind == kind)
-            return rule.dialect;
-    return SqlDialect::Default;
+    return engineProfile(kind).dialect;
 }
 
 QString dbmsNameOf(const QSqlDatabase &db)
 {
     if (!db.isValid() || !db.driver())
         return {};
-    if (db.driverName().startsWith(u"QODBC"_s, Qt::CaseInsensitive)) {
-        if (!db.isOpen())
-            return {};
-        if (QString name = odbcDbmsName(db); !name.isEmpty())
-            return name;
-        // A driver that does not answer: what QtSql made of the same name.
-    }
-    switch (db.driver()->dbmsType()) {
-    case QSqlDriver::SQLite:
-        return u"SQLite"_s;
-    case QSqlDriver::Interbase:
-        return u"Firebird"_s;
-    case QSqlDriver::PostgreSQL:
-        return u"PostgreSQL"_s;
-    case QSqlDriver::MSSqlServer:
-        return u"Microsoft SQL Server"_s;
-    case QSqlDriver::Oracle:
-        return u"Oracle"_s;
-    default:
-        return {};
-    }
+    const DriverProfile &profile = driverProfile(db);
+    if (profile.odbc)
+        return db.isOpen() ? odbcDbmsName(db) : QString();
+    return profile.dbmsName;
 }
 
 DbmsKind dbmsKindOf(const QSqlDatabase &db)

@@ -3,6 +3,7 @@
 #include "datamodule.h"
 #include "dbinterrupt.h"
 #include "dbms.h"
+#include "driverprofile.h"
 #include "errors.h"
 #include "sqltext.h"
 #include "statementlimit.h"
@@ -27,7 +28,7 @@ ReportIdentity ReportIdentity::of(const QString &sourceConnection)
     if (sourceConnection != QLatin1String(TdtmDBGeral::ConnectionName))
         return {};
     const DatabaseConfig &config = TdtmDBGeral::config();
-    if (config.driver.trimmed().toUpper() != u"QIBASE"_s || config.reportUser.trimmed().isEmpty())
+    if (driverProfile(config.driver).reportRole == ReportRoleGrammar::None || config.reportUser.trimmed().isEmpty())
         return {};
     const QString password = config.reportPassword.isEmpty() ? config.password : config.reportPassword;
     return {config.reportUser.trimmed(), password.isEmpty() ? u"masterkey"_s : password, config.reportRole.trimmed()};
@@ -44,14 +45,15 @@ ReportConnection::ReportConnection(const QString &sourceConnection, const Report
         // The name overload reads the source's settings without touching its driver, so it can
         // run on the worker thread.
         QSqlDatabase db = QSqlDatabase::cloneDatabase(sourceConnection, mName);
-        const bool sqlite = db.driverName() == u"QSQLITE";
+        const DriverProfile &profile = driverProfile(db);
+        const bool sqlite = profile.kind == DbmsKind::SQLite;
         QString options = db.connectOptions();
-        if (sqlite && !options.contains(u"QSQLITE_OPEN_READONLY"_s)) {
+        if (!profile.readOnlyOption.isEmpty() && !options.contains(profile.readOnlyOption)) {
             if (!options.trimmed().isEmpty())
                 options += u';';
-            options += u"QSQLITE_OPEN_READONLY"_s;
+            options += profile.readOnlyOption;
         }
-        if (db.driverName() == u"QIBASE" && !identity.user.isEmpty()) {
+        if (profile.reportRole == ReportRoleGrammar::FirebirdDpb && !identity.user.isEmpty()) {
             db.setUserName(identity.user);
             db.setPassword(identity.password);
             static const QRegularExpression roleEntry(u"\\s*ISC_DPB_SQL_ROLE_NAME\\s*=[^;]*;?"_s,

@@ -4,6 +4,7 @@
 #include "datamodule.h"
 #include "dbinterrupt.h"
 #include "dbms.h"
+#include "driverprofile.h"
 #include "errors.h"
 #include "params.h"
 #include "sqltext.h"
@@ -101,7 +102,7 @@ void ReportQuery::interruptRunning()
     const QMutexLocker lock(&mDbMutex);
     // An ODBC statement is cancelled through its own handle; otherwise the deadline interrupts, and
     // closes a connection whose server does not answer.
-    if (mRunning.isValid() && mRunning.driverName().startsWith(u"QODBC"_s, Qt::CaseInsensitive))
+    if (driverProfile(mRunning).cancel == StatementCancel::OdbcStatement)
         interruptConnection(mRunning, mRunningStatement);
     else if (mDeadline)
         mDeadline->abandon();

@@ -1,5 +1,6 @@
 // Which statement text a connection runs, from the DBMS name its driver reports.
 #include "dbms.h"
+#include "driverprofile.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -34,6 +35,37 @@ TEST(Dbms, DriverNamesChooseTheDialect)
         const DbmsKind kind = dbmsKindOfName(QString::fromLatin1(c.name));
         EXPECT_EQ(kind, c.kind);
         EXPECT_EQ(dialectOfKind(kind), c.dialect);
+    }
+}
+
+// A QtSql driver name, however written, finds its engine's profile; a driver the host does not
+// know gets the default text and no way to cancel.
+TEST(Dbms, DriverNamesFindTheirProfile)
+{
+    const struct
+    {
+        const char *driver;
+        DbmsKind kind;
+        SqlDialect dialect;
+        StatementCancel cancel;
+        bool odbc;
+    } cases[] = {
+        {"QSQLITE", DbmsKind::SQLite, SqlDialect::Default, StatementCancel::SqliteInterrupt, false},
+        {" qibase ", DbmsKind::Firebird, SqlDialect::InterBase, StatementCancel::FirebirdCancel, false},
+        {"QODBC", DbmsKind::Other, SqlDialect::Default, StatementCancel::OdbcStatement, true},
+        {"QODBC3", DbmsKind::Other, SqlDialect::Default, StatementCancel::OdbcStatement, true},
+        {"QOCI", DbmsKind::Oracle, SqlDialect::Oracle, StatementCancel::None, false},
+        {"QMYSQL", DbmsKind::Other, SqlDialect::Default, StatementCancel::None, false},
+        {"QSQLITEX", DbmsKind::Other, SqlDialect::Default, StatementCancel::None, false},
+        {"", DbmsKind::Other, SqlDialect::Default, StatementCancel::None, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.driver);
+        const DriverProfile &p = driverProfile(QString::fromLatin1(c.driver));
+        EXPECT_EQ(p.kind, c.kind);
+        EXPECT_EQ(p.dialect, c.dialect);
+        EXPECT_EQ(p.cancel, c.cancel);
+        EXPECT_EQ(p.odbc, c.odbc);
     }
 }
 

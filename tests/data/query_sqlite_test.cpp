@@ -13,36 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct DialectCase
-{
-    QSqlDriver::DbmsType type;
-    SqlDialect dialect;
-};
-
-void PrintTo(const DialectCase &c, std::ostream *os)
-{
-    *os << "DbmsType " << int(c.type);
-}
-
-class DialectOfType : public testing::TestWithParam<DialectCase> {};
-
-TEST_P(DialectOfType, MapsDriverKind)
-{
-    EXPECT_EQ(dialectOf(GetParam().type), GetParam().dialect);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, DialectOfType,
-    testing::Values(DialectCase{QSqlDriver::UnknownDbms, SqlDialect::Default},
-                    DialectCase{QSqlDriver::MSSqlServer, SqlDialect::MSSQL},
-                    DialectCase{QSqlDriver::MySqlServer, SqlDialect::Default},
-                    DialectCase{QSqlDriver::PostgreSQL, SqlDialect::Default},
-                    DialectCase{QSqlDriver::Oracle, SqlDialect::Oracle},
-                    DialectCase{QSqlDriver::Sybase, SqlDialect::Default},
-                    DialectCase{QSqlDriver::SQLite, SqlDialect::Default},
-                    DialectCase{QSqlDriver::Interbase, SqlDialect::InterBase},
-                    DialectCase{QSqlDriver::DB2, SqlDialect::Default}));
-
 TEST(Dialect, OfConnection)
 {
     ScratchSqlite sqlite;
