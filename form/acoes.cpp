@@ -76,10 +76,12 @@ ReportModel::Filters TfrmEstaticVendHora::filterTexts(const ReportDefinition &de
     } catch (const EHostError &) {
         // the engine refuses the layout itself, naming what is wrong, before any header is printed
     }
-    // The names the screen's lookups showed; the single branch's is in its name edit.
+    // The names the screen's lookups showed: the branch list's on its page, else the name the
+    // branch validation wrote beside the code.
     ReportFilters::Names names;
-    names.filiais = mPickedFilial.names();
-    if (!EmptyString(edtNmFilial->text()))
+    if (relHoraModalidade())
+        names.filiais = mPickedFilial.names();
+    else if (!EmptyString(edtNmFilial->text()))
         names.filiais.insert(edtFilial->text(), edtNmFilial->text());
     names.lojas = mPickedLoja.names();
     names.caixas = mPickedCaixa.names();

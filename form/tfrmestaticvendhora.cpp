@@ -130,6 +130,10 @@ void TfrmEstaticVendHora::placeControls()
     // Four characters from the user, by any way in; code may still write the five of "TODAS",
     // which Qt's own maximum length would cut.
     edtFilial->SetMaxLength(4);
+    // The names beside the codes are the lookups' answers, not fields: Tab passes them by, also
+    // while the product rule leaves them enabled.
+    for (QWidget *name : {static_cast<QWidget *>(edtNmFilial), static_cast<QWidget *>(edtDe), static_cast<QWidget *>(edtAte)})
+        name->setFocusPolicy(Qt::NoFocus);
 }
 
 namespace {
