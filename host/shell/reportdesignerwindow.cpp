@@ -109,6 +109,13 @@ ReportDesignerWindow::ReportDesignerWindow(TfrmDadosGerRel *screen, const Report
     load(definition);
 }
 
+ReportDesignerWindow::~ReportDesignerWindow()
+{
+    // The editors go before the table: what they signal while they are destroyed reaches no one.
+    layoutEdit->disconnect(this);
+    columnsTable->disconnect(this);
+}
+
 void ReportDesignerWindow::build()
 {
     resize(860, 680);

@@ -22,6 +22,7 @@ class HOST_EXPORT ReportDesignerWindow : public QWidget
 public:
     ReportDesignerWindow(TfrmDadosGerRel *screen, const ReportDefinition &definition, const QString &path,
                          QWidget *parent = nullptr);
+    ~ReportDesignerWindow() override;
 
     // The definition as edited; throws EHostError saying what is wrong.
     ReportDefinition edited() const;
