@@ -20,7 +20,6 @@ constexpr qreal kTitlePoints = 14;
 constexpr qreal kFilterPoints = 7.5;
 constexpr qreal kBodyPoints = 8;
 constexpr qreal kSmallPoints = 6.5;
-constexpr qreal kSmallestHeading = 6; // points; a heading smaller than this is elided instead
 constexpr qreal kSmallestMatrix = 5;  // points; the smallest text of a cross-tab's hour columns
 constexpr qreal kMatrixPadding = ReportStyle::pt(1); // text to the edge of a cross-tab's hour cell
 const QString kContinued = u" (continuação)"_s;
@@ -47,6 +46,32 @@ void drawCellText(QPainter *painter, const QFontMetricsF &fm, const QRectF &cell
     const qreal x = alignRight ? cell.right() - padding() - advance : cell.left() + padding();
     const qreal baseline = cell.top() + (cell.height() - fm.height()) / 2 + fm.ascent();
     painter->drawText(QPointF(x, baseline), shown);
+}
+
+// A column heading: on one line when it fits, else on two, broken between words (a word longer
+// than the column is elided on its line).
+void drawHeadingText(QPainter *painter, const QFontMetricsF &fm, const QRectF &cell, const QString &whole,
+                     bool alignRight)
+{
+    const QString text = ReportStyle::pageText(whole);
+    const qreal room = cell.width() - 2 * padding();
+    if (fm.horizontalAdvance(text) <= room || !text.contains(u' ')) {
+        drawCellText(painter, fm, cell, whole, alignRight);
+        return;
+    }
+    // The most words that fit on the first line; the rest on the second.
+    const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+    qsizetype first = 1;
+    while (first < words.size() && fm.horizontalAdvance(words.mid(0, first + 1).join(u' ')) <= room)
+        ++first;
+    const QString lines[] = {words.mid(0, first).join(u' '), words.mid(first).join(u' ')};
+    const qreal top = cell.top() + (cell.height() - 2 * fm.lineSpacing()) / 2;
+    for (int i = 0; i < 2; ++i) {
+        const QString shown = fm.elidedText(lines[i], Qt::ElideRight, room);
+        const qreal advance = fm.horizontalAdvance(shown);
+        const qreal x = alignRight ? cell.right() - padding() - advance : cell.left() + padding();
+        painter->drawText(QPointF(x, top + i * fm.lineSpacing() + fm.ascent()), shown);
+    }
 }
 
 // A break after line `i` leaves no group title at a page's foot and no subtotal or total at the
@@ -405,19 +430,16 @@ void ReportDocument::layOutColumns()
     mGroupHeight = mRowHeight + ReportStyle::pt(3); // a little air above each group
     mTotalHeight = mRowHeight + ReportStyle::pt(1);
 
-    // One heading size for the whole row: the largest at which every heading fits its column.
-    mHeadingPixels = qRound(ReportStyle::pt(kBodyPoints));
-    const int smallest = qRound(ReportStyle::pt(kSmallestHeading));
-    for (; mHeadingPixels > smallest; --mHeadingPixels) {
-        QFont font = ReportStyle::font(kBodyPoints, true);
-        font.setPixelSize(mHeadingPixels);
-        const QFontMetricsF fm(font);
-        bool fits = true;
-        for (qsizetype c = 0; c < layout.columns.size() && fits; ++c)
-            fits = fm.horizontalAdvance(layout.columns.at(c).label) <= mColumnX.at(c + 1) - mColumnX.at(c) - 2 * padding();
-        if (fits)
-            break;
-    }
+    // Headings print in the body size, never smaller: a heading wider than its column takes a
+    // second line, and the heading row grows for all of them.
+    mHeadingPixels = int(std::ceil(ReportStyle::pt(kBodyPoints))); // rounded up: never under the body size
+    const QFontMetricsF heading(ReportStyle::font(kBodyPoints, true));
+    bool twoLines = false;
+    for (qsizetype c = 0; c < layout.columns.size() && !twoLines; ++c)
+        twoLines = heading.horizontalAdvance(ReportStyle::pageText(layout.columns.at(c).label)) >
+                   mColumnX.at(c + 1) - mColumnX.at(c) - 2 * padding();
+    if (twoLines)
+        mHeadingHeight += heading.lineSpacing();
 }
 
 qreal ReportDocument::lineHeight(const ReportLine &line) const
@@ -573,8 +595,8 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
         painter->setFont(heading);
         painter->setPen(ReportStyle::kAccent);
         for (qsizetype c = 0; c < columns; ++c)
-            drawCellText(painter, headingMetrics, cellRect(c, c + 1, y, mHeadingHeight), layout.columns.at(c).label,
-                         layout.columns.at(c).numeric());
+            drawHeadingText(painter, headingMetrics, cellRect(c, c + 1, y, mHeadingHeight), layout.columns.at(c).label,
+                            layout.columns.at(c).numeric());
         y += mHeadingHeight;
 
         auto groupTitle = [&](const QString &caption) {

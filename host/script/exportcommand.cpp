@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "exportscreendriver.h"
 #include "hostsession.h"
+#include "periodpresets.h"
 #include "recordingui.h"
 #include "reportengine.h"
 #include "reportexport.h"
@@ -31,8 +32,9 @@ const OptionDef kOptions[] = {
     {"from", "dd/mm/aaaa", "Data inicial do período."},
     {"to", "dd/mm/aaaa", "Data final do período."},
     {"period", "período",
-     "Em lugar de --from/--to, pelo calendário local: yesterday (ontem), last-week (a semana passada, de segunda "
-     "a domingo), last-month (o mês passado), month-to-date (do dia 1 do mês até hoje)."},
+     "Em lugar de --from/--to, pelo calendário local: today (hoje), yesterday (ontem), this-week (de segunda até "
+     "hoje), last-week (a semana passada, de segunda a domingo), month-to-date (do dia 1 do mês até hoje), "
+     "last-month (o mês passado), last-7-days e last-30-days (os últimos 7 ou 30 dias, hoje incluído)."},
     {"branch", "filial", "Código da filial (sem a opção, a filial da configuração)."},
     {"branches", "f1,f2,...", "Lista de filiais (só para o relatório que recebe lista de filiais)."},
     {"all-branches", nullptr, "Todas as filiais (só para o relatório que recebe lista de filiais)."},
@@ -192,10 +194,9 @@ std::optional<Request> parse(const QStringList &arguments)
     if (isSet("period")) {
         if (isSet("from") || isSet("to"))
             usage(u"use --period ou --from/--to, não os dois"_s);
-        const auto dates = periodDates(value("period"), QDate::currentDate());
+        const auto dates = PeriodPresets::dates(value("period"), QDate::currentDate());
         if (!dates)
-            usage(u"período desconhecido: \"%1\" (use yesterday, last-week, last-month ou month-to-date)"_s.arg(
-                value("period")));
+            usage(u"período desconhecido: \"%1\" (use %2)"_s.arg(value("period"), PeriodPresets::wordList()));
         r.from = dates->first;
         r.to = dates->second;
     } else {
@@ -560,22 +561,6 @@ void processEvents()
 }
 
 } // namespace
-
-std::optional<std::pair<QDate, QDate>> periodDates(const QString &name, const QDate &today)
-{
-    const QDate firstOfMonth(today.year(), today.month(), 1);
-    if (name == u"yesterday")
-        return std::pair{today.addDays(-1), today.addDays(-1)};
-    if (name == u"last-week") {
-        const QDate monday = today.addDays(1 - today.dayOfWeek());
-        return std::pair{monday.addDays(-7), monday.addDays(-1)};
-    }
-    if (name == u"last-month")
-        return std::pair{firstOfMonth.addMonths(-1), firstOfMonth.addDays(-1)};
-    if (name == u"month-to-date")
-        return std::pair{firstOfMonth, today};
-    return std::nullopt;
-}
 
 QString helpText()
 {

@@ -18,10 +18,6 @@ namespace ExportCommand {
 
 enum Exit { Written = 0, Refused = 1, Usage = 2 };
 
-// The first and last day of a --period name ("yesterday", "last-week", "last-month",
-// "month-to-date") on the calendar of `today`; nothing for an unknown name.
-HOST_EXPORT std::optional<std::pair<QDate, QDate>> periodDates(const QString &name, const QDate &today);
-
 HOST_EXPORT QString helpText();
 
 // Qt's own notices (no runtime folder, what the offscreen platform cannot do) would reach a

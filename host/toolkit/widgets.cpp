@@ -691,7 +691,9 @@ TDateEditPlus::TDateEditPlus(QWidget *parent) : TMaskEdit(parent)
     connect(this, &QLineEdit::textChanged, this, [this] {
         QPalette pal = palette();
         const QPalette base = parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
-        pal.setColor(QPalette::Text, IsDateValid() ? QColor(Qt::blue) : base.color(QPalette::Text));
+        // A disabled date keeps the disabled text colour.
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            pal.setColor(group, QPalette::Text, IsDateValid() ? QColor(Qt::blue) : base.color(group, QPalette::Text));
         setPalette(pal);
         update();
     });
@@ -819,15 +821,39 @@ TRadioButton::TRadioButton(QWidget *parent) : QRadioButton(parent)
 {
     // toggled covers both the user's click and code checking it, as the host's click event does.
     connect(this, &QAbstractButton::toggled, this, [this](bool checked) {
-        if (checked)
+        if (checked) {
+            takeTabStop();
             Q_EMIT Click(this);
+        }
     });
+}
+
+void TRadioButton::takeTabStop()
+{
+    // Tab stops once in a pair, on the checked radio; the arrows move between them. Qt does this
+    // only once a radio of the pair has had the focus, so a walk right after opening would
+    // otherwise stop on both.
+    if (!autoExclusive() || !parentWidget())
+        return;
+    const auto siblings = parentWidget()->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
+    for (QRadioButton *radio : siblings) {
+        if (radio->autoExclusive())
+            radio->setFocusPolicy(radio == this ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+void TRadioButton::showEvent(QShowEvent *event)
+{
+    QRadioButton::showEvent(event);
+    if (isChecked())
+        takeTabStop();
 }
 
 TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
 {
-    // A button bar's button never takes the focus, so pressing it does not leave the field.
-    setFocusPolicy(Qt::NoFocus);
+    // A button bar's button is reached by Tab, never by a click or its mnemonic: pressing it with
+    // the mouse or Alt+letter does not leave the field.
+    setFocusPolicy(Qt::TabFocus);
     setAutoRaise(true);
     connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT Click(this); });
 }

@@ -292,6 +292,7 @@ TEST_F(ReportsTest, TotalsMatchHandWrittenSql)
         }
         EXPECT_GE(document->pageCount(), 1);
         EXPECT_EQ(model.layout.hasChart(), !document->chartImage().isNull());
+        EXPECT_GE(document->headingPoints(), 8.0);
     }
 }
 
