@@ -126,15 +126,34 @@ qreal ReportDocument::chartBlockHeight() const
 
 qreal ReportDocument::noteHeight() const
 {
-    if (mModel.bestWorstText.isEmpty())
-        return 0;
-    return QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height() + ReportStyle::mm(3);
+    const qreal line = QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height();
+    qreal height = mModel.notes.isEmpty() ? 0 : line * mModel.notes.size() + ReportStyle::mm(2);
+    if (!mModel.bestWorstText.isEmpty())
+        height += line + ReportStyle::mm(3);
+    return height;
 }
 
 void ReportDocument::drawNote(QPainter *painter, qreal top) const
 {
-    if (mModel.bestWorstText.isEmpty())
-        return;
+    if (!mModel.bestWorstText.isEmpty()) {
+        drawBestWorst(painter, top);
+        top += QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height() + ReportStyle::mm(3);
+    }
+    // The list under it: its heading in bold, one line per entry.
+    const QRectF body = bodyRect();
+    for (qsizetype i = 0; i < mModel.notes.size(); ++i) {
+        const QFont font = ReportStyle::font(kBodyPoints, i == 0);
+        const QFontMetricsF fm(font);
+        painter->setFont(font);
+        painter->setPen(i == 0 ? ReportStyle::kAccent : ReportStyle::kInk);
+        painter->drawText(QPointF(body.left(), top + fm.ascent()),
+                          fm.elidedText(ReportStyle::pageText(mModel.notes.at(i)), Qt::ElideRight, body.width()));
+        top += QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height();
+    }
+}
+
+void ReportDocument::drawBestWorst(QPainter *painter, qreal top) const
+{
     // One line, the two halves in the colours of the rows they name.
     const QRectF body = bodyRect();
     const QFont font = ReportStyle::font(kBodyPoints, true);

@@ -202,6 +202,17 @@ QString htmlBestWorst(const ReportModel &model)
         model.bestWorstText.mid(split + separator.size()).toHtmlEscaped());
 }
 
+// The list under the chart: its heading, then one item per entry.
+QString htmlNotes(const ReportModel &model)
+{
+    if (model.notes.isEmpty())
+        return {};
+    QString html = u"<p><b>"_s + model.notes.first().toHtmlEscaped() + u"</b></p>\n<ul>\n"_s;
+    for (qsizetype i = 1; i < model.notes.size(); ++i)
+        html += u"<li>"_s + model.notes.at(i).toHtmlEscaped() + u"</li>\n"_s;
+    return html + u"</ul>\n"_s;
+}
+
 // The cross-tab as one table: each cell shaded on the scale, its count under the value.
 QString htmlMatrix(const ReportModel &model)
 {
@@ -313,7 +324,7 @@ QString htmlHead(const ReportModel &model)
     }
     const bool matrix = model.layout.matrix.active();
     if (!matrix && model.detailCount > 0)
-        html += htmlBestWorst(model);
+        html += htmlBestWorst(model) + htmlNotes(model);
     if (model.detailCount == 0) {
         html += u"<p><b>"_s + model.layout.emptyText.toHtmlEscaped() + u"</b></p>\n"_s;
     } else if (matrix) {

@@ -231,6 +231,7 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
             result.matrix.valueField));
     result.fixedInterval = layout.value(u"fixedInterval").toInt(0);
     result.fill = ReportFill::fromJson(layout.value(u"fill"));
+    result.split = ReportSplitLayout::fromJson(layout.value(u"split"));
     const QJsonValue periods = layout.value(u"periods");
     if (!periods.isUndefined() && !periods.isArray())
         throw EHostError(u"\"periods\" deve ser uma lista de períodos."_s);

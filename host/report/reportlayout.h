@@ -2,6 +2,7 @@
 
 #include "host_global.h"
 #include "reportfill.h"
+#include "reportsplit.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -83,6 +84,7 @@ struct HOST_EXPORT ReportLayout
     QString bestWorst;       // value field whose highest and lowest interval are marked
     int fixedInterval = 0;   // minutes per line the header states (the report declares no interval)
     ReportFill fill;         // intervals or days listed with zeros when nothing sold ("fill")
+    ReportSplitLayout split; // each line's change told apart into traffic and ticket ("split")
 
     // Throws EHostError naming the entry that is wrong.
     static ReportLayout fromJson(const QJsonObject &layout);

@@ -62,6 +62,8 @@ struct HOST_EXPORT ReportModel
     // "Melhor horário: 12:00 às 12:59 (R$ 1.234,56) · Pior horário: …"; empty without "bestWorst" or
     // when no interval sold more than another.
     QString bestWorstText;
+    // Lines under the chart after it ("split": the stores that moved the hour most, a heading first).
+    QStringList notes;
 
     // What the run's filters read as, "label", "value" in print order, for the page header, the
     // HTML and the XLSX: the screen that filled the parameters says what each of them means.

@@ -367,6 +367,8 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
             format_set_bold(note);
             must(worksheet_write_string(sheet, metaRow++, 0, utf8(model.bestWorstText).c_str(), note));
         }
+        for (const QString &line : model.notes)
+            must(worksheet_write_string(sheet, metaRow++, 0, utf8(line).c_str(), meta));
         // an empty row before the headings, which stay on row 5 when there are few filters
         const lxw_row_t headingRow = std::max<lxw_row_t>(4, metaRow + 1);
         if (layout.matrix.active()) {
