@@ -620,13 +620,12 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
             case ReportLine::Kind::Detail: {
                 const bool marked = line.mark != ReportLine::Mark::None;
                 if (marked)
-                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight),
-                                      line.mark == ReportLine::Mark::Best ? ReportStyle::kBestFill : ReportStyle::kWorstFill);
+                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), ReportStyle::markFill(int(line.mark)));
                 else if (stripe % 2)
                     painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), ReportStyle::kStripeFill);
                 ++stripe;
                 painter->setFont(marked ? bold : plain);
-                painter->setPen(marked ? (line.mark == ReportLine::Mark::Best ? ReportStyle::kBestInk : ReportStyle::kWorstInk) : ReportStyle::kInk);
+                painter->setPen(ReportStyle::markInk(int(line.mark)));
                 for (qsizetype c = 0; c < columns; ++c) {
                     const ReportColumn &column = layout.columns.at(c);
                     drawCellText(painter, marked ? boldMetrics : plainMetrics,
@@ -643,7 +642,7 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
                 if (line.kind == ReportLine::Kind::Total)
                     painter->fillRect(row, ReportStyle::kTotalFill);
                 else if (line.mark != ReportLine::Mark::None)
-                    painter->fillRect(row, line.mark == ReportLine::Mark::Best ? ReportStyle::kBestFill : ReportStyle::kWorstFill);
+                    painter->fillRect(row, ReportStyle::markFill(int(line.mark)));
                 painter->setPen(QPen(ReportStyle::kAccent, ReportStyle::pt(0.8)));
                 painter->drawLine(row.topLeft(), row.topRight());
                 painter->setFont(bold);

@@ -265,6 +265,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
     }
     QList<double> chartKeys; // per bar: what orders it (minutes, day, number)
+    const int lineMarkAt = layout.marks.field.isEmpty() ? -1 : require(layout.marks.field, u"marcas"_s);
 
     // Best and worst: the interval is the chart's label (or the first interval column); each detail
     // line's value is kept with its group, and the intervals are summed over the whole report.
@@ -390,6 +391,12 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         for (qsizetype c = 0; c < count; ++c) {
             line.values << cellValue(row, c);
             line.ends << (endAt[c] >= 0 ? table.value(row, endAt[c]) : QVariant());
+        }
+        if (lineMarkAt >= 0) {
+            const QString flag = ReportFormat::text(table.value(row, lineMarkAt));
+            line.mark = flag == layout.marks.over    ? ReportLine::Mark::Over
+                        : flag == layout.marks.under ? ReportLine::Mark::Under
+                                                     : ReportLine::Mark::None;
         }
         model.lines.append(std::move(line));
         ++model.detailCount;

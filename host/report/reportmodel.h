@@ -30,9 +30,12 @@ struct HOST_EXPORT ReportLine
     {
         None,
         Best,
-        Worst
+        Worst,
+        Over,
+        Under
     };
-    Mark mark = Mark::None; // the interval with the highest or lowest sales ("bestWorst")
+    // the interval with the highest or lowest sales ("bestWorst"); a line over or under ("marks")
+    Mark mark = Mark::None;
     QStringList groupNames; // a Detail line's values of the layout's groupNames
     QString unit;           // a per-unit Total line's unit of measure ("KG"; empty: lines without one)
 };
