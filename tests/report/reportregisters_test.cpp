@@ -3,6 +3,7 @@
 // under (in colour through the line's mark, in words in its text).
 
 #include "enginetest.h"
+#include "reportexport.h"
 #include "reportsql.h"
 #include "sqltext.h"
 
@@ -130,6 +131,11 @@ TEST_F(ReportRegisters, RegistersNeededAgainstCountsByHand)
             EXPECT_EQ(line.values.last().toString(), QString::fromUtf8(want.text));
         }
         EXPECT_EQ(at, c.lines.size());
+        if (c.target == 2) {
+            const QString xlsx = path(u"caixas.xlsx"_s);
+            ReportExport::write(model, xlsx);
+            testsupport::keepWorkbook(xlsx);
+        }
     }
 }
 
