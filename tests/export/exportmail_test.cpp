@@ -284,4 +284,22 @@ TEST(ExportMail, AFailedSendIsAnErrorThatNeverShowsThePassword)
     }
 }
 
+// starttls=true: a server that does not offer STARTTLS gets nothing in the clear.
+TEST(ExportMail, StarttlsRequiredSendsNothingInTheClear)
+{
+    SmtpSink sink;
+    ASSERT_GT(sink.port(), 0) << sink.error().toStdString();
+    const QString config = demo().config(u"tls.ini"_s, u"host=127.0.0.1\nport=%1\nstarttls=true\nuser=r@loja.example\n"
+                                                       u"password=\"s3nh@-tls\"\n"_s.arg(sink.port()));
+    QTemporaryDir out;
+    const Outcome o = exportWith(kReport + QStringList{u"--out"_s, out.filePath(u"r.pdf"_s), u"--config"_s, config,
+                                                       u"--mail-to"_s, u"a@loja.example"_s});
+    EXPECT_EQ(o.status, 1) << o.err.toStdString();
+    EXPECT_TRUE(o.err.startsWith(u"backoffice: O e-mail não foi enviado pelo servidor 127.0.0.1:%1:"_s.arg(sink.port())))
+        << o.err.toStdString();
+    EXPECT_FALSE(o.err.contains(u"s3nh"_s));
+    QTest::qWait(300);
+    EXPECT_TRUE(sink.messages().isEmpty());
+}
+
 } // namespace
