@@ -151,15 +151,34 @@ qreal ReportDocument::chartBlockHeight() const
 
 qreal ReportDocument::noteHeight() const
 {
-    if (mModel.bestWorstText.isEmpty())
-        return 0;
-    return QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height() + ReportStyle::mm(3);
+    const qreal line = QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height();
+    qreal height = mModel.notes.isEmpty() ? 0 : line * mModel.notes.size() + ReportStyle::mm(2);
+    if (!mModel.bestWorstText.isEmpty())
+        height += line + ReportStyle::mm(3);
+    return height;
 }
 
 void ReportDocument::drawNote(QPainter *painter, qreal top) const
 {
-    if (mModel.bestWorstText.isEmpty())
-        return;
+    if (!mModel.bestWorstText.isEmpty()) {
+        drawBestWorst(painter, top);
+        top += QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height() + ReportStyle::mm(3);
+    }
+    // The list under it: its heading in bold, one line per entry.
+    const QRectF body = bodyRect();
+    for (qsizetype i = 0; i < mModel.notes.size(); ++i) {
+        const QFont font = ReportStyle::font(kBodyPoints, i == 0);
+        const QFontMetricsF fm(font);
+        painter->setFont(font);
+        painter->setPen(i == 0 ? ReportStyle::kAccent : ReportStyle::kInk);
+        painter->drawText(QPointF(body.left(), top + fm.ascent()),
+                          fm.elidedText(ReportStyle::pageText(mModel.notes.at(i)), Qt::ElideRight, body.width()));
+        top += QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height();
+    }
+}
+
+void ReportDocument::drawBestWorst(QPainter *painter, qreal top) const
+{
     // One line, the two halves in the colours of the rows they name.
     const QRectF body = bodyRect();
     const QFont font = ReportStyle::font(kBodyPoints, true);
@@ -623,13 +642,12 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
             case ReportLine::Kind::Detail: {
                 const bool marked = line.mark != ReportLine::Mark::None;
                 if (marked)
-                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight),
-                                      line.mark == ReportLine::Mark::Best ? ReportStyle::kBestFill : ReportStyle::kWorstFill);
+                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), ReportStyle::markFill(int(line.mark)));
                 else if (stripe % 2)
                     painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), ReportStyle::kStripeFill);
                 ++stripe;
                 painter->setFont(marked ? bold : plain);
-                painter->setPen(marked ? (line.mark == ReportLine::Mark::Best ? ReportStyle::kBestInk : ReportStyle::kWorstInk) : ReportStyle::kInk);
+                painter->setPen(ReportStyle::markInk(int(line.mark)));
                 for (qsizetype c = 0; c < columns; ++c) {
                     const ReportColumn &column = layout.columns.at(c);
                     drawCellText(painter, marked ? boldMetrics : plainMetrics,
@@ -646,7 +664,7 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
                 if (line.kind == ReportLine::Kind::Total)
                     painter->fillRect(row, ReportStyle::kTotalFill);
                 else if (line.mark != ReportLine::Mark::None)
-                    painter->fillRect(row, line.mark == ReportLine::Mark::Best ? ReportStyle::kBestFill : ReportStyle::kWorstFill);
+                    painter->fillRect(row, ReportStyle::markFill(int(line.mark)));
                 painter->setPen(QPen(ReportStyle::kAccent, ReportStyle::pt(0.8)));
                 painter->drawLine(row.topLeft(), row.topRight());
                 painter->setFont(bold);

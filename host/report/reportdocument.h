@@ -73,6 +73,7 @@ private:
     qreal chartBlockHeight() const;
     qreal noteHeight() const;
     void drawNote(QPainter *painter, qreal top) const;
+    void drawBestWorst(QPainter *painter, qreal top) const;
     void layOutMatrix();
     void paintMatrix(QPainter *painter, const PageRange &range, qreal top) const;
 

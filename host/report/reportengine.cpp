@@ -461,6 +461,7 @@ void ReportEngine::run(const ReportRequest &request)
     ReportRun run;
     run.action = action;
     run.title = definition.title;
+    run.filters = request.filters;
     try {
         if (action == ReportAction::Edit) {
             if (interactive() && request.openEditor) {

@@ -49,6 +49,7 @@ struct HOST_EXPORT ReportRun
     int rows = 0; // detail rows
     QString file; // the file written (save as, print to PDF)
     QString error;
+    QList<QPair<QString, QString>> filters; // the header's filter lines, label and value, of the run
 };
 
 // Everything one report action needs; the engine knows no screen.

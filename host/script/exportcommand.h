@@ -16,7 +16,7 @@
 // option is the module's: its ExportScreenDriver (exportscreendriver.h).
 namespace ExportCommand {
 
-enum Exit { Written = 0, Refused = 1, Usage = 2 };
+enum Exit { Written = 0, Refused = 1, Usage = 2, Held = 3 };
 
 HOST_EXPORT QString helpText();
 

@@ -616,6 +616,7 @@ public:
             Q_EMIT ReportEngine::instance().finished(run);
     }
     std::optional<QStringList> branchCodes() override { return mAnswers.branchCodes; }
+    QStringList idleStores() override { return {}; }
 
 private:
     void note(const QString &call) const { mCalls << call; }
