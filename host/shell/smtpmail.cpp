@@ -3,6 +3,7 @@
 #include "errors.h"
 
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -169,6 +170,10 @@ void send(const MailSettings &settings, const MailMessage &message)
     const QString from = settings.sender();
     if (const QString problem = MailMessage::addressProblem(from); !problem.isEmpty())
         fail(u"remetente inválido: "_s + problem + u'.');
+    // A password goes over the network only inside TLS; a relay on this machine may take it plain.
+    const bool loopback = QHostAddress(settings.host).isLoopback() || settings.host.compare(u"localhost"_s, Qt::CaseInsensitive) == 0;
+    if (!settings.password.isEmpty() && !settings.starttls && !loopback)
+        fail(u"a senha não vai sem criptografia: ligue starttls=true em [mail] (só um servidor nesta máquina a recebe sem ela)."_s);
     if (message.to.isEmpty())
         fail(u"nenhum destinatário."_s);
     for (const QString &to : message.to) {

@@ -274,6 +274,13 @@ TEST(ExportMail, AFailedSendIsAnErrorThatNeverShowsThePassword)
         {"a header cut by a line break", {u"--mail-to"_s, u"a@loja.example\r\nBcc: x@y.z"_s}, 2, u"--mail-to: o endereço"_s},
         {"holding without mailing", {u"--hold-incomplete"_s}, 2, u"--mail-subject e --hold-incomplete só valem com --mail-to"_s},
     };
+    // a password for a server elsewhere goes only inside STARTTLS: refused before connecting
+    const QString remote = demo().config(u"remote.ini"_s, u"host=192.0.2.1\nport=%1\nuser=relatorios\npassword=\"%2\"\n"_s.arg(port).arg(secret));
+    const Outcome plain = exportWith(kReport + QStringList{u"--out"_s, out.filePath(u"r.csv"_s), u"--config"_s, remote,
+                                                           u"--mail-to"_s, u"a@loja.example"_s});
+    EXPECT_EQ(plain.status, 1) << plain.err.toStdString();
+    EXPECT_TRUE(plain.err.contains(u"ligue starttls=true"_s)) << plain.err.toStdString();
+    EXPECT_FALSE(plain.err.contains(u"s3nh"_s)) << plain.err.toStdString();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         const Outcome o = exportWith(kReport + QStringList{u"--out"_s, out.filePath(u"r.csv"_s), u"--config"_s, config} + c.extra);
