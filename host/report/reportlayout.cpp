@@ -80,7 +80,7 @@ int ReportColumn::decimals() const
 {
     switch (type) {
     case Type::Number:
-        return 3;
+        return places >= 0 ? places : 3;
     case Type::Money:
     case Type::Percent:
         return 2;
@@ -131,6 +131,12 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         column.shareOf = c.value(u"share").toString();
         if (!column.shareOf.isEmpty() && column.type != ReportColumn::Type::Percent)
             throw EHostError(u"A coluna '%1' tem \"share\" mas não é de percentual."_s.arg(column.field));
+        if (const QJsonValue places = c.value(u"decimals"); !places.isUndefined()) {
+            if (column.type != ReportColumn::Type::Number || !places.isDouble() || places.toInt(-1) < 0 || places.toInt(-1) > 6 ||
+                places.toDouble() != places.toInt())
+                throw EHostError(u"A coluna '%1' tem \"decimals\" mas não é \"number\" com 0 a 6 casas."_s.arg(column.field));
+            column.places = places.toInt();
+        }
         column.unitField = c.value(u"unit").toString();
         if (!column.unitField.isEmpty() && column.total != ReportColumn::Total::Sum)
             throw EHostError(u"A coluna '%1' tem \"unit\" mas não é somada."_s.arg(column.field));

@@ -30,6 +30,8 @@ struct HOST_EXPORT ReportColumn
     // Sum: the field holding each line's unit of measure ("unit": "SGUNIDADE"); a total over lines of
     // more than one unit is left empty, and the report gets one total line per unit.
     QString unitField;
+    // Number: the places after the comma ("decimals": 1); -1 = by type.
+    int places = -1;
 
     bool numeric() const;
     int decimals() const;

@@ -124,6 +124,8 @@ TEST(ReportModel, LayoutMistakesAreNamed)
         {R"({"group": {"field": "CDFILIAL", "title": "{NMLOJA}"}})", "NMLOJA"},
         {R"({"chart": {"label": "HORA"}})", "gráfico"},
         {R"({"columns": [{"field": "DTVENDA", "type": "interval"}]})", "end"},
+        {R"({"columns": [{"field": "VRTOTAL", "type": "money", "decimals": 1}]})", "decimals"},
+        {R"({"columns": [{"field": "VRTOTAL", "type": "number", "decimals": 1.5}]})", "decimals"},
     };
     for (const Case &c : cases) {
         try {
@@ -144,6 +146,7 @@ TEST(ReportFormat, CellsUseBrazilianConventions)
         QVariant end;
         bool thousands;
         const char *expected;
+        int places = -1;
     };
     using T = ReportColumn::Type;
     const Case cases[] = {
@@ -153,6 +156,8 @@ TEST(ReportFormat, CellsUseBrazilianConventions)
         {T::Money, -12.5, {}, true, "-12,50"},
         {T::Integer, 12345, {}, true, "12.345"},
         {T::Number, 2.5, {}, true, "2,500"},
+        {T::Number, 2.46, {}, true, "2,5", 1}, // "decimals": 1
+        {T::Number, 1234.4, {}, true, "1.234", 0},
         {T::Percent, 12.345, {}, true, "12,35 %"},
         {T::Date, QStringLiteral("2025-06-01"), {}, true, "01/06/2025"},
         {T::Date, QDate(2024, 2, 29), {}, true, "29/02/2024"},
@@ -165,6 +170,7 @@ TEST(ReportFormat, CellsUseBrazilianConventions)
     for (const Case &c : cases) {
         ReportColumn column;
         column.type = c.type;
+        column.places = c.places;
         EXPECT_EQ(ReportFormat::cell(column, c.value, c.end, c.thousands), QString::fromUtf8(c.expected))
             << c.value.toString().toStdString();
     }

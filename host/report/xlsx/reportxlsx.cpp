@@ -158,13 +158,13 @@ QString columnName(int column)
     return name;
 }
 
-const char *numberPattern(const ReportColumn &column)
+std::string numberPattern(const ReportColumn &column)
 {
     switch (column.type) {
     case ReportColumn::Type::Integer:
         return "#,##0";
     case ReportColumn::Type::Number:
-        return "#,##0.000";
+        return column.decimals() > 0 ? "#,##0." + std::string(size_t(column.decimals()), '0') : "#,##0";
     case ReportColumn::Type::Percent:
         return "0.00%";
     default:
@@ -250,7 +250,7 @@ private:
                 return otherwise;
             lxw_format *f = workbook_add_format(book);
             if (number)
-                format_set_num_format(f, numberPattern(*number));
+                format_set_num_format(f, numberPattern(*number).c_str());
             format_set_bold(f);
             format_set_align(f, LXW_ALIGN_RIGHT);
             format_set_bg_color(f, column == mx.best ? kXlsxBestFill : kXlsxWorstFill);
@@ -340,7 +340,7 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
         format_set_num_format(dateFormat, "dd/mm/yyyy");
         auto numberFormat = [&wb](const ReportColumn &column, bool bold) {
             lxw_format *f = workbook_add_format(wb.book);
-            format_set_num_format(f, numberPattern(column));
+            format_set_num_format(f, numberPattern(column).c_str());
             if (bold) {
                 format_set_bold(f);
                 format_set_bg_color(f, xlsxColour(ReportStyle::kTotalFill));
@@ -389,7 +389,7 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
             auto marked = [&wb](const ReportColumn *column, ReportLine::Mark mark) {
                 lxw_format *f = workbook_add_format(wb.book);
                 if (column && column->numeric())
-                    format_set_num_format(f, numberPattern(*column));
+                    format_set_num_format(f, numberPattern(*column).c_str());
                 format_set_bold(f);
                 format_set_bg_color(f, xlsxColour(ReportStyle::markFill(int(mark))));
                 format_set_font_color(f, xlsxColour(ReportStyle::markInk(int(mark))));
