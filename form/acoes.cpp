@@ -1,6 +1,7 @@
 // The gate in front of the four report actions: every validator in a fixed order, the first
 // failure stops the action; then the base screen's action runs the chosen report.
 #include "cli_vnd02500.h"
+#include "consiste.h"
 #include "corvel.h"
 #include "errors.h"
 #include "reportfilters.h"
@@ -75,5 +76,25 @@ ReportModel::Filters TfrmEstaticVendHora::filterTexts(const ReportDefinition &de
     } catch (const EHostError &) {
         // the engine refuses the layout itself, naming what is wrong, before any header is printed
     }
-    return ReportFilters::of(layout, params, Corvel::DBPict(0));
+    // The names the screen's lookups showed: the branch list's on its page, else the name the
+    // branch validation wrote beside the code.
+    ReportFilters::Names names;
+    if (relHoraModalidade())
+        names.filiais = mPickedFilial.names();
+    else if (!EmptyString(edtNmFilial->text()))
+        names.filiais.insert(edtFilial->text(), edtNmFilial->text());
+    names.lojas = mPickedLoja.names();
+    names.caixas = mPickedCaixa.names();
+    return ReportFilters::of(layout, params, Corvel::DBPict(0), names);
+}
+
+QString TfrmEstaticVendHora::suggestedFileName(const ReportDefinition &definition) const
+{
+    // The period as the gate let it through; dates without "/" so that the name stays one file.
+    const QDate first = depDtHrIni->date();
+    const QDate last = depDtHrFin->date();
+    if (!first.isValid() || !last.isValid())
+        return definition.title;
+    const QString format = QStringLiteral("dd-MM-yyyy");
+    return definition.title + u' ' + first.toString(format) + QStringLiteral(" a ") + last.toString(format);
 }

@@ -71,4 +71,6 @@ void TfrmEstaticVendHora::btnListaFilClick(QObject *)
     qryFilial->Open();
     const QString title = msgPadrao->Msg(u"FILIAL"_s);
     PesquisaLista(dtsFilial, u"CDFILIAL"_s, title, false, stFilial);
+    mPickedFilial.pick(stFilial, *qryFilial->Query(), u"CDFILIAL"_s, u"NMFILIAL"_s);
+    showPicked(lblListaFil, mPickedFilial);
 }

@@ -45,6 +45,8 @@ void TfrmEstaticVendHora::btnLojaClick(QObject *)
         MensErro(msgPadrao->Msg(u"NaoHaLoja"_s), true);
     }
     PesquisaLista(dtsLoja, u"CDLOJA"_s, msgPadrao->Msg(u"Loja"_s), false, stLoja);
+    mPickedLoja.pick(stLoja, *qryLoja->Query(), u"CDLOJA"_s, u"NMLOJA"_s);
+    showPicked(lblListaLoja, mPickedLoja);
 }
 
 void TfrmEstaticVendHora::btnCaixaClick(QObject *)
@@ -68,6 +70,8 @@ void TfrmEstaticVendHora::btnCaixaClick(QObject *)
     // No test for an empty result: the picker shows the text after the bar instead.
     const QString title = msgPadrao->Msg(u"Caixa"_s) + u'|' + msgPadrao->Msg(u"CAIXA_NULL"_s);
     PesquisaLista(dtsCaixa, u"CDCAIXA"_s, title, false, stCaixa);
+    mPickedCaixa.pick(stCaixa, *qryCaixa->Query(), u"CDCAIXA"_s, u"NMCAIXA"_s);
+    showPicked(lblListaCaixa, mPickedCaixa);
 }
 
 void TfrmEstaticVendHora::Vd_Loja()

@@ -1,7 +1,13 @@
 // Period, hour and interval: the validators of the "Período de Venda" and "Intervalo" groups.
 #include "cli_vnd02500.h"
 #include "consiste.h"
+#include "eventboundary.h"
 #include "messages.h"
+#include "periodpresets.h"
+
+#include <QMenu>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 const QString kQuote = QStringLiteral("'");
@@ -119,4 +125,29 @@ void TfrmEstaticVendHora::Vd_Hora()
 void TfrmEstaticVendHora::Vd_Intervalo()
 {
     checkHour(*this, medHoras, medHoras->Text());
+}
+
+void TfrmEstaticVendHora::buildPeriodMenu()
+{
+    auto *menu = new QMenu(btnPeriodo); // owned by the button
+    menu->setObjectName(u"mnuPeriodo"_s);
+    for (const PeriodPresets::Preset &preset : PeriodPresets::all()) {
+        QAction *action = menu->addAction(preset.label);
+        action->setObjectName(u"actPeriodo_"_s + preset.word);
+        connectHandler(action, &QAction::triggered, this, [this, word = preset.word] { btnPeriodoPick(word); });
+    }
+    btnPeriodo->setMenu(menu);
+    btnPeriodo->setShortcut(QKeySequence(Qt::ALT | Qt::Key_P));
+}
+
+void TfrmEstaticVendHora::btnPeriodoPick(const QString &word)
+{
+    const auto dates = PeriodPresets::dates(word, QDate::currentDate());
+    if (!dates)
+        return;
+    // As the user would: type the start, leave it, type the end, leave it.
+    depDtHrIni->SetText(dates->first.toString(u"dd/MM/yyyy"_s));
+    depDtHrIniExit(depDtHrIni);
+    depDtHrFin->SetText(dates->second.toString(u"dd/MM/yyyy"_s));
+    depDtHrFinExit(depDtHrFin);
 }

@@ -50,7 +50,9 @@ constexpr std::array<Row, 8> kGroupsByPosition{{
     {5, 6, {true, true, true, true}},           // Hora/Produto, Produto/Hora
     {7, 8, {false, false, false, true}},        // Resumo Consolidado, Resumo por Dia
     {9, 9, {true, false, false, true}},         // Hora/Modalidade
-    {10, INT_MAX, {false, false, false, true}}, // 10 and above
+    // 10 and above: Ticket Médio, the heat map, the comparison and the register plan read one-hour
+    // lines of every register (no interval, register or product filter)
+    {10, INT_MAX, {false, false, false, true}},
 }};
 } // namespace
 

@@ -47,6 +47,11 @@ TfrmEstaticVendHora::TfrmEstaticVendHora(QWidget *parent)
     buildComponents();
     msgPadrao->LoadFromFile(u":/vnd02500/catalogo_vnd02500.txt"_s);
     wireEvents();
+    buildPeriodMenu();
+    // Top to bottom, left to right, as the screen reads; each radio pair is one stop.
+    setFieldOrder({edtFilial, btnPesqFilial, rbtTodosFil, rbtListaFil, btnListaFil, rbtTodasLoja, rbtListaLoja,
+                   btnLoja, rbtTodosCaixa, rbtListaCaixa, btnCaixa, depDtHrIni, medHoraIni, depDtHrFin, medHoraFin,
+                   btnPeriodo, medHoras, medDe, btpDe, medAte, btpAte, chbConsideraServico});
 }
 
 TfrmEstaticVendHora::~TfrmEstaticVendHora() = default;
@@ -93,12 +98,16 @@ void TfrmEstaticVendHora::bindControls()
     edtDe = ui.edtDe;
     edtAte = ui.edtAte;
     chbConsideraServico = ui.chbConsideraServico;
+    lblListaFil = ui.lblListaFil;
+    lblListaLoja = ui.lblListaLoja;
+    lblListaCaixa = ui.lblListaCaixa;
+    btnPeriodo = ui.btnPeriodo;
 }
 
 void TfrmEstaticVendHora::placeControls()
 {
     constexpr int width = 460;
-    constexpr int dataHeight = 232;
+    constexpr int dataHeight = 250;
     panMenu->setGeometry(0, 0, width, 30);
     lblCodRel->setText(u"Vnd025"_s);
     lblCodRel->setGeometry(width - 148, 6, 140, 18);
@@ -121,6 +130,10 @@ void TfrmEstaticVendHora::placeControls()
     // Four characters from the user, by any way in; code may still write the five of "TODAS",
     // which Qt's own maximum length would cut.
     edtFilial->SetMaxLength(4);
+    // The names beside the codes are the lookups' answers, not fields: Tab passes them by, also
+    // while the product rule leaves them enabled.
+    for (QWidget *name : {static_cast<QWidget *>(edtNmFilial), static_cast<QWidget *>(edtDe), static_cast<QWidget *>(edtAte)})
+        name->setFocusPolicy(Qt::NoFocus);
 }
 
 namespace {
@@ -285,6 +298,9 @@ void TfrmEstaticVendHora::FormCreate(QObject *sender)
         // Checking the radio runs its click, which empties stFilial; the user's branch goes in after.
         rbtListaFil->setChecked(true);
         stFilial = Corvel::FiliProc();
+        mPickedFilial.pick(stFilial, TDataSet(), u"CDFILIAL"_s, u"NMFILIAL"_s);
+        mPickedFilial.setName(stFilial, Corvel::NomeFiliProc());
+        showPicked(lblListaFil, mPickedFilial);
         rbtTodosFil->setEnabled(false);
         rbtListaFil->setEnabled(false);
         btnListaFil->setEnabled(false);
@@ -460,38 +476,56 @@ void TfrmEstaticVendHora::edtFilialKeyPress(QObject *, QChar &key)
         key = QChar(0);
 }
 
+void TfrmEstaticVendHora::showPicked(QLabel *label, const PickedList &list)
+{
+    label->setText(label->fontMetrics().elidedText(list.summary(), Qt::ElideRight, label->width()));
+    label->setToolTip(list.detail());
+}
+
 void TfrmEstaticVendHora::rbtTodosFilClick(QObject *)
 {
+    mPickedFilial.clear();
+    showPicked(lblListaFil, mPickedFilial);
     stFilial = kTodos;
     btnListaFil->setEnabled(rbtListaFil->isChecked());
 }
 
 void TfrmEstaticVendHora::rbtListaFilClick(QObject *)
 {
+    mPickedFilial.clear();
+    showPicked(lblListaFil, mPickedFilial);
     stFilial = QString();
     btnListaFil->setEnabled(rbtListaFil->isChecked());
 }
 
 void TfrmEstaticVendHora::rbtTodasLojaClick(QObject *)
 {
+    mPickedLoja.clear();
+    showPicked(lblListaLoja, mPickedLoja);
     stLoja = kTodos;
     btnLoja->setEnabled(rbtListaLoja->isChecked());
 }
 
 void TfrmEstaticVendHora::rbtListaLojaClick(QObject *)
 {
+    mPickedLoja.clear();
+    showPicked(lblListaLoja, mPickedLoja);
     stLoja = QString();
     btnLoja->setEnabled(rbtListaLoja->isChecked());
 }
 
 void TfrmEstaticVendHora::rbtTodosCaixaClick(QObject *)
 {
+    mPickedCaixa.clear();
+    showPicked(lblListaCaixa, mPickedCaixa);
     stCaixa = kTodos;
     btnCaixa->setEnabled(rbtListaCaixa->isChecked());
 }
 
 void TfrmEstaticVendHora::rbtListaCaixaClick(QObject *)
 {
+    mPickedCaixa.clear();
+    showPicked(lblListaCaixa, mPickedCaixa);
     stCaixa = QString();
     btnCaixa->setEnabled(rbtListaCaixa->isChecked());
 }

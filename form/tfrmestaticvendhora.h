@@ -4,12 +4,14 @@
 #include "dataset.h"
 #include "netconnection.h"
 #include "params.h"
+#include "pickedlist.h"
 #include "reportclass.h"
 #include "tfrmdadosgerrel.h"
 #include "vnd02500_global.h"
 #include "widgets.h"
 
 #include <QLabel>
+#include <QToolButton>
 #include <QString>
 #include <memory>
 
@@ -60,6 +62,9 @@ public:
     void medHorasExit(QObject *sender);
     // What leaving the interval field runs.
     void medHorasIntervaloExit(QObject *sender);
+    // A period of the menu by the dates (PeriodPresets' word): both dates written as typed, then
+    // left, so that their exits check them.
+    void btnPeriodoPick(const QString &word);
 
     // Product range.
     void medDeChange(QObject *sender);
@@ -78,6 +83,7 @@ public:
     void sbtReportEditClick(QObject *sender) override;
     void checkBeforeReport(ReportAction action) override;
     ReportModel::Filters filterTexts(const ReportDefinition &definition, const TParams &params) const override;
+    QString suggestedFileName(const ReportDefinition &definition) const override;
     void rpddPadraoBeforeGetQueryParams(TParams &params, bool &flag);
 
     // Validators: each returns or raises a validation failure. A flag of true makes an empty
@@ -141,6 +147,11 @@ public:
     TEdit *edtDe = nullptr;
     TEdit *edtAte = nullptr;
     TCheckBox *chbConsideraServico = nullptr;
+    // What each list choice holds, beside its radio.
+    QLabel *lblListaFil = nullptr;
+    QLabel *lblListaLoja = nullptr;
+    QLabel *lblListaCaixa = nullptr;
+    QToolButton *btnPeriodo = nullptr; // the period menu
 
     // Non-visual components.
     TADOIBQuery *qryFilial = nullptr;
@@ -165,6 +176,9 @@ private:
     void buildComponents();
     void wireEvents();
     void placeControls();
+    void buildPeriodMenu();
+    // Shows what a list holds beside its radio (nothing while the radio says all rows).
+    static void showPicked(QLabel *label, const PickedList &list);
     class EnablePlan;
     // The rules that follow the chosen report's name: run on every report change and item drawing.
     void applyNameRules(EnablePlan &plan);
@@ -177,4 +191,9 @@ private:
     // Last branch that passed validation, restored when the consolidated summary is left.
     QString lastFilialCode;
     QString lastFilialName;
+
+    // The rows picked for each list, with the names their lookups showed.
+    PickedList mPickedFilial{QStringLiteral("filial"), QStringLiteral("filiais")};
+    PickedList mPickedLoja{QStringLiteral("loja"), QStringLiteral("lojas")};
+    PickedList mPickedCaixa{QStringLiteral("caixa"), QStringLiteral("caixas")};
 };

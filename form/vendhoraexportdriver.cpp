@@ -1,6 +1,9 @@
 #include "vendhoraexportdriver.h"
 
 #include "consiste.h"
+#include "errors.h"
+#include "modulestate.h"
+#include "vendhoracompleteness.h"
 #include "reportdefinition.h"
 #include "screensteps.h"
 #include "tfrmdadosgerrel.h"
@@ -241,4 +244,20 @@ std::optional<QStringList> VendHoraExportDriver::branchCodes()
     if (!mSteps.control(u"btnPesqFilial"_s)->isEnabled())
         return QStringList{qobject_cast<QLineEdit *>(mSteps.control(u"edtFilial"_s))->text()};
     return mSteps.offered(mSteps.click(u"btnPesqFilial"_s));
+}
+
+// The filters of the report just saved, as the screen holds them.
+QStringList VendHoraExportDriver::idleStores()
+{
+    VendHoraCompleteness::Filter filter;
+    filter.branches = takesBranchList() ? stFilial : qobject_cast<QLineEdit *>(mSteps.control(u"edtFilial"_s))->text();
+    filter.stores = qobject_cast<QAbstractButton *>(mSteps.control(u"rbtTodasLoja"_s))->isChecked() ? u"T"_s : stLoja;
+    filter.lastDay = qobject_cast<TDateEditPlus *>(mSteps.control(u"depDtHrFin"_s))->date();
+    filter.hourFrom = qobject_cast<TMaskEdit *>(mSteps.control(u"medHoraIni"_s))->Text();
+    filter.hourTo = qobject_cast<TMaskEdit *>(mSteps.control(u"medHoraFin"_s))->Text();
+    try {
+        return VendHoraCompleteness::idle(filter, VendHoraCompleteness::read(filter));
+    } catch (const std::exception &e) {
+        throw EHostError(u"A verificação das lojas sem movimento não leu as vendas: "_s + describeException(e));
+    }
 }

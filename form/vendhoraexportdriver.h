@@ -31,6 +31,7 @@ public:
     bool canSave() const override;
     void save(const QString &path, bool csvFilters) override;
     std::optional<QStringList> branchCodes() override;
+    QStringList idleStores() override;
 
 private:
     TfrmDadosGerRel *screen() const;

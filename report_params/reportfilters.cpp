@@ -14,13 +14,18 @@ namespace ReportFilters {
 
 namespace {
 
-// A selection string of the list picker, readable: "0001,0003" -> "0001, 0003".
-QString selectionText(const QString &selection, const QString &none)
+// A selection string of the list picker, readable: "0001,0003" -> "0001 - Centro, 0003 - Sul".
+QString selectionText(const QString &selection, const QString &none, const QHash<QString, QString> &names)
 {
     const QString trimmed = selection.trimmed();
     if (trimmed.isEmpty())
         return none;
     QStringList items = trimmed.split(QRegularExpression(u"[,;\\s]+"_s), Qt::SkipEmptyParts);
+    for (QString &item : items) {
+        const QString name = names.value(item).trimmed();
+        if (!name.isEmpty())
+            item += u" - "_s + name;
+    }
     if (items.size() > 12) {
         const qsizetype count = items.size();
         items = items.mid(0, 12);
@@ -94,7 +99,7 @@ QList<QPair<QString, QString>> derivedPeriods(const ReportLayout &layout, const 
     return shown;
 }
 
-QList<QPair<QString, QString>> fromParams(const TParams &params, const QString &productMask)
+QList<QPair<QString, QString>> fromParams(const TParams &params, const QString &productMask, const Names &names)
 {
     QList<QPair<QString, QString>> filters;
     auto text = [&params](const char *name) -> std::optional<QString> {
@@ -120,10 +125,11 @@ QList<QPair<QString, QString>> fromParams(const TParams &params, const QString &
         if (branch->compare(u"T"_s) == 0 || branch->compare(u"TODAS"_s, Qt::CaseInsensitive) == 0 || all == u"T")
             filters.append({u"Filial"_s, u"Todas"_s});
         else
-            filters.append({u"Filial"_s, selectionText(*branch, u"Nenhuma selecionada"_s)});
+            filters.append({u"Filial"_s, selectionText(*branch, u"Nenhuma selecionada"_s, names.filiais)});
     }
     const std::pair<const char *, const char *> lists[] = {{"P_TCDLOJA", "P_CDLOJA"}, {"P_TCDCAIXA", "P_CDCAIXA"}};
     const QString listLabels[] = {u"Lojas"_s, u"Caixas"_s};
+    const QHash<QString, QString> *listNames[] = {&names.lojas, &names.caixas};
     for (int i = 0; i < 2; ++i) {
         const auto all = text(lists[i].first);
         const auto list = text(lists[i].second);
@@ -131,7 +137,8 @@ QList<QPair<QString, QString>> fromParams(const TParams &params, const QString &
             continue;
         filters.append({listLabels[i], all.value_or(QString()) == u"T" ? (i == 0 ? u"Todas"_s : u"Todos"_s)
                                                                       : selectionText(list.value_or(QString()),
-                                                                                      u"Nenhum selecionado"_s)});
+                                                                                      u"Nenhum selecionado"_s,
+                                                                                      *listNames[i])});
     }
     const auto from = text("P_HRINI1");
     const auto to = text("P_HRFIN1");
@@ -181,9 +188,10 @@ QList<QPair<QString, QString>> fromParams(const TParams &params, const QString &
     return filters;
 }
 
-QList<QPair<QString, QString>> of(const ReportLayout &layout, const TParams &params, const QString &productMask)
+QList<QPair<QString, QString>> of(const ReportLayout &layout, const TParams &params, const QString &productMask,
+                                  const Names &names)
 {
-    QList<QPair<QString, QString>> filters = fromParams(params, productMask);
+    QList<QPair<QString, QString>> filters = fromParams(params, productMask, names);
     {
         // The derived periods go right after the chosen one.
         qsizetype at = 0;

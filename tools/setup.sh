@@ -11,7 +11,7 @@ PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev
           libxlsxwriter-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
           tzdata qt6-translations-l10n
           unixodbc unixodbc-dev odbc-postgresql libsqliteodbc postgresql
-          libreoffice-calc-nogui unzip)
+          libreoffice-calc-nogui unzip libcurl4-openssl-dev python3-aiosmtpd)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

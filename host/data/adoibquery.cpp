@@ -1,4 +1,5 @@
 #include "adoibquery.h"
+#include "blankpadding.h"
 #include "datamodule.h"
 #include "driverprofile.h"
 #include "errors.h"
@@ -35,38 +36,6 @@ QString errorText(const QSqlError &error, const QString &fallback)
 {
     const QString text = error.text().trimmed();
     return text.isEmpty() ? fallback : text;
-}
-
-// Fixed-width character columns come back blank-padded (Firebird pads to the byte length of a
-// UTF8 CHAR(n), PostgreSQL's bpchar to n characters); the padding is dropped so every server
-// yields the same texts.
-bool isFixedChar(const QSqlDatabase &db, const QSqlField &field)
-{
-    if (field.metaType().id() != QMetaType::QString)
-        return false;
-    const int type = field.typeID();
-    // Through ODBC the type is the column's SQL type, whatever the engine.
-    switch (driverProfile(db).fixedChar) {
-    case FixedCharType::OdbcSqlType:
-        return type == 1 || type == -8; // SQL_CHAR, SQL_WCHAR
-    case FixedCharType::FirebirdText:
-        return (type & ~1) == 452; // SQL_TEXT
-    case FixedCharType::OracleAfc:
-        return type == 96; // SQLT_AFC
-    case FixedCharType::PostgresBpchar:
-        return type == 1042; // BPCHAROID
-    case FixedCharType::None:
-        break;
-    }
-    return false;
-}
-
-QStringView withoutTrailingBlanks(QStringView s)
-{
-    qsizetype end = s.size();
-    while (end > 0 && s.at(end - 1) == u' ')
-        --end;
-    return s.first(end);
 }
 
 } // namespace
@@ -239,7 +208,7 @@ void TADOIBQuery::openOnce()
         QList<bool> trim(count, false);
         for (int i = 0; i < count; ++i) {
             columns.append(record.fieldName(i));
-            trim[i] = isFixedChar(db, record.field(i));
+            trim[i] = BlankPadding::isPadded(db, record.field(i));
         }
         while (query->next()) {
             for (int i = 0; i < count; ++i) {
@@ -249,7 +218,7 @@ void TADOIBQuery::openOnce()
                     content.append(QVariant(record.field(i).metaType()));
                 else if (v.typeId() == QMetaType::QString) {
                     const QString &text = *static_cast<const QString *>(v.constData());
-                    content.appendText(trim.at(i) ? withoutTrailingBlanks(text) : QStringView(text));
+                    content.appendText(trim.at(i) ? BlankPadding::stripped(text) : QStringView(text));
                 } else
                     content.append(v);
             }

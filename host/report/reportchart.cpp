@@ -111,7 +111,6 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
             valueLabels = valueLabels && fm.horizontalAdvance(ReportFormat::number(barValue(i, s), 0)) < valueRoom;
     }
     for (qsizetype i = 0; i < bars; ++i) {
-        const auto &bar = model.chart.at(i);
         const qreal groupLeft = plot.left() + slot * i + (slot - seriesWidth * seriesCount) / 2;
         for (qsizetype s = 0; s < seriesCount; ++s) {
             const double value = barValue(i, s);
@@ -123,12 +122,29 @@ void drawReportChart(QPainter *painter, const QRectF &rect, const ReportModel &m
                 p.drawText(QRectF(barRect.center().x() - slot, barRect.top() - fm.height() * 1.1, slot * 2, fm.height()),
                            Qt::AlignHCenter | Qt::AlignBottom, ReportFormat::number(value, 0));
         }
-        if (i % every == 0) {
-            const QString label = ReportStyle::pageText(bar.first);
-            const qreal x = plot.left() + slot * i + slot / 2 - fm.horizontalAdvance(label) / 2;
-            p.drawText(QPointF(x, plot.bottom() + unit + fm.ascent()), label);
-        }
     }
+    // Each label centred under its bar, but inside the chart: the first and last ones would run
+    // over its edges and be cut ("21:4"). A label moved in that way would touch its neighbour, so
+    // the neighbour gives way.
+    struct Label
+    {
+        QString text;
+        qreal x, width;
+    };
+    QList<Label> labels;
+    for (qsizetype i = 0; i < bars; i += every) {
+        const QString text = ReportStyle::pageText(model.chart.at(i).first);
+        const qreal w = fm.horizontalAdvance(text);
+        const qreal centred = plot.left() + slot * i + slot / 2 - w / 2;
+        labels.append({text, std::clamp(centred, unit * 0.5, std::max(unit * 0.5, width - w - unit * 0.5)), w});
+    }
+    if (labels.size() > 1 && labels.at(labels.size() - 2).x + labels.at(labels.size() - 2).width + unit > labels.last().x)
+        labels.removeAt(labels.size() - 2);
+    if (labels.size() > 1 && labels.at(0).x + labels.at(0).width + unit > labels.at(1).x)
+        labels.removeAt(1);
+    p.setPen(ReportStyle::kInk);
+    for (const Label &label : std::as_const(labels))
+        p.drawText(QPointF(label.x, plot.bottom() + unit + fm.ascent()), label.text);
     p.setPen(QPen(ReportStyle::kMuted, std::max(1.0, unit * 0.3)));
     p.drawLine(plot.bottomLeft(), plot.bottomRight());
     p.restore();

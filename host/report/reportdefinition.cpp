@@ -129,8 +129,15 @@ QString ReportDefinition::sqlFor(SqlDialect dialect) const
 TParams ReportDefinition::makeParams() const
 {
     TParams list;
-    for (const ReportParamDecl &decl : params)
-        list.CreateParam(decl.name);
+    for (const ReportParamDecl &decl : params) {
+        TParam &param = list.CreateParam(decl.name);
+        if (!decl.defaultValue.isValid())
+            continue;
+        if (decl.type == ReportParamDecl::Type::Integer)
+            param.SetAsInteger(decl.defaultValue.toLongLong());
+        else
+            param.SetAsString(decl.defaultValue.toString());
+    }
     return list;
 }
 
@@ -154,6 +161,12 @@ ReportDefinition ReportDefinition::fromJson(const QJsonObject &object)
             decl.type = ReportParamDecl::Type::Integer;
         else if (type != u"string")
             throw EHostError(QStringLiteral("Tipo '%1' desconhecido no parâmetro '%2'.").arg(type, decl.name));
+        if (const QJsonValue value = p.value(u"default"); !value.isUndefined() && !value.isNull()) {
+            if (decl.type == ReportParamDecl::Type::DateTime ||
+                (decl.type == ReportParamDecl::Type::Integer && !value.isDouble()))
+                throw EHostError(QStringLiteral("O valor padrão do parâmetro '%1' não é do seu tipo.").arg(decl.name));
+            decl.defaultValue = value.toVariant();
+        }
         def.params << decl;
     }
     const QJsonObject sql = object.value(u"sql").toObject();
@@ -177,8 +190,12 @@ QJsonObject ReportDefinition::toJson() const
     QJsonObject object = layout;
     object.insert(u"title", title);
     QJsonArray paramArray;
-    for (const ReportParamDecl &decl : params)
-        paramArray.append(QJsonObject{{QStringLiteral("name"), decl.name}, {QStringLiteral("type"), typeName(decl.type)}});
+    for (const ReportParamDecl &decl : params) {
+        QJsonObject param{{QStringLiteral("name"), decl.name}, {QStringLiteral("type"), typeName(decl.type)}};
+        if (decl.defaultValue.isValid())
+            param.insert(QStringLiteral("default"), QJsonValue::fromVariant(decl.defaultValue));
+        paramArray.append(param);
+    }
     object.insert(u"params", paramArray);
     QJsonObject sqlObject;
     for (auto it = dialectKeys().begin(); it != dialectKeys().end(); ++it) {

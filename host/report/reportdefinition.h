@@ -15,6 +15,9 @@ struct HOST_EXPORT ReportParamDecl
     enum class Type { Text, DateTime, Integer };
     QString name;
     Type type = Type::Text;
+    // "default": the value a parameter no filter of the screen fills starts with (a report's
+    // target, say); invalid: none, the parameter starts unassigned.
+    QVariant defaultValue;
 };
 
 // One report definition file: title, declared parameters, SQL per dialect and layout. Layout keys

@@ -20,7 +20,6 @@ constexpr qreal kTitlePoints = 14;
 constexpr qreal kFilterPoints = 7.5;
 constexpr qreal kBodyPoints = 8;
 constexpr qreal kSmallPoints = 6.5;
-constexpr qreal kSmallestHeading = 6; // points; a heading smaller than this is elided instead
 constexpr qreal kSmallestMatrix = 5;  // points; the smallest text of a cross-tab's hour columns
 constexpr qreal kMatrixPadding = ReportStyle::pt(1); // text to the edge of a cross-tab's hour cell
 const QString kContinued = u" (continuação)"_s;
@@ -47,6 +46,32 @@ void drawCellText(QPainter *painter, const QFontMetricsF &fm, const QRectF &cell
     const qreal x = alignRight ? cell.right() - padding() - advance : cell.left() + padding();
     const qreal baseline = cell.top() + (cell.height() - fm.height()) / 2 + fm.ascent();
     painter->drawText(QPointF(x, baseline), shown);
+}
+
+// A column heading: on one line when it fits, else on two, broken between words (a word longer
+// than the column is elided on its line).
+void drawHeadingText(QPainter *painter, const QFontMetricsF &fm, const QRectF &cell, const QString &whole,
+                     bool alignRight)
+{
+    const QString text = ReportStyle::pageText(whole);
+    const qreal room = cell.width() - 2 * padding();
+    if (fm.horizontalAdvance(text) <= room || !text.contains(u' ')) {
+        drawCellText(painter, fm, cell, whole, alignRight);
+        return;
+    }
+    // The most words that fit on the first line; the rest on the second.
+    const QStringList words = text.split(u' ', Qt::SkipEmptyParts);
+    qsizetype first = 1;
+    while (first < words.size() && fm.horizontalAdvance(words.mid(0, first + 1).join(u' ')) <= room)
+        ++first;
+    const QString lines[] = {words.mid(0, first).join(u' '), words.mid(first).join(u' ')};
+    const qreal top = cell.top() + (cell.height() - 2 * fm.lineSpacing()) / 2;
+    for (int i = 0; i < 2; ++i) {
+        const QString shown = fm.elidedText(lines[i], Qt::ElideRight, room);
+        const qreal advance = fm.horizontalAdvance(shown);
+        const qreal x = alignRight ? cell.right() - padding() - advance : cell.left() + padding();
+        painter->drawText(QPointF(x, top + i * fm.lineSpacing() + fm.ascent()), shown);
+    }
 }
 
 // A break after line `i` leaves no group title at a page's foot and no subtotal or total at the
@@ -126,15 +151,34 @@ qreal ReportDocument::chartBlockHeight() const
 
 qreal ReportDocument::noteHeight() const
 {
-    if (mModel.bestWorstText.isEmpty())
-        return 0;
-    return QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height() + ReportStyle::mm(3);
+    const qreal line = QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height();
+    qreal height = mModel.notes.isEmpty() ? 0 : line * mModel.notes.size() + ReportStyle::mm(2);
+    if (!mModel.bestWorstText.isEmpty())
+        height += line + ReportStyle::mm(3);
+    return height;
 }
 
 void ReportDocument::drawNote(QPainter *painter, qreal top) const
 {
-    if (mModel.bestWorstText.isEmpty())
-        return;
+    if (!mModel.bestWorstText.isEmpty()) {
+        drawBestWorst(painter, top);
+        top += QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height() + ReportStyle::mm(3);
+    }
+    // The list under it: its heading in bold, one line per entry.
+    const QRectF body = bodyRect();
+    for (qsizetype i = 0; i < mModel.notes.size(); ++i) {
+        const QFont font = ReportStyle::font(kBodyPoints, i == 0);
+        const QFontMetricsF fm(font);
+        painter->setFont(font);
+        painter->setPen(i == 0 ? ReportStyle::kAccent : ReportStyle::kInk);
+        painter->drawText(QPointF(body.left(), top + fm.ascent()),
+                          fm.elidedText(ReportStyle::pageText(mModel.notes.at(i)), Qt::ElideRight, body.width()));
+        top += QFontMetricsF(ReportStyle::font(kBodyPoints, true)).height();
+    }
+}
+
+void ReportDocument::drawBestWorst(QPainter *painter, qreal top) const
+{
     // One line, the two halves in the colours of the rows they name.
     const QRectF body = bodyRect();
     const QFont font = ReportStyle::font(kBodyPoints, true);
@@ -405,19 +449,16 @@ void ReportDocument::layOutColumns()
     mGroupHeight = mRowHeight + ReportStyle::pt(3); // a little air above each group
     mTotalHeight = mRowHeight + ReportStyle::pt(1);
 
-    // One heading size for the whole row: the largest at which every heading fits its column.
-    mHeadingPixels = qRound(ReportStyle::pt(kBodyPoints));
-    const int smallest = qRound(ReportStyle::pt(kSmallestHeading));
-    for (; mHeadingPixels > smallest; --mHeadingPixels) {
-        QFont font = ReportStyle::font(kBodyPoints, true);
-        font.setPixelSize(mHeadingPixels);
-        const QFontMetricsF fm(font);
-        bool fits = true;
-        for (qsizetype c = 0; c < layout.columns.size() && fits; ++c)
-            fits = fm.horizontalAdvance(layout.columns.at(c).label) <= mColumnX.at(c + 1) - mColumnX.at(c) - 2 * padding();
-        if (fits)
-            break;
-    }
+    // Headings print in the body size, never smaller: a heading wider than its column takes a
+    // second line, and the heading row grows for all of them.
+    mHeadingPixels = int(std::ceil(ReportStyle::pt(kBodyPoints))); // rounded up: never under the body size
+    const QFontMetricsF heading(ReportStyle::font(kBodyPoints, true));
+    bool twoLines = false;
+    for (qsizetype c = 0; c < layout.columns.size() && !twoLines; ++c)
+        twoLines = heading.horizontalAdvance(ReportStyle::pageText(layout.columns.at(c).label)) >
+                   mColumnX.at(c + 1) - mColumnX.at(c) - 2 * padding();
+    if (twoLines)
+        mHeadingHeight += heading.lineSpacing();
 }
 
 qreal ReportDocument::lineHeight(const ReportLine &line) const
@@ -573,8 +614,8 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
         painter->setFont(heading);
         painter->setPen(ReportStyle::kAccent);
         for (qsizetype c = 0; c < columns; ++c)
-            drawCellText(painter, headingMetrics, cellRect(c, c + 1, y, mHeadingHeight), layout.columns.at(c).label,
-                         layout.columns.at(c).numeric());
+            drawHeadingText(painter, headingMetrics, cellRect(c, c + 1, y, mHeadingHeight), layout.columns.at(c).label,
+                            layout.columns.at(c).numeric());
         y += mHeadingHeight;
 
         auto groupTitle = [&](const QString &caption) {
@@ -601,13 +642,12 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
             case ReportLine::Kind::Detail: {
                 const bool marked = line.mark != ReportLine::Mark::None;
                 if (marked)
-                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight),
-                                      line.mark == ReportLine::Mark::Best ? ReportStyle::kBestFill : ReportStyle::kWorstFill);
+                    painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), ReportStyle::markFill(int(line.mark)));
                 else if (stripe % 2)
                     painter->fillRect(QRectF(full.left(), y, full.width(), mRowHeight), ReportStyle::kStripeFill);
                 ++stripe;
                 painter->setFont(marked ? bold : plain);
-                painter->setPen(marked ? (line.mark == ReportLine::Mark::Best ? ReportStyle::kBestInk : ReportStyle::kWorstInk) : ReportStyle::kInk);
+                painter->setPen(ReportStyle::markInk(int(line.mark)));
                 for (qsizetype c = 0; c < columns; ++c) {
                     const ReportColumn &column = layout.columns.at(c);
                     drawCellText(painter, marked ? boldMetrics : plainMetrics,
@@ -624,7 +664,7 @@ void ReportDocument::paintPage(QPainter *painter, int page) const
                 if (line.kind == ReportLine::Kind::Total)
                     painter->fillRect(row, ReportStyle::kTotalFill);
                 else if (line.mark != ReportLine::Mark::None)
-                    painter->fillRect(row, line.mark == ReportLine::Mark::Best ? ReportStyle::kBestFill : ReportStyle::kWorstFill);
+                    painter->fillRect(row, ReportStyle::markFill(int(line.mark)));
                 painter->setPen(QPen(ReportStyle::kAccent, ReportStyle::pt(0.8)));
                 painter->drawLine(row.topLeft(), row.topRight());
                 painter->setFont(bold);

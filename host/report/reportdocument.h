@@ -38,6 +38,8 @@ public:
 
     const ReportModel &model() const { return mModel; }
     int pageCount() const { return int(mPages.size()); }
+    // The size the column headings print in.
+    qreal headingPoints() const { return mHeadingPixels * 72.0 / Dpi; }
     int lineCount() const { return int(mModel.lines.size()); }
     // The lines of page `page` (from 0); an empty range for a page out of range.
     PageRange pageRange(int page) const;
@@ -71,6 +73,7 @@ private:
     qreal chartBlockHeight() const;
     qreal noteHeight() const;
     void drawNote(QPainter *painter, qreal top) const;
+    void drawBestWorst(QPainter *painter, qreal top) const;
     void layOutMatrix();
     void paintMatrix(QPainter *painter, const PageRange &range, qreal top) const;
 
@@ -81,7 +84,7 @@ private:
     int mLabelColumns = 0;  // leading text columns a subtotal's or total's label spans
     qreal mHeaderHeight = 0;
     qreal mRowHeight = 0, mGroupHeight = 0, mTotalHeight = 0, mHeadingHeight = 0;
-    int mHeadingPixels = 0; // column heading font size: the largest at which every heading fits
+    int mHeadingPixels = 0; // column heading font size: the body's (a heading wider than its column wraps)
     bool mChart = false;
     qreal mMatrixLabelWidth = 0, mMatrixTotalWidth = 0, mMatrixCellWidth = 0, mMatrixRowHeight = 0;
     int mMatrixPixels = 0; // text size of the hour columns: the largest at which each of their values fits

@@ -8,6 +8,7 @@
 #include "reportpreview.h"
 #include "reportquery.h"
 #include "reportsql.h"
+#include "savefolder.h"
 #include "sqltext.h"
 #include "uiservices.h"
 
@@ -66,6 +67,11 @@ struct ReportEngine::Job
 };
 
 namespace {
+
+QString fileNameOf(const ReportRequest &request)
+{
+    return request.fileName.isEmpty() ? request.definition.title : request.fileName;
+}
 
 class NoProgress : public ReportProgress
 {
@@ -455,6 +461,7 @@ void ReportEngine::run(const ReportRequest &request)
     ReportRun run;
     run.action = action;
     run.title = definition.title;
+    run.filters = request.filters;
     try {
         if (action == ReportAction::Edit) {
             if (interactive() && request.openEditor) {
@@ -469,9 +476,13 @@ void ReportEngine::run(const ReportRequest &request)
             ReportExport::Options options;
             if (action == ReportAction::SaveAs) {
                 QString filter;
-                const auto answer =
-                    ui.saveFileNameWithCheck(request.parent, u"Salvar relatório como"_s, ReportExport::fileFilters(), &filter,
-                                             ReportExport::csvFiltersCheckText(), &options.csvFilters);
+                const QString filters = ReportExport::fileFilters();
+                const QStringList first = filterSuffixes(filters.section(u";;"_s, 0, 0));
+                const QString suggested =
+                    SaveFolder::suggestion(fileNameOf(request), first.isEmpty() ? QString() : first.constFirst());
+                const auto answer = ui.saveFileNameWithCheck(request.parent, u"Salvar relatório como"_s, filters, &filter,
+                                                             ReportExport::csvFiltersCheckText(), &options.csvFilters,
+                                                             suggested);
                 if (!answer)
                     run.outcome = ReportRun::Outcome::Cancelled;
                 else if (file = ReportExport::fileNameFor(*answer, filter); file.isEmpty())
@@ -523,21 +534,23 @@ void ReportEngine::runAction(const ReportRequest &request, const QString &file, 
     } release{document};
     switch (request.action) {
     case ReportAction::Preview:
-        preview(request.parent, document, run);
+        preview(request.parent, document, fileNameOf(request), run);
         break;
     case ReportAction::Print:
-        print(job, request.parent, document, run);
+        print(job, request.parent, document, fileNameOf(request), run);
         break;
     case ReportAction::SaveAs:
         run.file = file;
         run.outcome = ReportRun::Outcome::Saved;
+        SaveFolder::remember(file);
         break;
     case ReportAction::Edit:
         break;
     }
 }
 
-void ReportEngine::preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, ReportRun &run)
+void ReportEngine::preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, const QString &fileName,
+                           ReportRun &run)
 {
     run.outcome = ReportRun::Outcome::Previewed;
     if (!interactive() && !mPreviewWindow)
@@ -550,11 +563,11 @@ void ReportEngine::preview(QWidget *parent, const std::shared_ptr<ReportDocument
         print = window.printRequested();
     }
     if (print)
-        this->print(std::make_shared<Job>(), parent, document, run);
+        this->print(std::make_shared<Job>(), parent, document, fileName, run);
 }
 
 void ReportEngine::print(const std::shared_ptr<Job> &job, QWidget *parent, const std::shared_ptr<ReportDocument> &document,
-                         ReportRun &run)
+                         const QString &fileName, ReportRun &run)
 {
     UiServices &ui = UiServices::current();
     const QString title = document->model().title;
@@ -595,7 +608,8 @@ void ReportEngine::print(const std::shared_ptr<Job> &job, QWidget *parent, const
         return;
     }
     // No printer (or no person at the screen): the pages go to a PDF file.
-    const auto answer = ui.saveFileName(parent, u"Imprimir em arquivo PDF"_s, u"Documento PDF (*.pdf)"_s);
+    const auto answer = ui.saveFileName(parent, u"Imprimir em arquivo PDF"_s, u"Documento PDF (*.pdf)"_s, nullptr,
+                                        SaveFolder::suggestion(fileName, u"pdf"_s));
     if (!answer) {
         run.outcome = ReportRun::Outcome::Cancelled;
         return;
@@ -610,4 +624,5 @@ void ReportEngine::print(const std::shared_ptr<Job> &job, QWidget *parent, const
     });
     run.file = file;
     run.outcome = ReportRun::Outcome::Printed;
+    SaveFolder::remember(file);
 }

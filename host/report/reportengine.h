@@ -49,6 +49,7 @@ struct HOST_EXPORT ReportRun
     int rows = 0; // detail rows
     QString file; // the file written (save as, print to PDF)
     QString error;
+    QList<QPair<QString, QString>> filters; // the header's filter lines, label and value, of the run
 };
 
 // Everything one report action needs; the engine knows no screen.
@@ -64,6 +65,9 @@ struct HOST_EXPORT ReportRequest
     // Edit with real dialogs opens the caller's designer; without one (or without real dialogs)
     // the definition is only checked.
     std::function<void()> openEditor;
+    // The name the save dialogs suggest, without folder and extension (the caller knows what the
+    // run covers: "Vendas por Dia 01-12-2026 a 07-12-2026"); empty: the report's title.
+    QString fileName;
 };
 
 // Runs report definitions: the query on its own read-only connection off the UI thread, the paged
@@ -116,9 +120,11 @@ private:
     ReportProgress &progress();
     ReportTable query(Job &job, const ReportDefinition &definition, const TParams &params);
     void runAction(const ReportRequest &request, const QString &file, const ReportExport::Options &options, ReportRun &run);
-    void preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, ReportRun &run);
+    // `fileName`: what a save dialog on the way suggests (ReportRequest::fileName).
+    void preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, const QString &fileName,
+                 ReportRun &run);
     void print(const std::shared_ptr<Job> &job, QWidget *parent, const std::shared_ptr<ReportDocument> &document,
-               ReportRun &run);
+               const QString &fileName, ReportRun &run);
 
     ReportProgress *mProgress = nullptr;
     QString mSource;

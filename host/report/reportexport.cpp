@@ -202,6 +202,17 @@ QString htmlBestWorst(const ReportModel &model)
         model.bestWorstText.mid(split + separator.size()).toHtmlEscaped());
 }
 
+// The list under the chart: its heading, then one item per entry.
+QString htmlNotes(const ReportModel &model)
+{
+    if (model.notes.isEmpty())
+        return {};
+    QString html = u"<p><b>"_s + model.notes.first().toHtmlEscaped() + u"</b></p>\n<ul>\n"_s;
+    for (qsizetype i = 1; i < model.notes.size(); ++i)
+        html += u"<li>"_s + model.notes.at(i).toHtmlEscaped() + u"</li>\n"_s;
+    return html + u"</ul>\n"_s;
+}
+
 // The cross-tab as one table: each cell shaded on the scale, its count under the value.
 QString htmlMatrix(const ReportModel &model)
 {
@@ -281,6 +292,8 @@ QString htmlHead(const ReportModel &model)
             u"td{background:{stripe}}\nimg{max-width:100%}\n"
             u"tr.best td,th.best,td.best{background:{bestFill} !important;color:{bestInk};font-weight:bold}\n"
             u"tr.worst td,th.worst,td.worst{background:{worstFill} !important;color:{worstInk};font-weight:bold}\n"
+            u"tr.over td{background:{overFill} !important;color:{overInk};font-weight:bold}\n"
+            u"tr.under td{background:{underFill} !important;color:{underInk};font-weight:bold}\n"
             u".bw{font-weight:bold}\n.bw .b{color:{bestInk}}\n.bw .w{color:{worstInk}}\n"
             // the whole day within a 1280 px window (the table's own size: htmlMatrix)
             u"table.m td,table.m th{border:1px solid #FFFFFF;padding:2px;white-space:nowrap}\ntable.m "
@@ -293,7 +306,9 @@ QString htmlHead(const ReportModel &model)
         {u"{group}", ReportStyle::kGroupFill},   {u"{total}", ReportStyle::kTotalFill},
         {u"{stripe}", ReportStyle::kStripeFill}, {u"{bestFill}", ReportStyle::kBestFill},
         {u"{bestInk}", ReportStyle::kBestInk},   {u"{worstFill}", ReportStyle::kWorstFill},
-        {u"{worstInk}", ReportStyle::kWorstInk}};
+        {u"{worstInk}", ReportStyle::kWorstInk}, {u"{overFill}", ReportStyle::kOverFill},
+        {u"{overInk}", ReportStyle::kOverInk},   {u"{underFill}", ReportStyle::kUnderFill},
+        {u"{underInk}", ReportStyle::kUnderInk}};
     for (const auto &[token, colour] : colours)
         style.replace(QString::fromUtf16(token), ReportStyle::cssName(colour));
     html += style;
@@ -313,7 +328,7 @@ QString htmlHead(const ReportModel &model)
     }
     const bool matrix = model.layout.matrix.active();
     if (!matrix && model.detailCount > 0)
-        html += htmlBestWorst(model);
+        html += htmlBestWorst(model) + htmlNotes(model);
     if (model.detailCount == 0) {
         html += u"<p><b>"_s + model.layout.emptyText.toHtmlEscaped() + u"</b></p>\n"_s;
     } else if (matrix) {
@@ -329,9 +344,19 @@ QString htmlHead(const ReportModel &model)
 
 QString markClass(const ReportLine &line)
 {
-    return line.mark == ReportLine::Mark::Best    ? u" best"_s
-           : line.mark == ReportLine::Mark::Worst ? u" worst"_s
-                                                  : QString();
+    switch (line.mark) {
+    case ReportLine::Mark::Best:
+        return u" best"_s;
+    case ReportLine::Mark::Worst:
+        return u" worst"_s;
+    case ReportLine::Mark::Over:
+        return u" over"_s;
+    case ReportLine::Mark::Under:
+        return u" under"_s;
+    case ReportLine::Mark::None:
+        break;
+    }
+    return {};
 }
 
 QString htmlLine(const ReportLayout &layout, const ReportLine &line)

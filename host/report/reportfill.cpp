@@ -248,8 +248,8 @@ std::optional<ReportTable> ReportFill::filled(const ReportLayout &layout, const 
         for (qsizetype from = 0; from < table.rows.size();) {
             qsizetype to = from + 1;
             // a group as the model tells groups apart: by the text of its value
-            const QString group = table.rows.at(from).value(groupAt).toString().trimmed();
-            while (to < table.rows.size() && table.rows.at(to).value(groupAt).toString().trimmed() == group)
+            const QString group = ReportFormat::text(table.rows.at(from).value(groupAt));
+            while (to < table.rows.size() && ReportFormat::text(table.rows.at(to).value(groupAt)) == group)
                 ++to;
             merge(from, to);
             from = to;

@@ -9,7 +9,9 @@
 
 // pt-BR texts of values: decimal comma, thousands dot, dd/MM/yyyy.
 namespace ReportFormat {
-// A value as text: empty for null, blanks around it dropped.
+// A value as a cell shows it: empty for null, white space around it dropped (a tab or a line end
+// before a text must not reach a spreadsheet's first position). Padding is dropped at reading
+// already (blankpadding.h); this is how a cell is shown, not how a value is read.
 HOST_EXPORT QString text(const QVariant &value);
 HOST_EXPORT QString number(double value, int decimals, bool thousands = true);
 HOST_EXPORT QDate toDate(const QVariant &value);

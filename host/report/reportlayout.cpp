@@ -229,8 +229,17 @@ ReportLayout ReportLayout::fromJson(const QJsonObject &layout)
         result.bestWorst.compare(result.matrix.valueField, Qt::CaseInsensitive) != 0)
         throw EHostError(u"Numa matriz, \"bestWorst\" é o próprio valor das células (\"%1\")."_s.arg(
             result.matrix.valueField));
+    if (const QJsonValue marks = layout.value(u"marks"); marks.isObject()) {
+        const QJsonObject m = marks.toObject();
+        result.marks = {m.value(u"field").toString(), m.value(u"over").toString(), m.value(u"under").toString()};
+        if (result.marks.field.isEmpty() || result.marks.over.isEmpty() || result.marks.under.isEmpty())
+            throw EHostError(u"\"marks\" precisa de \"field\", \"over\" e \"under\"."_s);
+    } else if (!marks.isUndefined() && !marks.isNull()) {
+        throw EHostError(u"\"marks\" deve ser um objeto."_s);
+    }
     result.fixedInterval = layout.value(u"fixedInterval").toInt(0);
     result.fill = ReportFill::fromJson(layout.value(u"fill"));
+    result.split = ReportSplitLayout::fromJson(layout.value(u"split"));
     const QJsonValue periods = layout.value(u"periods");
     if (!periods.isUndefined() && !periods.isArray())
         throw EHostError(u"\"periods\" deve ser uma lista de períodos."_s);

@@ -2,6 +2,7 @@
 
 #include "host_global.h"
 #include "reportfill.h"
+#include "reportsplit.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -81,8 +82,16 @@ struct HOST_EXPORT ReportLayout
     QString emptyText;
     ReportMatrixLayout matrix; // a cross-tab instead of lines of rows
     QString bestWorst;       // value field whose highest and lowest interval are marked
+    // Lines marked over or under by a field of the query ("marks": {"field", "over", "under"}):
+    // the field's value on a line equal to `over` or to `under`.
+    struct LineMarks
+    {
+        QString field, over, under;
+    };
+    LineMarks marks;
     int fixedInterval = 0;   // minutes per line the header states (the report declares no interval)
     ReportFill fill;         // intervals or days listed with zeros when nothing sold ("fill")
+    ReportSplitLayout split; // each line's change told apart into traffic and ticket ("split")
 
     // Throws EHostError naming the entry that is wrong.
     static ReportLayout fromJson(const QJsonObject &layout);

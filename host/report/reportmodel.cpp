@@ -4,6 +4,7 @@
 #include "reportbestworst.h"
 #include "reportdefinition.h"
 #include "reportformat.h"
+#include "reportsplit.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -158,7 +159,11 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
     // The intervals or days that sold nothing, as lines of zeros (a copy only when one is missing).
     const std::optional<ReportTable> filled =
         layout.matrix.active() ? std::nullopt : layout.fill.filled(layout, params, queried);
-    const ReportTable &table = filled ? *filled : queried;
+    const ReportTable &listed = filled ? *filled : queried;
+    // The effects of each line's change are columns like the query's (the zeros of "fill" included).
+    const std::optional<ReportTable> split =
+        layout.split.active() ? std::optional(ReportSplit::apply(layout.split, listed)) : std::nullopt;
+    const ReportTable &table = split ? *split : listed;
     if (layout.columns.isEmpty() && !layout.matrix.active()) {
         for (const QString &name : table.columns) {
             ReportColumn column;
@@ -260,6 +265,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
         }
     }
     QList<double> chartKeys; // per bar: what orders it (minutes, day, number)
+    const int lineMarkAt = layout.marks.field.isEmpty() ? -1 : require(layout.marks.field, u"marcas"_s);
 
     // Best and worst: the interval is the chart's label (or the first interval column); each detail
     // line's value is kept with its group, and the intervals are summed over the whole report.
@@ -386,6 +392,12 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             line.values << cellValue(row, c);
             line.ends << (endAt[c] >= 0 ? table.value(row, endAt[c]) : QVariant());
         }
+        if (lineMarkAt >= 0) {
+            const QString flag = ReportFormat::text(table.value(row, lineMarkAt));
+            line.mark = flag == layout.marks.over    ? ReportLine::Mark::Over
+                        : flag == layout.marks.under ? ReportLine::Mark::Under
+                                                     : ReportLine::Mark::None;
+        }
         model.lines.append(std::move(line));
         ++model.detailCount;
         if (markAt >= 0) {
@@ -492,6 +504,7 @@ ReportModel ReportModel::build(const QString &code, const ReportDefinition &defi
             series.values = std::move(values);
         }
     }
+    model.notes = ReportSplit::moversList(layout, table);
     if (layout.hasChart()) {
         model.chartTitle = layout.chartTitle.isEmpty() ? u"Vendas por intervalo"_s : layout.chartTitle;
         if (groups > 1 && layout.groupField.compare(layout.chartLabel, Qt::CaseInsensitive) != 0)

@@ -30,9 +30,12 @@ struct HOST_EXPORT ReportLine
     {
         None,
         Best,
-        Worst
+        Worst,
+        Over,
+        Under
     };
-    Mark mark = Mark::None; // the interval with the highest or lowest sales ("bestWorst")
+    // the interval with the highest or lowest sales ("bestWorst"); a line over or under ("marks")
+    Mark mark = Mark::None;
     QStringList groupNames; // a Detail line's values of the layout's groupNames
     QString unit;           // a per-unit Total line's unit of measure ("KG"; empty: lines without one)
 };
@@ -62,6 +65,8 @@ struct HOST_EXPORT ReportModel
     // "Melhor horário: 12:00 às 12:59 (R$ 1.234,56) · Pior horário: …"; empty without "bestWorst" or
     // when no interval sold more than another.
     QString bestWorstText;
+    // Lines under the chart after it ("split": the stores that moved the hour most, a heading first).
+    QStringList notes;
 
     // What the run's filters read as, "label", "value" in print order, for the page header, the
     // HTML and the XLSX: the screen that filled the parameters says what each of them means.

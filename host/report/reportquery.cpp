@@ -1,5 +1,6 @@
 #include "reportquery.h"
 
+#include "blankpadding.h"
 #include "datamodule.h"
 #include "dbinterrupt.h"
 #include "dbms.h"
@@ -15,6 +16,7 @@
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlResult>
 #include <QSqlRecord>
@@ -173,6 +175,9 @@ void ReportQuery::work()
                 for (int i = 0; i < record.count(); ++i)
                     table.columns << record.fieldName(i);
                 const int count = record.count();
+                QList<bool> padded(count, false);
+                for (int i = 0; i < count; ++i)
+                    padded[i] = BlankPadding::isPadded(db, record.field(i));
                 // Fetching from a statement without columns (EXECUTE BLOCK) crashes the QIBASE driver.
                 while (!mCancelled && count > 0 && query.next()) {
                     if (mMaxRows > 0 && table.rows.size() >= mMaxRows) {
@@ -183,14 +188,11 @@ void ReportQuery::work()
                     row.reserve(count);
                     for (int i = 0; i < count; ++i) {
                         QVariant v = query.value(i);
-                        // Fixed-width codes come back blank-padded from some servers.
-                        if (v.typeId() == QMetaType::QString) {
-                            QString s = v.toString();
-                            qsizetype end = s.size();
-                            while (end > 0 && s.at(end - 1) == u' ')
-                                --end;
-                            if (end != s.size())
-                                v = s.left(end);
+                        if (padded.at(i) && v.typeId() == QMetaType::QString) {
+                            const QString s = v.toString();
+                            const QStringView text = BlankPadding::stripped(s);
+                            if (text.size() != s.size())
+                                v = text.toString();
                         }
                         row.append(std::move(v));
                     }

@@ -27,6 +27,18 @@ QColor seriesColour(qsizetype series)
     return colours[series % 4];
 }
 
+QColor markFill(int mark)
+{
+    const QColor fills[] = {kBestFill, kWorstFill, kOverFill, kUnderFill};
+    return mark >= 1 && mark <= 4 ? fills[mark - 1] : QColor();
+}
+
+QColor markInk(int mark)
+{
+    const QColor inks[] = {kBestInk, kWorstInk, kOverInk, kUnderInk};
+    return mark >= 1 && mark <= 4 ? inks[mark - 1] : kInk;
+}
+
 QString cssName(const QColor &colour)
 {
     return colour.name(QColor::HexRgb).toUpper();

@@ -43,6 +43,16 @@ inline const QColor kBestFill{0xD9, 0xEE, 0xD0};
 inline const QColor kWorstFill{0xF9, 0xDA, 0xDA};
 inline const QColor kBestInk{0x2E, 0x6B, 0x1F};
 inline const QColor kWorstInk{0xA3, 0x24, 0x24};
+// Lines a report marks as over and under what they should be ("marks": more registers open than
+// needed, fewer); the text of the line says so too, for CSV and grey print.
+inline const QColor kOverFill{0xFF, 0xF0, 0xC2};
+inline const QColor kOverInk{0x7A, 0x55, 0x00};
+inline const QColor kUnderFill{0xF6, 0xD3, 0xE4};
+inline const QColor kUnderInk{0x8E, 0x1B, 0x55};
+// The fill and the text colour of a marked line: best, worst, over, under (ReportLine::Mark order
+// without None).
+HOST_EXPORT QColor markFill(int mark);
+HOST_EXPORT QColor markInk(int mark);
 // The two ends of a cross-tab's colour scale, also the XLSX's two-colour scale.
 inline const QColor kScaleLow{0xFF, 0xF4, 0xE0};
 inline const QColor kScaleHigh{0xF0, 0x7C, 0x38};

@@ -3,13 +3,16 @@
 #include "errors.h"
 #include "exportscreendriver.h"
 #include "hostsession.h"
+#include "periodpresets.h"
 #include "recordingui.h"
 #include "reportengine.h"
 #include "reportexport.h"
 #include "screensteps.h"
+#include "smtpmail.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -31,8 +34,9 @@ const OptionDef kOptions[] = {
     {"from", "dd/mm/aaaa", "Data inicial do período."},
     {"to", "dd/mm/aaaa", "Data final do período."},
     {"period", "período",
-     "Em lugar de --from/--to, pelo calendário local: yesterday (ontem), last-week (a semana passada, de segunda "
-     "a domingo), last-month (o mês passado), month-to-date (do dia 1 do mês até hoje)."},
+     "Em lugar de --from/--to, pelo calendário local: today (hoje), yesterday (ontem), this-week (de segunda até "
+     "hoje), last-week (a semana passada, de segunda a domingo), month-to-date (do dia 1 do mês até hoje), "
+     "last-month (o mês passado), last-7-days e last-30-days (os últimos 7 ou 30 dias, hoje incluído)."},
     {"branch", "filial", "Código da filial (sem a opção, a filial da configuração)."},
     {"branches", "f1,f2,...", "Lista de filiais (só para o relatório que recebe lista de filiais)."},
     {"all-branches", nullptr, "Todas as filiais (só para o relatório que recebe lista de filiais)."},
@@ -50,6 +54,13 @@ const OptionDef kOptions[] = {
     {"csv-filters", nullptr,
      "Só com --out .csv: o título, os filtros e a data de emissão nas primeiras linhas (sem a opção, o CSV traz só "
      "os títulos das colunas e as linhas)."},
+    {"mail-to", "endereço",
+     "Envia o arquivo gravado por e-mail, anexado, pelo servidor de [mail] da configuração. Repita a opção ou "
+     "separe os endereços por vírgula."},
+    {"mail-subject", "assunto", "Só com --mail-to: o assunto do e-mail (sem a opção, o título do relatório)."},
+    {"hold-incomplete", nullptr,
+     "Só com --mail-to: não envia quando alguma loja do filtro não tem vendas nas últimas horas do período em que "
+     "costuma vender (as mesmas horas das últimas quatro semanas); sai com 3."},
 };
 
 // A usage error (exit 2) or a refusal of the screen or the database (exit 1).
@@ -88,6 +99,9 @@ struct Request
     bool noFees = false;
     QString out;
     bool csvFilters = false;
+    QStringList mailTo;
+    QString mailSubject;
+    bool holdIncomplete = false;
 };
 
 QDate commandLineDate(const QString &option, const QString &text)
@@ -192,10 +206,9 @@ std::optional<Request> parse(const QStringList &arguments)
     if (isSet("period")) {
         if (isSet("from") || isSet("to"))
             usage(u"use --period ou --from/--to, não os dois"_s);
-        const auto dates = periodDates(value("period"), QDate::currentDate());
+        const auto dates = PeriodPresets::dates(value("period"), QDate::currentDate());
         if (!dates)
-            usage(u"período desconhecido: \"%1\" (use yesterday, last-week, last-month ou month-to-date)"_s.arg(
-                value("period")));
+            usage(u"período desconhecido: \"%1\" (use %2)"_s.arg(value("period"), PeriodPresets::wordList()));
         r.from = dates->first;
         r.to = dates->second;
     } else {
@@ -241,6 +254,20 @@ std::optional<Request> parse(const QStringList &arguments)
         r.productTo = productDigits(ends.at(1));
     }
     r.noFees = isSet("no-fees");
+
+    for (const QString &list : parser.values(u"mail-to"_s)) {
+        for (const QString &address : codeList(list)) {
+            if (const QString problem = MailMessage::addressProblem(address); !problem.isEmpty())
+                usage(u"--mail-to: "_s + problem);
+            r.mailTo << address;
+        }
+    }
+    if (isSet("mail-to") && r.mailTo.isEmpty())
+        usage(u"--mail-to sem endereço"_s);
+    r.mailSubject = value("mail-subject").trimmed();
+    r.holdIncomplete = isSet("hold-incomplete");
+    if (r.mailTo.isEmpty() && (isSet("mail-subject") || r.holdIncomplete))
+        usage(u"--mail-subject e --hold-incomplete só valem com --mail-to"_s);
     return r;
 }
 
@@ -353,6 +380,9 @@ public:
         }
         save();
     }
+
+    // The run that wrote the file (its filter lines).
+    const ReportRun &written() const { return mRun; }
 
 private:
     int reportIndex(const QStringList &titles) const
@@ -484,8 +514,10 @@ private:
             throw;
         }
         QObject::disconnect(connection);
-        if (finished && finished->outcome == ReportRun::Outcome::Saved)
+        if (finished && finished->outcome == ReportRun::Outcome::Saved) {
+            mRun = *finished;
             return;
+        }
         // No run: the gate stopped the action before the report engine; its message was shown.
         refused(s.orSaid(finished && !finished->error.isEmpty() ? finished->error
                                                                 : u"O relatório \"%1\" não foi gravado."_s.arg(mTitle)));
@@ -495,7 +527,55 @@ private:
     const Screen &s;
     ExportScreenDriver &d;
     QString mTitle;
+    ReportRun mRun;
 };
+
+void print(FILE *stream, const QStringList &messages);
+
+// The report file to the --mail-to addresses: the completeness check first (with
+// --hold-incomplete an incomplete period is not sent), then the mail with the filter lines in the
+// body and the file attached.
+int mailReport(const Request &r, const MailSettings &settings, ExportScreenDriver &driver, const ReportRun &run,
+               FILE *err)
+{
+    QStringList idle;
+    try {
+        idle = driver.idleStores();
+    } catch (const EHostError &e) {
+        refused({e.message()});
+    }
+    if (!idle.isEmpty() && r.holdIncomplete) {
+        print(err, idle + QStringList{u"E-mail não enviado (--hold-incomplete): o período parece incompleto."_s});
+        return Held;
+    }
+    if (!settings.configured())
+        refused({u"O e-mail não foi enviado: falta o servidor de e-mail ([mail] host) na configuração."_s});
+    QFile file(r.out);
+    if (!file.open(QIODevice::ReadOnly))
+        refused({u"O e-mail não foi enviado: o arquivo '%1' não pôde ser lido (%2)."_s.arg(r.out, file.errorString())});
+    MailMessage message;
+    message.to = r.mailTo;
+    message.subject = r.mailSubject.isEmpty() ? run.title : r.mailSubject;
+    QStringList body{run.title, QString()};
+    for (const auto &filter : run.filters)
+        body << filter.first + u": "_s + filter.second;
+    body << u"Emitido em "_s + QDateTime::currentDateTime().toString(u"dd/MM/yyyy HH:mm"_s);
+    if (!idle.isEmpty())
+        body << QString() << idle;
+    body << QString() << u"O relatório está no arquivo anexado, %1."_s.arg(QFileInfo(r.out).fileName());
+    message.body = body.join(u'\n') + u'\n';
+    message.attachmentName = QFileInfo(r.out).fileName();
+    message.attachmentType = MailMessage::contentTypeOf(r.out);
+    message.attachment = file.readAll();
+    try {
+        SmtpMail::send(settings, message);
+    } catch (const EHostError &e) {
+        refused({e.message()});
+    }
+    if (!idle.isEmpty())
+        print(err, idle); // sent, and the lines the mail names said here too
+    return Written;
+}
 
 void print(FILE *stream, const QStringList &messages)
 {
@@ -512,8 +592,8 @@ int report(FILE *stream, const Failure &failure)
     return failure.exit;
 }
 
-int runOn(const HostConfig::Screen &exported, const Request &request, HostSession &session, RecordingUi &ui,
-          FILE *out, FILE *err)
+int runOn(const HostConfig::Screen &exported, const Request &request, const HostConfig &config, HostSession &session,
+          RecordingUi &ui, FILE *out, FILE *err)
 {
     ScreenSteps steps(session, ui);
     const std::unique_ptr<ExportScreenDriver> driver = ExportScreenDriver::factory(exported.code)(steps);
@@ -523,8 +603,11 @@ int runOn(const HostConfig::Screen &exported, const Request &request, HostSessio
             std::fprintf(out, "%s\n", code.toUtf8().constData());
         std::fflush(out);
     } else {
-        Export(request, screen).run();
+        Export exporting(request, screen);
+        exporting.run();
         print(err, steps.said()); // what the screen said on the way of a run that still wrote its file
+        if (!request.mailTo.isEmpty())
+            return mailReport(request, config.mail, *driver, exporting.written(), err);
     }
     return Written;
 }
@@ -561,22 +644,6 @@ void processEvents()
 
 } // namespace
 
-std::optional<std::pair<QDate, QDate>> periodDates(const QString &name, const QDate &today)
-{
-    const QDate firstOfMonth(today.year(), today.month(), 1);
-    if (name == u"yesterday")
-        return std::pair{today.addDays(-1), today.addDays(-1)};
-    if (name == u"last-week") {
-        const QDate monday = today.addDays(1 - today.dayOfWeek());
-        return std::pair{monday.addDays(-7), monday.addDays(-1)};
-    }
-    if (name == u"last-month")
-        return std::pair{firstOfMonth.addMonths(-1), firstOfMonth.addDays(-1)};
-    if (name == u"month-to-date")
-        return std::pair{firstOfMonth, today};
-    return std::nullopt;
-}
-
 QString helpText()
 {
     QString text = u"Uso: backoffice export --report RELATÓRIO (--from DATA --to DATA | --period PERÍODO)\n"
@@ -593,7 +660,8 @@ QString helpText()
     }
     text += u"  -h, --help\n      Mostra esta ajuda.\n\n"
             "Saída: 0 arquivo gravado; 1 a tela ou o banco de dados recusou (a mensagem sai na saída de erro);\n"
-            "2 erro de uso (opção ou relatório desconhecido, data inválida). Em caso de falha nada é gravado.\n"_s;
+            "2 erro de uso (opção ou relatório desconhecido, data inválida); 3 e-mail retido por --hold-incomplete\n"
+            "(o arquivo foi gravado). Em caso de falha nada é gravado; um e-mail não enviado é uma falha (1).\n"_s;
     return text;
 }
 
@@ -636,7 +704,7 @@ int run(const QStringList &arguments, FILE *out, FILE *err)
             session.showMainWindow();
             processEvents();
             if (const HostConfig::Screen *exported = exportedScreen(config))
-                status = runOn(*exported, *request, session, ui, out, err);
+                status = runOn(*exported, *request, config, session, ui, out, err);
             else
                 status = noExport(config, ui, err);
         } catch (const Failure &failure) {

@@ -16,11 +16,7 @@
 // option is the module's: its ExportScreenDriver (exportscreendriver.h).
 namespace ExportCommand {
 
-enum Exit { Written = 0, Refused = 1, Usage = 2 };
-
-// The first and last day of a --period name ("yesterday", "last-week", "last-month",
-// "month-to-date") on the calendar of `today`; nothing for an unknown name.
-HOST_EXPORT std::optional<std::pair<QDate, QDate>> periodDates(const QString &name, const QDate &today);
+enum Exit { Written = 0, Refused = 1, Usage = 2, Held = 3 };
 
 HOST_EXPORT QString helpText();
 

@@ -67,6 +67,11 @@ public:
     // Saves the chosen report as `path`; the CSV's leading filter lines only with `csvFilters`.
     virtual void save(const QString &path, bool csvFilters) = 0;
 
+    // Before a report is mailed: one text per store of the chosen filters whose sales of the
+    // period look incomplete ("Loja sem movimento: …"); empty when none does. Throws EHostError
+    // when the check cannot read the database.
+    virtual QStringList idleStores() = 0;
+
     // The branch codes the screen's branch search offers (the one branch when the search is
     // closed); nothing when the search did not open.
     virtual std::optional<QStringList> branchCodes() = 0;

@@ -78,8 +78,9 @@ std::optional<QString> RecordingUi::prompt(QWidget *, const QString &, const QSt
 }
 
 std::optional<QString> RecordingUi::saveFileName(QWidget *, const QString &, const QString &filters,
-                                                 QString *selectedFilter)
+                                                 QString *selectedFilter, const QString &suggested)
 {
+    suggestedFiles << suggested;
     if (mFileAnswers.isEmpty())
         return std::nullopt;
     const auto [file, filter, check] = mFileAnswers.dequeue();
@@ -103,12 +104,15 @@ std::optional<QString> RecordingUi::saveFileName(QWidget *, const QString &, con
 }
 
 std::optional<QString> RecordingUi::saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
-                                                          QString *selectedFilter, const QString &, bool *checked)
+                                                          QString *selectedFilter, const QString &, bool *checked,
+                                                          const QString &suggested)
 {
-    if (mFileAnswers.isEmpty())
+    if (mFileAnswers.isEmpty()) {
+        suggestedFiles << suggested;
         return std::nullopt;
+    }
     const std::optional<bool> check = mFileAnswers.head().check;
-    const auto answer = saveFileName(parent, caption, filters, selectedFilter);
+    const auto answer = saveFileName(parent, caption, filters, selectedFilter, suggested);
     if (answer && check && checked)
         *checked = *check;
     return answer;
@@ -118,6 +122,7 @@ void RecordingUi::clear()
 {
     messages.clear();
     errors.clear();
+    suggestedFiles.clear();
     opened.clear();
     helpPages.clear();
     mPickerAnswers.clear();

@@ -32,10 +32,11 @@ public:
     // Answers the queued file with its queued filter; without one, the filter whose pattern matches
     // the file's extension, else the first filter (what the real dialog starts with).
     std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
-                                        QString *selectedFilter = nullptr) override;
+                                        QString *selectedFilter = nullptr, const QString &suggested = {}) override;
     // The queued answer's check box state, when it gave one; otherwise the box stays as it was.
     std::optional<QString> saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
-                                                 QString *selectedFilter, const QString &checkText, bool *checked) override;
+                                                 QString *selectedFilter, const QString &checkText, bool *checked,
+                                                 const QString &suggested = {}) override;
     void showHelp(QWidget *parent, const QString &title, const QString &pagePath) override;
 
     // Answers for the next dialog of each kind.
@@ -52,6 +53,7 @@ public:
     QStringList errors;
     QList<Opened> opened;
     QStringList helpPages;
+    QStringList suggestedFiles; // what each save dialog opened with
 
     // Called on every message and dialog as it happens (screen scripts print them at once).
     std::function<void(const QString &kind, const QString &text)> onMessage;

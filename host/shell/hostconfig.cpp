@@ -76,6 +76,12 @@ const KeyRule kKeys[] = {
     {"database", "statement_timeout", Kind::Seconds},
     {"database", "report_timeout", Kind::Seconds},
     {"reports", "max_rows", Kind::Rows},
+    {"mail", "host", Kind::Text},
+    {"mail", "port", Kind::Port},
+    {"mail", "starttls", Kind::Flag},
+    {"mail", "user", Kind::Text},
+    {"mail", "password", Kind::Text},
+    {"mail", "from", Kind::Text},
     {"paths", "modules", Kind::Text},
     {"paths", "reports", Kind::Text},
     {"paths", "help", Kind::Text},
@@ -300,6 +306,15 @@ HostConfig HostConfig::load(const QString &path)
 
     ini.beginGroup(QStringLiteral("reports"));
     config.reportMaxRows = ini.value(QStringLiteral("max_rows"), config.reportMaxRows).toInt();
+    ini.endGroup();
+
+    ini.beginGroup(QStringLiteral("mail"));
+    config.mail.host = ini.value(QStringLiteral("host")).toString();
+    config.mail.port = ini.value(QStringLiteral("port"), config.mail.port).toInt();
+    config.mail.starttls = ini.value(QStringLiteral("starttls"), false).toBool();
+    config.mail.user = ini.value(QStringLiteral("user")).toString();
+    config.mail.password = ini.value(QStringLiteral("password")).toString();
+    config.mail.from = ini.value(QStringLiteral("from")).toString();
     ini.endGroup();
 
     ini.beginGroup(QStringLiteral("paths"));

@@ -4,6 +4,7 @@
 #include "corvel.h"
 #include "datamodule.h"
 #include "reportquery.h"
+#include "smtpmail.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -28,6 +29,9 @@ struct HOST_EXPORT HostConfig
     QList<Screen> screens;
     // [reports] max_rows: the most rows one report may read, 1 to 10000000 in a file.
     int reportMaxRows = ReportQuery::DefaultMaxRows;
+    // [mail] host, port, starttls, user, password, from: the server `backoffice export --mail-to`
+    // sends through.
+    MailSettings mail;
 
     // Relative paths are taken from the file's folder. Throws EHostError naming the file, and each
     // section, key and value that cannot be trusted, when the file is missing, unreadable, empty,

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -108,6 +109,13 @@ ReportDesignerWindow::ReportDesignerWindow(TfrmDadosGerRel *screen, const Report
     load(definition);
 }
 
+ReportDesignerWindow::~ReportDesignerWindow()
+{
+    // The editors go before the table: what they signal while they are destroyed reaches no one.
+    layoutEdit->disconnect(this);
+    columnsTable->disconnect(this);
+}
+
 void ReportDesignerWindow::build()
 {
     resize(860, 680);
@@ -156,10 +164,20 @@ void ReportDesignerWindow::build()
     });
     tabs->addTab(paramsPage, u"Parâmetros"_s);
 
+    columnsTable = new QTableWidget(0, 4, this);
+    columnsTable->setObjectName(u"tblColunas"_s);
+    columnsTable->setHorizontalHeaderLabels({u"Campo"_s, u"Título"_s, u"Tipo"_s, u"Total"_s});
+    columnsTable->horizontalHeader()->setStretchLastSection(true);
+    columnsTable->setColumnWidth(1, 260);
+    columnsTable->setColumnWidth(2, 170);
+    tabs->addTab(columnsTable, u"Colunas"_s);
+    connect(columnsTable, &QTableWidget::itemChanged, this, [this] { writeColumns(); });
+
     layoutEdit = new QPlainTextEdit(this);
     layoutEdit->setFont(monospace());
     layoutEdit->setToolTip(u"Colunas, agrupamento, totais e gráfico (veja docs/reports.md)."_s);
-    tabs->addTab(layoutEdit, u"Layout"_s);
+    tabs->addTab(layoutEdit, u"Layout (JSON)"_s);
+    connect(layoutEdit, &QPlainTextEdit::textChanged, this, [this] { showColumns(); });
     main->addWidget(tabs, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -179,6 +197,97 @@ void ReportDesignerWindow::build()
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
+namespace {
+// The layout's column types with the names the designer shows.
+const std::pair<const char *, const char *> kColumnTypes[] = {
+    {"text", "Texto"},       {"integer", "Inteiro"},  {"number", "Número"},
+    {"money", "Moeda (R$)"}, {"percent", "Percentual"}, {"date", "Data"},
+    {"hour", "Hora"},        {"interval", "Intervalo de horário"}, {"minutes", "Minutos"},
+};
+
+QString totalName(const QJsonValue &total)
+{
+    if (total.isObject() && total.toObject().contains(u"ratio"_s))
+        return u"Razão entre totais"_s;
+    return total.toBool() ? u"Soma"_s : QString();
+}
+} // namespace
+
+QString ReportDesignerWindow::typeName(const QString &key)
+{
+    for (const auto &[k, name] : kColumnTypes) {
+        if (key == QLatin1String(k))
+            return QString::fromUtf8(name);
+    }
+    return key.isEmpty() ? QString::fromUtf8(kColumnTypes[0].second) : key;
+}
+
+QString ReportDesignerWindow::typeKey(const QString &name)
+{
+    for (const auto &[k, shown] : kColumnTypes) {
+        if (name == QString::fromUtf8(shown))
+            return QLatin1String(k);
+    }
+    return name;
+}
+
+void ReportDesignerWindow::showColumns()
+{
+    if (mSyncing)
+        return;
+    const QJsonDocument doc = QJsonDocument::fromJson(layoutEdit->toPlainText().toUtf8());
+    if (!doc.isObject())
+        return; // half-typed JSON: the table keeps what it showed
+    const QScopedValueRollback<bool> syncing(mSyncing, true);
+    const QJsonArray columns = doc.object().value(u"columns"_s).toArray();
+    columnsTable->setRowCount(int(columns.size()));
+    for (int row = 0; row < int(columns.size()); ++row) {
+        const QJsonObject column = columns.at(row).toObject();
+        auto *field = new QTableWidgetItem(column.value(u"field"_s).toString());
+        field->setFlags(field->flags() & ~Qt::ItemIsEditable);
+        columnsTable->setItem(row, 0, field);
+        columnsTable->setItem(row, 1, new QTableWidgetItem(column.value(u"label"_s).toString()));
+        auto *type = new QComboBox(columnsTable);
+        for (const auto &[k, name] : kColumnTypes)
+            type->addItem(QString::fromUtf8(name));
+        const QString shown = typeName(column.value(u"type"_s).toString());
+        if (type->findText(shown) < 0)
+            type->addItem(shown); // a type this list does not name stays as written
+        type->setCurrentText(shown);
+        connect(type, &QComboBox::currentIndexChanged, this, [this] { writeColumns(); });
+        columnsTable->setCellWidget(row, 2, type);
+        auto *total = new QTableWidgetItem(totalName(column.value(u"total"_s)));
+        total->setFlags(total->flags() & ~Qt::ItemIsEditable);
+        columnsTable->setItem(row, 3, total);
+    }
+}
+
+void ReportDesignerWindow::writeColumns()
+{
+    if (mSyncing)
+        return;
+    QJsonDocument doc = QJsonDocument::fromJson(layoutEdit->toPlainText().toUtf8());
+    if (!doc.isObject())
+        return;
+    QJsonObject layout = doc.object();
+    QJsonArray columns = layout.value(u"columns"_s).toArray();
+    for (int row = 0; row < columnsTable->rowCount() && row < int(columns.size()); ++row) {
+        QJsonObject column = columns.at(row).toObject();
+        if (const QTableWidgetItem *label = columnsTable->item(row, 1))
+            column.insert(u"label"_s, label->text());
+        // A column without a type is text: it gets one only when the user picks another.
+        if (const auto *type = qobject_cast<QComboBox *>(columnsTable->cellWidget(row, 2))) {
+            const QString key = typeKey(type->currentText());
+            if (column.contains(u"type"_s) || key != u"text")
+                column.insert(u"type"_s, key);
+        }
+        columns.replace(row, column);
+    }
+    layout.insert(u"columns"_s, columns);
+    const QScopedValueRollback<bool> syncing(mSyncing, true);
+    layoutEdit->setPlainText(QString::fromUtf8(QJsonDocument(layout).toJson(QJsonDocument::Indented)));
+}
+
 void ReportDesignerWindow::load(const ReportDefinition &definition)
 {
     setWindowTitle(u"Editar relatório - "_s + definition.title);
@@ -196,6 +305,7 @@ void ReportDesignerWindow::load(const ReportDefinition &definition)
         paramsTable->setCellWidget(row, 1, type);
     }
     layoutEdit->setPlainText(QString::fromUtf8(QJsonDocument(definition.layout).toJson(QJsonDocument::Indented)));
+    showColumns();
 }
 
 ReportDefinition ReportDesignerWindow::edited() const

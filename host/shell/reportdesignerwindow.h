@@ -22,6 +22,7 @@ class HOST_EXPORT ReportDesignerWindow : public QWidget
 public:
     ReportDesignerWindow(TfrmDadosGerRel *screen, const ReportDefinition &definition, const QString &path,
                          QWidget *parent = nullptr);
+    ~ReportDesignerWindow() override;
 
     // The definition as edited; throws EHostError saying what is wrong.
     ReportDefinition edited() const;
@@ -37,6 +38,13 @@ public:
     std::array<QPlainTextEdit *, 5> sqlEdits{}; // default, Oracle, SQL Server, InterBase, PostgreSQL
     QTableWidget *paramsTable = nullptr;
     QPlainTextEdit *layoutEdit = nullptr;
+    // The layout's columns with their Portuguese names: "Campo", "Título", "Tipo", "Total". Title and
+    // type edited here are written into the layout's JSON, and the JSON edited by hand shows here.
+    QTableWidget *columnsTable = nullptr;
+
+    // The Portuguese name of a column type of the layout ("money" -> "Moeda (R$)"), and back.
+    static QString typeName(const QString &key);
+    static QString typeKey(const QString &name);
 
 Q_SIGNALS:
     void saved(const QString &path);
@@ -45,6 +53,9 @@ private:
     void build();
     void load(const ReportDefinition &definition);
     QString catalogueText(const char *key, const QString &fallback) const;
+    void showColumns();
+    void writeColumns();
+    bool mSyncing = false;
 
     QPointer<TfrmDadosGerRel> mScreen;
     QString mPath;

@@ -16,6 +16,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
+#include <QShortcut>
 #include <QStylePainter>
 
 namespace {
@@ -103,10 +104,10 @@ void TfrmDadosGerRel::buildBase()
         QString hint;
     };
     const ButtonDef buttons[] = {
-        {&sbtPreview, "sbtPreview", QStringLiteral("Visualizar"), QStringLiteral("Visualizar o relatório")},
-        {&sbtPrint, "sbtPrint", QStringLiteral("Imprimir"), QStringLiteral("Imprimir o relatório")},
-        {&sbtSalvarComo, "sbtSalvarComo", QStringLiteral("Salvar"), QStringLiteral("Salvar o relatório em arquivo")},
-        {&sbtReportEdit, "sbtReportEdit", QStringLiteral("Editar"), QStringLiteral("Editar a definição do relatório")},
+        {&sbtPreview, "sbtPreview", QStringLiteral("&Visualizar"), QStringLiteral("Visualizar o relatório (Alt+V)")},
+        {&sbtPrint, "sbtPrint", QStringLiteral("&Imprimir"), QStringLiteral("Imprimir o relatório (Ctrl+P, Alt+I)")},
+        {&sbtSalvarComo, "sbtSalvarComo", QStringLiteral("&Salvar"), QStringLiteral("Salvar o relatório em arquivo (Alt+S)")},
+        {&sbtReportEdit, "sbtReportEdit", QStringLiteral("&Editar"), QStringLiteral("Editar a definição do relatório (Alt+E)")},
     };
     int x = 0;
     for (const ButtonDef &def : buttons) {
@@ -124,6 +125,9 @@ void TfrmDadosGerRel::buildBase()
     connectHandler(sbtPrint, &TSpeedButton::Click, this, &TfrmDadosGerRel::sbtPrintClick);
     connectHandler(sbtSalvarComo, &TSpeedButton::Click, this, &TfrmDadosGerRel::sbtSalvarComoClick);
     connectHandler(sbtReportEdit, &TSpeedButton::Click, this, &TfrmDadosGerRel::sbtReportEditClick);
+    // The caption's mnemonics give Alt+V, Alt+I, Alt+S and Alt+E; printing also takes the usual key.
+    auto *printKey = new QShortcut(QKeySequence::Print, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
+    connect(printKey, &QShortcut::activated, sbtPrint, &QAbstractButton::click); // a disabled button ignores it
 
     lblCodRel = new QLabel(panMenu);
     lblCodRel->setObjectName(QStringLiteral("lblCodRel"));
@@ -138,12 +142,13 @@ void TfrmDadosGerRel::buildBase()
     panRelat = new QFrame(grbDadosRel);
     panRelat->setObjectName(QStringLiteral("panRelat"));
     panRelat->setGeometry(2, 14, 398, 23);
-    auto *lblRelatorio = new QLabel(QStringLiteral("Relatório"), panRelat);
+    auto *lblRelatorio = new QLabel(QStringLiteral("&Relatório"), panRelat);
     lblRelatorio->setGeometry(6, 2, 70, 19);
     cbbReportNames = new TReportCombo(panRelat);
     cbbReportNames->setObjectName(QStringLiteral("cbbReportNames"));
     cbbReportNames->setScreen(this);
     cbbReportNames->setGeometry(78, 0, 316, 23);
+    lblRelatorio->setBuddy(cbbReportNames);
     connectHandler(cbbReportNames, &QComboBox::currentIndexChanged, this, [this] { cbbReportNamesChange(cbbReportNames); });
 
     bvlSeparator = new QFrame(grbDadosRel);
@@ -257,6 +262,22 @@ ReportModel::Filters TfrmDadosGerRel::filterTexts(const ReportDefinition &, cons
     return {};
 }
 
+void TfrmDadosGerRel::setFieldOrder(const QList<QWidget *> &fields)
+{
+    // The report list, the screen's fields as given, then the actions; Tab from the last action
+    // comes back to the list.
+    QList<QWidget *> chain{cbbReportNames};
+    chain += fields;
+    chain += {sbtPreview, sbtPrint, sbtSalvarComo, sbtReportEdit};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain.at(i - 1), chain.at(i));
+}
+
+QString TfrmDadosGerRel::suggestedFileName(const ReportDefinition &definition) const
+{
+    return definition.title;
+}
+
 std::array<QWidget *, 3> TfrmDadosGerRel::consolidationLocked() const
 {
     return {sbtPrint, sbtSalvarComo, sbtReportEdit};
@@ -307,6 +328,7 @@ void TfrmDadosGerRel::runReport(ReportAction action)
     request.definition = definition;
     request.params = params;
     request.filters = filterTexts(definition, params);
+    request.fileName = suggestedFileName(definition);
     request.parent = this;
     const QString path = mCatalog.pathOf(cbbReportNames->currentIndex());
     request.openEditor = [this, definition, path] { openDesigner(definition, path); };

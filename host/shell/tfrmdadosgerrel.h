@@ -75,6 +75,9 @@ public:
     // What the parameters of a run read as in the report's header, HTML and XLSX: the screen that
     // fills them knows their meaning. The base screen has none to say.
     virtual ReportModel::Filters filterTexts(const ReportDefinition &definition, const TParams &params) const;
+    // The name the save dialogs suggest for a run, without folder and extension; the base screen
+    // suggests the report's title.
+    virtual QString suggestedFileName(const ReportDefinition &definition) const;
 
     // Inherited elements.
     QFrame *panMenu = nullptr;
@@ -92,6 +95,10 @@ public:
     TMessages *msgPadrao = nullptr;
     TMessages *msgHost = nullptr; // the base screen's own texts ("Rel_Nao_Sel")
     TReportDesignerDialog *rpddPadrao = nullptr;
+
+    // The keyboard's way through the screen: the report list, `fields` in order, the four actions.
+    // Tab and Enter skip what is disabled or hidden.
+    void setFieldOrder(const QList<QWidget *> &fields);
 
     // The three controls a derived screen may lock while a consolidated report is chosen.
     std::array<QWidget *, 3> consolidationLocked() const;

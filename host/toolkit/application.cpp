@@ -4,6 +4,7 @@
 
 #include "errors.h"
 #include "eventboundary.h"
+#include "ptbrlocale.h"
 #include "uiservices.h"
 
 #include <QDir>
@@ -30,7 +31,9 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
     mHelpDir = QStringLiteral(BO_SOURCE_DIR "/help");
     // Lookups that wait on the database show it, and can be given up.
     TdtmDBGeral::setWatcher(&mWaitWatcher);
-    // Every standard dialog speaks the users' language; without the file they stay in English.
+    // Every standard dialog speaks the users' language and writes its numbers and dates as they do;
+    // without the translations file the buttons stay in English.
+    QLocale::setDefault(ptBRLocale());
     auto *translator = new QTranslator(this);
     if (translator->load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
         installTranslator(translator)) {

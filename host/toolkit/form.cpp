@@ -3,10 +3,21 @@
 #include "application.h"
 #include "eventboundary.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+
+namespace {
+bool isEnterKey(const QKeyEvent *key)
+{
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && mods == Qt::NoModifier;
+}
+} // namespace
 
 // Exit events tell screens apart by their TForm (MDI children share one window).
 TForm::TForm(QWidget *parent) : QWidget(parent) {}
@@ -45,7 +56,32 @@ void TForm::Activate()
 
 void TForm::runCreate()
 {
+    // Ahead of the control's own key handling: an edit whose key filter drops Enter still moves on.
+    const auto children = findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        if (child->focusPolicy() != Qt::NoFocus)
+            child->installEventFilter(this);
+    }
     FormCreate(this);
+}
+
+bool TForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *widget = qobject_cast<QWidget *>(watched);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    // Pop-ups inside a control (a date edit's calendar, a list's drop-down) keep their own Enter.
+    if (!widget || !isEnterKey(key) || widget->window() != window() || !widget->hasFocus())
+        return QWidget::eventFilter(watched, event);
+    if (auto *button = qobject_cast<QAbstractButton *>(widget); button && !button->isCheckable()) {
+        button->click();
+        return true;
+    }
+    if (auto *combo = qobject_cast<QComboBox *>(widget); combo && combo->view() && combo->view()->isVisible())
+        return QWidget::eventFilter(watched, event);
+    focusNextPrevChild(!(key->modifiers() & Qt::ShiftModifier));
+    return true;
 }
 
 void TForm::runActivate()

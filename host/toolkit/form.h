@@ -31,7 +31,8 @@ public:
 
     QMdiSubWindow *subWindow() const;
 
-    // Called by the factory and the host's window management.
+    // Called by the factory and the host's window management. Creation also makes Enter in a
+    // field move on as Tab does (a button under the focus is pressed instead).
     void runCreate();
     void runActivate();
 
@@ -42,4 +43,5 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };

@@ -27,9 +27,10 @@ UiServices &UiServices::current()
 }
 
 std::optional<QString> UiServices::saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
-                                                         QString *selectedFilter, const QString &, bool *)
+                                                         QString *selectedFilter, const QString &, bool *,
+                                                         const QString &suggested)
 {
-    return saveFileName(parent, caption, filters, selectedFilter);
+    return saveFileName(parent, caption, filters, selectedFilter, suggested);
 }
 
 UiServices *UiServices::install(UiServices *services)
@@ -84,10 +85,10 @@ QStringList filterSuffixes(const QString &filter)
 }
 
 std::optional<QString> WidgetUi::saveFileName(QWidget *parent, const QString &caption, const QString &filters,
-                                              QString *selectedFilter)
+                                              QString *selectedFilter, const QString &suggested)
 {
     QString chosen;
-    const QString path = QFileDialog::getSaveFileName(parent, caption, QString(), filters, &chosen);
+    const QString path = QFileDialog::getSaveFileName(parent, caption, suggested, filters, &chosen);
     if (path.isEmpty())
         return std::nullopt;
     if (selectedFilter)
@@ -96,10 +97,12 @@ std::optional<QString> WidgetUi::saveFileName(QWidget *parent, const QString &ca
 }
 
 std::optional<QString> WidgetUi::saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
-                                                       QString *selectedFilter, const QString &checkText, bool *checked)
+                                                       QString *selectedFilter, const QString &checkText, bool *checked,
+                                                       const QString &suggested)
 {
-    // Qt's own dialog: a native one takes no extra control.
-    QFileDialog dialog(parent, caption, QString(), filters);
+    // Qt's own dialog: a native one takes no extra control. A suggested path opens its folder with
+    // its name typed in; changing the type changes the name's extension.
+    QFileDialog dialog(parent, caption, suggested, filters);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

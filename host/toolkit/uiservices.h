@@ -33,14 +33,16 @@ public:
                                           const QString &initial) = 0;
     // File name to write to; `filters` is a QFileDialog filter list. `selectedFilter`, when given,
     // receives the filter the user left chosen (one entry of `filters`), so that a name typed
-    // without an extension can take the chosen type's.
+    // without an extension can take the chosen type's. `suggested`: the path the dialog opens
+    // with (its folder shown, its name typed in), none for the current folder.
     virtual std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
-                                                QString *selectedFilter = nullptr) = 0;
+                                                QString *selectedFilter = nullptr, const QString &suggested = {}) = 0;
     // The same dialog with a check box under the file types: `checkText` its caption, `*checked` its
     // state in and out (left as it was when the dialog is cancelled). Without an override of its own
     // the dialog shows no check box and `*checked` stays as given.
     virtual std::optional<QString> saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
-                                                         QString *selectedFilter, const QString &checkText, bool *checked);
+                                                         QString *selectedFilter, const QString &checkText, bool *checked,
+                                                         const QString &suggested = {});
 
     // Shows a help page (an HTML file); no page is a message, not a failure.
     virtual void showHelp(QWidget *parent, const QString &title, const QString &pagePath) = 0;
@@ -68,9 +70,10 @@ public:
     std::optional<QString> prompt(QWidget *parent, const QString &caption, const QString &label,
                                   const QString &initial) override;
     std::optional<QString> saveFileName(QWidget *parent, const QString &caption, const QString &filters,
-                                        QString *selectedFilter = nullptr) override;
+                                        QString *selectedFilter = nullptr, const QString &suggested = {}) override;
     std::optional<QString> saveFileNameWithCheck(QWidget *parent, const QString &caption, const QString &filters,
-                                                 QString *selectedFilter, const QString &checkText, bool *checked) override;
+                                                 QString *selectedFilter, const QString &checkText, bool *checked,
+                                                 const QString &suggested = {}) override;
     void showHelp(QWidget *parent, const QString &title, const QString &pagePath) override;
 };
 

@@ -85,6 +85,18 @@ bool isQtMaskMeta(QChar c)
     return u"AaNnXx90DdHhBb#><!{}[]\\;"_s.contains(c);
 }
 
+// Qt ends an input mask at its first ";", escaped or not, so a literal ";" cannot stand in a Qt
+// mask. The edit shows the Greek question mark instead, which is drawn as ";" (and is ";" under
+// Unicode's canonical equivalence); EditText and Text give ";" back.
+constexpr QChar kSemicolonShown = QChar(0x037E);
+
+// Positions Qt does not let a blank stand in: setText moves a blank given there, and every
+// character after it, to the next position that takes it.
+bool isRequiredInQt(QChar qtMaskChar)
+{
+    return u"ANX9DHB"_s.contains(qtMaskChar);
+}
+
 ParsedMask parseHostMask(const QString &hostMask)
 {
     ParsedMask parsed;
@@ -113,6 +125,10 @@ ParsedMask parseHostMask(const QString &hostMask)
         if (c == u'\\' && i + 1 < end) {
             const QChar lit = hostMask.at(++i);
             parsed.slots.append({true, lit});
+            if (lit == u';') {
+                parsed.qtMask += kSemicolonShown;
+                continue;
+            }
             if (isQtMaskMeta(lit))
                 parsed.qtMask += u'\\';
             parsed.qtMask += lit;
@@ -484,7 +500,7 @@ QString TMaskEdit::Text() const
     if (inputMask().isEmpty())
         return text();
     const ParsedMask parsed = parseHostMask(mHostMask);
-    const QString shown = displayText();
+    const QString shown = EditText();
     QString out;
     bool typed = false;
     for (int i = 0; i < parsed.slots.size(); ++i) {
@@ -529,7 +545,15 @@ QString TMaskEdit::maskedText(const QString &hostMask, const QString &text)
 
 QString TMaskEdit::EditText() const
 {
-    return displayText();
+    QString shown = displayText();
+    if (!shown.contains(kSemicolonShown))
+        return shown;
+    const ParsedMask parsed = parseHostMask(mHostMask);
+    for (qsizetype i = 0; i < std::min(shown.size(), parsed.slots.size()); ++i) {
+        if (parsed.slots.at(i).literal && parsed.slots.at(i).ch == u';')
+            shown[i] = u';';
+    }
+    return shown;
 }
 
 void TMaskEdit::SetText(const QString &text)
@@ -563,7 +587,34 @@ void TMaskEdit::SetText(const QString &text)
     // Trailing blanks are left to the mask: Qt refuses a blank in a required position.
     while (!shown.isEmpty() && shown.back() == parsed.blank && !parsed.slots.at(shown.size() - 1).literal)
         shown.chop(1);
-    setText(shown);
+    bool blankInRequired = false;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const MaskSlot &slot = parsed.slots.at(i);
+        if (slot.literal && slot.ch == u';')
+            shown[i] = kSemicolonShown;
+        else if (!slot.literal && shown.at(i) == parsed.blank && isRequiredInQt(qtMaskChar(slot.ch)))
+            blankInRequired = true;
+    }
+    if (!blankInRequired) {
+        setText(shown);
+        return;
+    }
+    // A blank before typed characters, as typing into a later position leaves it: every typed
+    // character goes in at its own position, over the cleared mask, and the change is told once.
+    const QString before = displayText();
+    {
+        const QSignalBlocker quiet(this);
+        setText(QString());
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            if (parsed.slots.at(i).literal || shown.at(i) == parsed.blank)
+                continue;
+            setCursorPosition(int(i));
+            insert(QString(shown.at(i)));
+        }
+        setCursorPosition(0);
+    }
+    if (displayText() != before)
+        Q_EMIT textChanged(QLineEdit::text());
 }
 
 void TMaskEdit::focusOutEvent(QFocusEvent *event)
@@ -640,7 +691,9 @@ TDateEditPlus::TDateEditPlus(QWidget *parent) : TMaskEdit(parent)
     connect(this, &QLineEdit::textChanged, this, [this] {
         QPalette pal = palette();
         const QPalette base = parentWidget() ? parentWidget()->palette() : QApplication::palette(this);
-        pal.setColor(QPalette::Text, IsDateValid() ? QColor(Qt::blue) : base.color(QPalette::Text));
+        // A disabled date keeps the disabled text colour.
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            pal.setColor(group, QPalette::Text, IsDateValid() ? QColor(Qt::blue) : base.color(group, QPalette::Text));
         setPalette(pal);
         update();
     });
@@ -768,15 +821,39 @@ TRadioButton::TRadioButton(QWidget *parent) : QRadioButton(parent)
 {
     // toggled covers both the user's click and code checking it, as the host's click event does.
     connect(this, &QAbstractButton::toggled, this, [this](bool checked) {
-        if (checked)
+        if (checked) {
+            takeTabStop();
             Q_EMIT Click(this);
+        }
     });
+}
+
+void TRadioButton::takeTabStop()
+{
+    // Tab stops once in a pair, on the checked radio; the arrows move between them. Qt does this
+    // only once a radio of the pair has had the focus, so a walk right after opening would
+    // otherwise stop on both.
+    if (!autoExclusive() || !parentWidget())
+        return;
+    const auto siblings = parentWidget()->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
+    for (QRadioButton *radio : siblings) {
+        if (radio->autoExclusive())
+            radio->setFocusPolicy(radio == this ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+void TRadioButton::showEvent(QShowEvent *event)
+{
+    QRadioButton::showEvent(event);
+    if (isChecked())
+        takeTabStop();
 }
 
 TSpeedButton::TSpeedButton(QWidget *parent) : QToolButton(parent)
 {
-    // A button bar's button never takes the focus, so pressing it does not leave the field.
-    setFocusPolicy(Qt::NoFocus);
+    // A button bar's button is reached by Tab, never by a click or its mnemonic: pressing it with
+    // the mouse or Alt+letter does not leave the field.
+    setFocusPolicy(Qt::TabFocus);
     setAutoRaise(true);
     connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT Click(this); });
 }

@@ -150,6 +150,12 @@ public:
     explicit TRadioButton(QWidget *parent = nullptr);
 Q_SIGNALS:
     void Click(QObject *sender);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void takeTabStop();
 };
 
 class HOST_EXPORT TCheckBox : public QCheckBox

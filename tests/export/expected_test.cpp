@@ -94,6 +94,7 @@ const QList<Case> &cases()
         {"ticket_medio_por_dia", {u"--stores"_s, u"1"_s}},
         {"mapa_calor_dia_hora", {u"--branch"_s, u"3"_s}},
         {"comparativo_por_hora", {}},
+        {"caixas_por_hora", {}},
     };
     return rows;
 }

@@ -6,6 +6,7 @@
 #include "errors.h"
 #include "exportcommand.h"
 #include "exportscreendriver.h"
+#include "periodpresets.h"
 #include "reportengine.h"
 #include "testsupport.h"
 
@@ -240,7 +241,7 @@ TEST(Export, WritesWhatTheScreenWritesForTheSameFilters)
     ASSERT_GE(d.storesOf0001.size(), 2);
     ASSERT_GE(d.registersOf0001.size(), 2);
     ASSERT_FALSE(d.productFrom.isEmpty());
-    const auto lastWeek = ExportCommand::periodDates(u"last-week"_s, QDate::currentDate());
+    const auto lastWeek = PeriodPresets::dates(u"last-week"_s, QDate::currentDate());
     ASSERT_TRUE(lastWeek);
     const QString from = shown(d.first);
     const QString to = shown(d.last);
@@ -615,6 +616,7 @@ public:
             Q_EMIT ReportEngine::instance().finished(run);
     }
     std::optional<QStringList> branchCodes() override { return mAnswers.branchCodes; }
+    QStringList idleStores() override { return {}; }
 
 private:
     void note(const QString &call) const { mCalls << call; }
@@ -708,15 +710,21 @@ TEST(Export, PeriodsFollowTheLocalCalendar)
         {"last-month", QDate(2028, 3, 31), QDate(2028, 2, 1), QDate(2028, 2, 29)},
         {"month-to-date", QDate(2026, 12, 9), QDate(2026, 12, 1), QDate(2026, 12, 9)},
         {"month-to-date", QDate(2026, 12, 1), QDate(2026, 12, 1), QDate(2026, 12, 1)},
+        {"today", QDate(2028, 2, 29), QDate(2028, 2, 29), QDate(2028, 2, 29)},
+        {"this-week", QDate(2026, 12, 9), QDate(2026, 12, 7), QDate(2026, 12, 9)},  // a Wednesday
+        {"this-week", QDate(2026, 12, 7), QDate(2026, 12, 7), QDate(2026, 12, 7)},  // a Monday
+        {"this-week", QDate(2027, 1, 3), QDate(2026, 12, 28), QDate(2027, 1, 3)},   // a Sunday, over the year
+        {"last-7-days", QDate(2027, 1, 3), QDate(2026, 12, 28), QDate(2027, 1, 3)},
+        {"last-30-days", QDate(2028, 3, 1), QDate(2028, 2, 1), QDate(2028, 3, 1)},  // February of 29 days
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.period) + " " + c.today.toString(Qt::ISODate).toStdString());
-        const auto dates = ExportCommand::periodDates(QString::fromLatin1(c.period), c.today);
+        const auto dates = PeriodPresets::dates(QString::fromLatin1(c.period), c.today);
         ASSERT_TRUE(dates);
         EXPECT_EQ(dates->first, c.first);
         EXPECT_EQ(dates->second, c.last);
     }
-    EXPECT_FALSE(ExportCommand::periodDates(u"tomorrow"_s, QDate(2026, 12, 9)));
+    EXPECT_FALSE(PeriodPresets::dates(u"tomorrow"_s, QDate(2026, 12, 9)));
 }
 
 // The executable: the subcommand, its help, its status, and a cron-like loop over the branches.

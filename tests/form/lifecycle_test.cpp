@@ -97,7 +97,7 @@ const IndexCase kIndexCases[] = {
     {2, {false, false, false}},  {3, {false, false, false}},  {4, {false, false, false}},
     {5, {false, false, false}},  {6, {false, false, false}},  {7, {false, true, true}},
     {8, {false, false, false}},  {9, {true, false, false}},   {10, {false, false, false}},
-    {11, {false, false, false}}, {12, {false, false, false}},
+    {11, {false, false, false}}, {12, {false, false, false}}, {13, {false, false, false}},
 };
 
 // index case, branch-bound mode, register "Lista" checked, consolidated summary chosen before.
@@ -110,7 +110,7 @@ TEST_P(ReportRules, EnableExactlyWhatTheReportTakes)
 {
     const auto [c, branchBound, lista, afterConsolidated] = GetParam();
     TfrmEstaticVendHora *f = create(branchBound);
-    ASSERT_EQ(f->cbbReportNames->count(), 13);
+    ASSERT_EQ(f->cbbReportNames->count(), 14);
     if (lista)
         f->rbtListaCaixa->setChecked(true);
     if (afterConsolidated)

@@ -116,7 +116,7 @@ TEST_F(ActionGate, EveryPositionOpensWhatTheTableSaysAndSendsWhatItsFieldsHold)
         ReportDesignerWindow designer(f, f->chosenDefinition(), mReports.filePath(QStringLiteral("Vnd025/r5.json")));
         ASSERT_TRUE(designer.saveAsNew()) << ui.messages.join(u'|').toStdString();
     }
-    ASSERT_EQ(f->cbbReportNames->count(), 14);
+    ASSERT_EQ(f->cbbReportNames->count(), 15);
 
     struct Row
     {
@@ -131,7 +131,8 @@ TEST_F(ActionGate, EveryPositionOpensWhatTheTableSaysAndSendsWhatItsFieldsHold)
         {6, true, true, true, true, true, true, true},        {7, false, false, false, true, false, false, false},
         {8, false, false, false, true, false, false, false},  {9, true, false, false, true, false, true, false},
         {10, false, false, false, true, false, false, false}, {11, false, false, false, true, false, false, false},
-        {12, false, false, false, true, false, false, false}, {13, false, false, false, true, true, true, true},
+        {12, false, false, false, true, false, false, false}, {13, false, false, false, true, false, false, false},
+        {14, false, false, false, true, true, true, true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.index);

@@ -151,3 +151,36 @@ TEST(ReportFilters, PeriodsDerivedFromTheChosenPeriod)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ReportFilters, CodesReadWithTheNamesTheLookupsShowed)
+{
+    ReportFilters::Names names;
+    names.filiais = {{QStringLiteral("0001"), QStringLiteral("São Paulo - Centro")}};
+    names.lojas = {{QStringLiteral("0000000001"), QStringLiteral("Loja Centro")}};
+    names.caixas = {{QStringLiteral("001"), QStringLiteral("Caixa 1")}, {QStringLiteral("002"), QStringLiteral("  ")}};
+    const struct
+    {
+        const char *param;
+        const char *value;
+        QPair<QString, QString> expected;
+    } cases[] = {
+        {"P_CDFILIAL", "0001", {QStringLiteral("Filial"), QStringLiteral("0001 - São Paulo - Centro")}},
+        {"P_CDFILIAL", "0001,0003", {QStringLiteral("Filial"), QStringLiteral("0001 - São Paulo - Centro, 0003")}},
+        {"P_CDFILIAL", "TODAS", {QStringLiteral("Filial"), QStringLiteral("Todas")}}, // never "TODAS - …"
+        {"P_CDLOJA", "0000000001", {QStringLiteral("Lojas"), QStringLiteral("0000000001 - Loja Centro")}},
+        // a blank name is no name; a branch's name does not name a register of the same code
+        {"P_CDCAIXA", "001,002,0001", {QStringLiteral("Caixas"), QStringLiteral("001 - Caixa 1, 002, 0001")}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.param) + "=" + c.value);
+        TParams params;
+        params.CreateParam(QString::fromLatin1(c.param)).SetAsString(QString::fromLatin1(c.value));
+        const auto filters = ReportFilters::fromParams(params, {}, names);
+        ASSERT_EQ(filters.size(), 1);
+        EXPECT_EQ(filters.first(), c.expected);
+    }
+}
+
+} // namespace

@@ -117,28 +117,45 @@ Rows reportRows(const DemoConnection &db, const QString &sql, const TParams &par
     return rows;
 }
 
-// Sales per hour of the day ("08" -> total) between two dates, written from the schema alone.
-std::map<int, double> salesByHour(const DemoConnection &db, bool firebird, const char *from, const char *to,
-                                  const Filters &f)
+// Sales per hour of the day ("08" -> total) between two dates, written from the schema alone;
+// `what` is the summed expression, `byStore` adds the store to the hour ("08 0000000002").
+std::map<QString, double> byHour(const DemoConnection &db, bool firebird, const char *from, const char *to,
+                                 const Filters &f, const QString &what, bool byStore = false)
 {
     const QString hour = firebird ? u"SUBSTRING(HRVENDA FROM 1 FOR 2)"_s : u"SUBSTR(HRVENDA, 1, 2)"_s;
+    const QString key = byStore ? hour + u", CDLOJA"_s : hour;
     const QString date = firebird ? u"DATE '%1'"_s : u"'%1'"_s;
-    QString sql = u"SELECT %1, SUM(VRTOTVENDA) FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' "
-                  u"AND DTVENDA BETWEEN %2 AND %3"_s.arg(hour, date.arg(QLatin1String(from)), date.arg(QLatin1String(to)));
+    QString sql = u"SELECT %1, %4 FROM VENDA WHERE CDFILIAL = '0001' AND IDCANCELADA = 'N' "
+                  u"AND DTVENDA BETWEEN %2 AND %3"_s.arg(key, date.arg(QLatin1String(from)), date.arg(QLatin1String(to)), what);
     if (f.hourFrom != u"0000" || f.hourTo != u"2359")
         sql += u" AND HRVENDA BETWEEN '%1' AND '%2'"_s.arg(f.hourFrom, f.hourTo);
     if (!f.stores.isEmpty())
         sql += u" AND CDLOJA IN ('%1')"_s.arg(f.stores.split(u',').join(u"', '"_s));
-    sql += u" GROUP BY %1"_s.arg(hour);
+    sql += u" GROUP BY %1"_s.arg(key);
     QSqlQuery q(db.db());
-    std::map<int, double> sums;
+    std::map<QString, double> sums;
     if (!q.exec(sql)) {
         ADD_FAILURE() << sql.toStdString() << ": " << q.lastError().text().toStdString();
         return sums;
     }
     while (q.next())
-        sums[q.value(0).toString().toInt()] = q.value(1).toDouble();
+        sums[QString::number(q.value(0).toString().toInt()) + (byStore ? u' ' + q.value(1).toString().trimmed() : QString())] =
+            q.value(byStore ? 2 : 1).toDouble();
     return sums;
+}
+
+std::map<int, double> salesByHour(const DemoConnection &db, bool firebird, const char *from, const char *to,
+                                  const Filters &f, const QString &what = u"SUM(VRTOTVENDA)"_s)
+{
+    std::map<int, double> sums;
+    for (const auto &[hour, value] : byHour(db, firebird, from, to, f, what))
+        sums[hour.toInt()] = value;
+    return sums;
+}
+
+qint64 cents(double value)
+{
+    return std::llround(value * 100.0);
 }
 
 struct CompareCase
@@ -186,6 +203,13 @@ TEST_F(ReportCompare, EachHourAgainstHandWrittenSql)
             const auto now = salesByHour(*db, firebird, c.from, c.to, c.filters);
             const auto before = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters);
             const auto year = salesByHour(*db, firebird, c.yearFrom, c.yearTo, c.filters);
+            const auto ticketsNow = salesByHour(*db, firebird, c.from, c.to, c.filters, u"COUNT(*)"_s);
+            const auto ticketsBefore = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"COUNT(*)"_s);
+            // each store's change in each hour: the one of the largest size moved the hour most
+            auto storesNow = byHour(*db, firebird, c.from, c.to, c.filters, u"SUM(VRTOTVENDA)"_s, true);
+            const auto storesBefore = byHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"SUM(VRTOTVENDA)"_s, true);
+            for (const auto &[key, v] : storesBefore)
+                storesNow[key] -= v;
             ASSERT_FALSE(now.empty() || before.empty()) << "no sales: the check would prove nothing";
             EXPECT_EQ(year.empty(), c.yearEmpty);
             std::map<int, int> hours; // every hour with sales in any of the three periods
@@ -200,7 +224,8 @@ TEST_F(ReportCompare, EachHourAgainstHandWrittenSql)
                 const QVariantList &row = rows.at(i++);
                 SCOPED_TRACE(h);
                 // HRINICIO HRFIM VRATUAL VRANTERIOR DFANTERIOR PCANTERIOR VRANOANT DFANOANT PCANOANT
-                ASSERT_EQ(row.size(), 9);
+                // QTATUAL QTANTERIOR CDLOJAMOV NMLOJAMOV DFLOJAMOV
+                ASSERT_EQ(row.size(), 14);
                 EXPECT_EQ(row.at(0).toInt(), h * 60);
                 EXPECT_EQ(row.at(1).toInt(), h * 60 + 59);
                 const double a = now.count(h) ? now.at(h) : 0, b = before.count(h) ? before.at(h) : 0,
@@ -210,6 +235,17 @@ TEST_F(ReportCompare, EachHourAgainstHandWrittenSql)
                 EXPECT_NEAR(row.at(4).toDouble(), a - b, 0.005);
                 EXPECT_NEAR(row.at(6).toDouble(), y, 0.005);
                 EXPECT_NEAR(row.at(7).toDouble(), a - y, 0.005);
+                EXPECT_EQ(row.at(9).toInt(), ticketsNow.count(h) ? int(ticketsNow.at(h)) : 0);
+                EXPECT_EQ(row.at(10).toInt(), ticketsBefore.count(h) ? int(ticketsBefore.at(h)) : 0);
+                double largest = 0;
+                for (const auto &[key, change] : storesNow) {
+                    if (key.section(u' ', 0, 0).toInt() == h && std::abs(change) > std::abs(largest))
+                        largest = change;
+                }
+                EXPECT_NEAR(row.at(13).toDouble(), largest, 0.005);
+                if (!row.at(11).isNull()) {
+                    EXPECT_NEAR(storesNow.at(QString::number(h) + u' ' + row.at(11).toString().trimmed()), largest, 0.005);
+                }
                 const struct
                 {
                     int column;
@@ -266,6 +302,8 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
     ASSERT_NE(document, nullptr);
     const ReportModel &model = document->model();
     ASSERT_GT(model.detailCount, 3);
+    // the comparison's many columns: headings wrap rather than shrink below the body size
+    EXPECT_GE(document->headingPoints(), 8.0);
 
     QStringList header;
     for (const auto &filter : model.filters)
@@ -296,14 +334,21 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
         EXPECT_NEAR(sum, total->values.at(column).toDouble(), 0.005) << s;
     }
 
-    // The PDF's first page names the periods in the header and the series in the legend.
+    // The PDF's first page names the periods in the header and the series in the legend (a heading
+    // wider than its column wraps, so only its first line is looked for).
     QTemporaryDir dir;
     const QString pdf = dir.filePath(u"comparativo.pdf"_s);
     ReportExport::writePdf(*document, pdf);
     const QString page = pdfText(pdf, 1);
     for (const QString &text : {u"Anterior: semana anterior, 09/06/2025 a 15/06/2025"_s, u"52 semanas antes: 17/06/2024 a 23/06/2024"_s,
-                                u"Var. s/ anterior"_s, u"Total geral"_s})
+                                u"Var. s/"_s, u"Lojas que mais mudaram a hora"_s, u"Ef. tráfego"_s})
         EXPECT_TRUE(page.contains(text)) << text.toStdString() << "\n" << page.toStdString();
+    // the list under the chart takes room: the total may go to the next page
+    EXPECT_TRUE(pdfText(pdf).contains(u"Total geral"_s));
+    // the effects' totals are sums a spreadsheet recalculates to the values written (tests/recalc)
+    const QString xlsx = dir.filePath(u"comparativo.xlsx"_s);
+    ReportExport::write(model, xlsx);
+    testsupport::keepWorkbook(xlsx);
     if (const QByteArray keep = qgetenv("BO_REPORT_PDF_DIR"); !keep.isEmpty())
         QFile::copy(pdf, QDir(QString::fromLocal8Bit(keep)).filePath(u"comparativo.pdf"_s));
 
@@ -326,7 +371,8 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
         ASSERT_EQ(run->outcome, ReportRun::Outcome::Saved) << run->error.toStdString();
         const QStringList lines = QString::fromUtf8(readAll(csv).mid(3)).split(u"\r\n"_s);
         const qsizetype heading = lines.indexOf(u"Horário;Período (R$);Anterior (R$);Var. s/ anterior;"
-                                                u"52 semanas antes (R$);Var. s/ 52 semanas"_s);
+                                                u"52 semanas antes (R$);Var. s/ 52 semanas;Vendas;Vendas ant.;"
+                                                u"Ticket (R$);Ticket ant. (R$);Ef. tráfego (R$);Ef. ticket (R$)"_s);
         ASSERT_GE(heading, 0) << lines.join(u'\n').toStdString();
         if (!withFilters) {
             EXPECT_EQ(heading, 0);
@@ -337,6 +383,80 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
             EXPECT_TRUE(lines.at(heading - 1).isEmpty());
         }
         EXPECT_EQ(lines.size() - heading - 2, model.detailCount); // rows, then the final CRLF's empty tail
+    }
+}
+
+// Why each hour changed, through the engine on both databases: the tickets and average tickets of
+// the two periods against SQL over VENDA, the traffic effect from those figures, and the two
+// effects adding up to the change to the cent, in each hour and in the total line.
+TEST_F(ReportCompare, TrafficAndTicketEffectsAddUpToTheChange)
+{
+    const DemoConnection lite(sSqlite), fb(sFirebird);
+    ASSERT_TRUE(lite.isOpen()) << lite.error().toStdString();
+    ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
+    const ReportDefinition def = definition();
+    for (const CompareCase &c : kCases) {
+        SCOPED_TRACE(c.what);
+        for (const DemoConnection *db : {&lite, &fb}) {
+            const bool firebird = db == &fb;
+            SCOPED_TRACE(firebird ? "Firebird" : "SQLite");
+            QString error;
+            const TParams params = paramsFor(def, c.filters);
+            ReportTable table;
+            table.columns = {u"HRINICIO"_s, u"HRFIM"_s, u"VRATUAL"_s, u"VRANTERIOR"_s, u"DFANTERIOR"_s, u"PCANTERIOR"_s,
+                             u"VRANOANT"_s, u"DFANOANT"_s, u"PCANOANT"_s, u"QTATUAL"_s, u"QTANTERIOR"_s, u"CDLOJAMOV"_s,
+                             u"NMLOJAMOV"_s, u"DFLOJAMOV"_s};
+            table.rows = reportRows(*db, def.sqlFor(firebird ? SqlDialect::InterBase : SqlDialect::Default), params, &error);
+            ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+            const ReportModel model = ReportModel::build(u"Vnd025"_s, def, params, table);
+            const auto now = salesByHour(*db, firebird, c.from, c.to, c.filters);
+            const auto before = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters);
+            const auto ticketsNow = salesByHour(*db, firebird, c.from, c.to, c.filters, u"COUNT(*)"_s);
+            const auto ticketsBefore = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"COUNT(*)"_s);
+            // Horário, Período, Anterior, Var., 52 semanas, Var., Vendas, Vendas ant., Ticket, Ticket ant.,
+            // Ef. tráfego, Ef. ticket
+            qint64 changeSum = 0, trafficSum = 0, ticketSum = 0;
+            bool bothSeen = false;
+            for (const ReportLine &line : model.lines) {
+                if (line.kind != ReportLine::Kind::Detail)
+                    continue;
+                const int h = line.values.at(0).toInt() / 60;
+                SCOPED_TRACE(h);
+                const qint64 a = cents(now.count(h) ? now.at(h) : 0), b = cents(before.count(h) ? before.at(h) : 0);
+                const qint64 n = ticketsNow.count(h) ? qint64(ticketsNow.at(h)) : 0;
+                const qint64 m = ticketsBefore.count(h) ? qint64(ticketsBefore.at(h)) : 0;
+                EXPECT_EQ(line.values.at(6).toLongLong(), n);
+                EXPECT_EQ(line.values.at(7).toLongLong(), m);
+                if (n > 0) {
+                    EXPECT_NEAR(line.values.at(8).toDouble(), double(a) / double(n) / 100.0, 0.0051);
+                } else {
+                    EXPECT_TRUE(line.values.at(8).isNull());
+                }
+                const qint64 traffic = cents(line.values.at(10).toDouble()), ticket = cents(line.values.at(11).toDouble());
+                EXPECT_EQ(traffic + ticket, a - b) << "the effects add up to the change";
+                if (n > 0 && m > 0) {
+                    bothSeen = true;
+                    // Δ tickets × the earlier average ticket, to the cent
+                    EXPECT_LE(std::abs(double(traffic) - double(n - m) * double(b) / double(m)), 0.5 + 1e-9);
+                } else {
+                    EXPECT_EQ(traffic, a - b) << "without tickets in one period the change is traffic";
+                }
+                changeSum += a - b;
+                trafficSum += traffic;
+                ticketSum += ticket;
+            }
+            EXPECT_TRUE(bothSeen);
+            const ReportLine *total = model.totalLine();
+            ASSERT_NE(total, nullptr);
+            EXPECT_EQ(cents(total->values.at(10).toDouble()), trafficSum);
+            EXPECT_EQ(cents(total->values.at(11).toDouble()), ticketSum);
+            EXPECT_EQ(cents(total->values.at(10).toDouble()) + cents(total->values.at(11).toDouble()),
+                      cents(total->values.at(1).toDouble()) - cents(total->values.at(2).toDouble()));
+            EXPECT_EQ(trafficSum + ticketSum, changeSum);
+            ASSERT_FALSE(model.notes.isEmpty());
+            EXPECT_TRUE(model.notes.first().startsWith(u"Lojas que mais mudaram a hora"_s));
+            EXPECT_LE(model.notes.size(), 6);
+        }
     }
 }
 

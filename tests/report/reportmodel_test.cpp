@@ -229,3 +229,38 @@ TEST(ReportModelPeriods, ChartSeriesSideBySide)
     missing.columns[2] = QStringLiteral("C");
     EXPECT_THROW(ReportModel::build(QStringLiteral("Vnd025"), def, TParams(), missing), EHostError);
 }
+
+namespace {
+
+// The hour labels under the bars stay whole: none runs over an edge of the chart.
+TEST(ReportChart, LabelsAreNeverCutAtTheEdges)
+{
+    const struct
+    {
+        int bars; // one every 15 minutes from 06:00
+        int width, height;
+    } cases[] = {{64, 900, 260}, {16, 300, 200}, {3, 140, 120}, {1, 90, 100}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.bars);
+        ReportModel model;
+        for (int i = 0; i < c.bars; ++i)
+            model.chart.append({QTime(6, 0).addSecs(i * 900).toString(QStringLiteral("HH:mm")), 100.0 + i});
+        const QImage image = renderReportChart(model, c.width, c.height);
+        // The band of the labels, under the axis line.
+        const int top = int(c.height * 0.91);
+        auto inked = [&](int x) {
+            for (int y = top; y < c.height; ++y) {
+                if (qGray(image.pixel(x, y)) < 160)
+                    return true;
+            }
+            return false;
+        };
+        EXPECT_FALSE(inked(c.width - 1) || inked(0)) << "a label runs over the edge";
+        bool lastLabel = false;
+        for (int x = c.width / 2; x < c.width && !lastLabel; ++x)
+            lastLabel = inked(x);
+        EXPECT_TRUE(lastLabel) << "no label under the last bars";
+    }
+}
+
+} // namespace

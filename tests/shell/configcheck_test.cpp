@@ -108,6 +108,11 @@ TEST(ConfigurationCheck, FilesTheHostCannotTrustAreRefusedByName)
         {"a comment after a value",
          with("driver=QSQLITE", "driver=QSQLITE ; o banco"),
          {u"[database] driver = \"QSQLITE\": um ';' fora de aspas"_s}},
+        // the mail server of backoffice export --mail-to
+        {"a mail server", with("[screens]", "[mail]\nhost=smtp.loja\nport=587\nstarttls=true\nuser=r@loja\npassword=\"a;b\"\nfrom=r@loja\n[screens]"), {}},
+        {"a mail port 0", with("[screens]", "[mail]\nhost=smtp.loja\nport=0\n[screens]"), {u"[mail] port = \"0\": a porta deve ser um número de 1 a 65535."_s}},
+        {"starttls that is no flag", with("[screens]", "[mail]\nstarttls=sim\n[screens]"), {u"[mail] starttls = \"sim\": deve ser true ou false."_s}},
+        {"a mail password cut by a ';'", with("[screens]", "[mail]\npassword=segredo;x\n[screens]"), {u"[mail] password = \"***\": um ';'"_s}},
         {"a branch name with a comma",
          with("FiliProc=0001", "FiliProc=0001\nNomeFiliProc=Centro, loja 1"),
          {u"[context] NomeFiliProc = \"\": uma ',' fora de aspas faria do valor uma lista, lida como vazia"_s}},

@@ -8,11 +8,16 @@
 #include "reportdocument.h"
 #include "tfrmdadosgerrel.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTableWidget>
 
 using namespace enginetest;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -187,6 +192,51 @@ TEST_F(DesignerTest, VisualizarRunsTheEditedDefinition)
     EXPECT_EQ(runs[0].title, QStringLiteral("Rascunho"));
     // the base screen fills no parameters itself, so the period is unbound and nothing matches
     EXPECT_EQ(runs[0].outcome, ReportRun::Outcome::Previewed) << runs[0].error.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// The layout's columns in Portuguese: what the user changes there is what the JSON and the saved
+// file hold, and a hand-edited JSON shows there.
+TEST_F(DesignerTest, ColumnsReadInPortugueseAndWriteTheLayout)
+{
+    auto window = designer();
+    QTableWidget *table = window->columnsTable;
+    QStringList headings;
+    for (int c = 0; c < table->columnCount(); ++c)
+        headings << table->horizontalHeaderItem(c)->text();
+    EXPECT_EQ(headings, (QStringList{u"Campo"_s, u"Título"_s, u"Tipo"_s, u"Total"_s}));
+    const QJsonArray columns = dailyDefinition().layout.value(u"columns"_s).toArray();
+    ASSERT_EQ(table->rowCount(), columns.size());
+    ASSERT_GE(table->rowCount(), 2);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QJsonObject column = columns.at(row).toObject();
+        EXPECT_EQ(table->item(row, 0)->text(), column.value(u"field"_s).toString());
+        EXPECT_EQ(table->item(row, 1)->text(), column.value(u"label"_s).toString());
+        const QString shown = qobject_cast<QComboBox *>(table->cellWidget(row, 2))->currentText();
+        EXPECT_EQ(ReportDesignerWindow::typeKey(shown), column.value(u"type"_s).toString(u"text"_s)) << shown.toStdString();
+        EXPECT_FALSE(shown.contains(u'_') || shown == column.value(u"type"_s).toString()) << "a raw key: " << shown.toStdString();
+    }
+    table->item(1, 1)->setText(u"Faturamento"_s);
+    qobject_cast<QComboBox *>(table->cellWidget(1, 2))->setCurrentText(u"Moeda (R$)"_s);
+    ASSERT_TRUE(window->save()) << ui.messages.join(u'\n').toStdString();
+    const QJsonObject saved =
+        ReportDefinition::load(folder + u"/dia.json"_s).layout.value(u"columns"_s).toArray().at(1).toObject();
+    EXPECT_EQ(saved.value(u"label"_s).toString(), u"Faturamento"_s);
+    EXPECT_EQ(saved.value(u"type"_s).toString(), u"money"_s);
+    // The JSON edited by hand: the table follows.
+    QJsonObject layout = QJsonDocument::fromJson(window->layoutEdit->toPlainText().toUtf8()).object();
+    QJsonArray edited = layout.value(u"columns"_s).toArray();
+    QJsonObject first = edited.at(0).toObject();
+    first.insert(u"label"_s, u"Dia da venda"_s);
+    edited.replace(0, first);
+    layout.insert(u"columns"_s, edited);
+    window->layoutEdit->setPlainText(QString::fromUtf8(QJsonDocument(layout).toJson()));
+    EXPECT_EQ(table->item(0, 1)->text(), u"Dia da venda"_s);
+    window->layoutEdit->setPlainText(u"{ \"columns\": ["_s); // half-typed: the table keeps its rows
+    EXPECT_EQ(table->item(0, 1)->text(), u"Dia da venda"_s);
 }
 
 } // namespace

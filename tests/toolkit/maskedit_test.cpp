@@ -35,6 +35,7 @@ TEST(MaskEdit, ConvertsHostMasksToQtMasks)
         {u"<>cc;0;_"_s, u"!xx;_"_s},
         {u"\\A99;0;_"_s, u"\\A00;_"_s}, // escaped host letter: a literal Qt must not read as a mask char
         {u"99H;0;_"_s, u"00\\H;_"_s},  // plain literal that Qt would read as hex
+        {u"99\\;99;1;_"_s, u"00\u037E00;_"_s}, // a literal ";" (Qt ends a mask at any ";") as its look-alike
         {u"(99)"_s, u"(00);_"_s},       // defaults for the missing parts
         {u""_s, u""_s},
     };
@@ -95,6 +96,41 @@ TEST(MaskEdit, SetTextTakesTheShownForm)
     plain.SetText(u"abc 1"_s);
     EXPECT_EQ(plain.Text(), u"abc 1"_s);
     EXPECT_EQ(plain.EditText(), u"abc 1"_s);
+}
+
+// What the edit shows, set again, shows the same: a blank where a character is required stays
+// before the characters typed after it, and a literal ";" (which ends a Qt mask) is kept.
+TEST(MaskEdit, SetTextKeepsEachCharacterAtItsPosition)
+{
+    struct Row
+    {
+        QString mask;
+        QString set;
+        QString editText;
+        QString text;
+    };
+    const Row rows[] = {
+        {u"00-00;1;_"_s, u"_5-_7"_s, u"_5-_7"_s, u"_5-_7"_s},
+        {u"00-00;0;_"_s, u"_5-_7"_s, u"_5-_7"_s, u"57"_s},
+        {u"Aa-Cc-c+;1;_"_s, u"__-?!-_+"_s, u"__-?!-_+"_s, u"__-?!-_+"_s},
+        {u"99\\;99;1;_"_s, u"12;34"_s, u"12;34"_s, u"12;34"_s},
+        {u"00\\;00;0;_"_s, u"1234"_s, u"12;34"_s, u"1234"_s},
+        {u"9\u037E9\\;9;1;_"_s, u"1\u037E2;3"_s, u"1\u037E2;3"_s, u"1\u037E2;3"_s}, // the look-alike as a literal of its own
+    };
+    for (const Row &row : rows) {
+        TMaskEdit edit;
+        edit.setEditMask(row.mask);
+        int changes = 0;
+        QObject::connect(&edit, &TMaskEdit::Change, &edit, [&] { ++changes; });
+        edit.SetText(row.set);
+        const std::string how = str(row.set) + " into " + str(row.mask);
+        EXPECT_EQ(str(edit.EditText()), str(row.editText)) << how;
+        EXPECT_EQ(str(edit.Text()), str(row.text)) << how;
+        EXPECT_EQ(changes, 1) << how;
+        edit.SetText(edit.EditText());
+        EXPECT_EQ(str(edit.EditText()), str(row.editText)) << how << ", set again";
+        EXPECT_EQ(changes, 1) << how << ", set again";
+    }
 }
 
 TEST(MaskEdit, ChangeFollowsText)

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -56,4 +58,30 @@ TEST(SaveDialog, CheckBoxComesBackWithTheFile)
             EXPECT_EQ(filter, u"Texto separado por ponto e vírgula (*.csv)"_s);
         }
     }
+}
+
+TEST(SaveDialog, OpensOnTheSuggestedFolderWithTheNameTypedIn)
+{
+    QTemporaryDir dir;
+    const QString suggested = dir.filePath(u"Vendas por Dia 01-12-2026 a 07-12-2026.pdf"_s);
+    const QString filters = u"Documento PDF (*.pdf);;Planilha Excel (*.xlsx)"_s;
+    QString typed, folder, afterType;
+    QTimer::singleShot(0, qApp, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+        ASSERT_NE(name, nullptr);
+        typed = name->text();
+        folder = dialog->directory().absolutePath();
+        // Another type: the name follows it.
+        dialog->selectNameFilter(dialog->nameFilters().at(1));
+        afterType = name->text();
+        dialog->reject();
+    });
+    WidgetUi ui;
+    bool checked = false;
+    EXPECT_FALSE(ui.saveFileNameWithCheck(nullptr, u"Salvar relatório como"_s, filters, nullptr, u"x"_s, &checked, suggested));
+    EXPECT_EQ(typed, u"Vendas por Dia 01-12-2026 a 07-12-2026.pdf"_s);
+    EXPECT_EQ(folder, QDir(dir.path()).absolutePath());
+    EXPECT_EQ(afterType, u"Vendas por Dia 01-12-2026 a 07-12-2026.xlsx"_s);
 }

@@ -367,6 +367,8 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
             format_set_bold(note);
             must(worksheet_write_string(sheet, metaRow++, 0, utf8(model.bestWorstText).c_str(), note));
         }
+        for (const QString &line : model.notes)
+            must(worksheet_write_string(sheet, metaRow++, 0, utf8(line).c_str(), meta));
         // an empty row before the headings, which stay on row 5 when there are few filters
         const lxw_row_t headingRow = std::max<lxw_row_t>(4, metaRow + 1);
         if (layout.matrix.active()) {
@@ -382,21 +384,22 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                              ptBRLocale().toString(qint64(LXW_ROW_MAX))));
             const int offset = layout.grouped() ? 1 + int(layout.groupNames.size()) : 0;
             const int columns = int(layout.columns.size()) + offset;
-            QList<lxw_format *> plainFormats, totalFormats, bestFormats, worstFormats;
+            QList<lxw_format *> plainFormats, totalFormats;
+            QList<lxw_format *> markFormats[4]; // best, worst, over, under
             auto marked = [&wb](const ReportColumn *column, ReportLine::Mark mark) {
                 lxw_format *f = workbook_add_format(wb.book);
                 if (column && column->numeric())
                     format_set_num_format(f, numberPattern(*column));
                 format_set_bold(f);
-                format_set_bg_color(f, mark == ReportLine::Mark::Best ? kXlsxBestFill : kXlsxWorstFill);
-                format_set_font_color(f, mark == ReportLine::Mark::Best ? kXlsxBestInk : kXlsxWorstInk);
+                format_set_bg_color(f, xlsxColour(ReportStyle::markFill(int(mark))));
+                format_set_font_color(f, xlsxColour(ReportStyle::markInk(int(mark))));
                 return f;
             };
             for (const ReportColumn &column : layout.columns) {
                 plainFormats << (column.numeric() ? numberFormat(column, false) : nullptr);
                 totalFormats << (column.numeric() ? numberFormat(column, true) : totalText);
-                bestFormats << marked(&column, ReportLine::Mark::Best);
-                worstFormats << marked(&column, ReportLine::Mark::Worst);
+                for (int m = 0; m < 4; ++m)
+                    markFormats[m] << marked(&column, ReportLine::Mark(m + 1));
             }
             lxw_format *bestGroup = marked(nullptr, ReportLine::Mark::Best);
             lxw_format *worstGroup = marked(nullptr, ReportLine::Mark::Worst);
@@ -463,9 +466,9 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                     continue;
                 QList<double> *unit = nullptr;
                 if (unitColumn >= 0) {
-                    auto it = writtenPerUnit.find(line.values.value(unitColumn).toString().trimmed());
+                    auto it = writtenPerUnit.find(ReportFormat::text(line.values.value(unitColumn)));
                     if (it == writtenPerUnit.end())
-                        it = writtenPerUnit.insert(line.values.value(unitColumn).toString().trimmed(),
+                        it = writtenPerUnit.insert(ReportFormat::text(line.values.value(unitColumn)),
                                                    QList<double>(layout.columns.size(), 0.0));
                     unit = &it.value();
                 }
@@ -511,9 +514,8 @@ void fillWorkbook(const ReportFile &file, const ReportModel &model, const Progre
                         must(worksheet_write_string(sheet, row, lxw_col_t(1 + n),
                                                     utf8(line.groupNames.value(n)).c_str(), nullptr));
                 }
-                const QList<lxw_format *> *marks = line.mark == ReportLine::Mark::Best    ? &bestFormats
-                                                   : line.mark == ReportLine::Mark::Worst ? &worstFormats
-                                                                                          : nullptr;
+                const QList<lxw_format *> *marks =
+                    line.mark == ReportLine::Mark::None ? nullptr : &markFormats[int(line.mark) - 1];
                 for (qsizetype c = 0; c < layout.columns.size(); ++c) {
                     const ReportColumn &column = layout.columns.at(c);
                     const lxw_col_t col = lxw_col_t(c + offset);
