@@ -105,9 +105,12 @@ public:
             for (const QString &sql : demoFirebirdReportGrantsDdl())
                 mWriter.execute(sql);
         }
-        if (mWriter.dialect() == DemoDialect::PostgreSQL)
+        if (mWriter.dialect() == DemoDialect::PostgreSQL) {
             for (const QString &sql : demoPostgresRoutinesDdl())
                 mWriter.execute(sql);
+            for (const QString &sql : demoPostgresReportGrantsDdl())
+                mWriter.execute(sql);
+        }
 
         mWriter.beginRows();
         writeMasterData();
@@ -550,10 +553,10 @@ DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, qu
         setFirebirdForcedWrites(db, false);
         firebird = true;
         writer = makeFirebirdDemoWriter(db);
-    } else if (profile.odbc) {
-        writer = makeOdbcDemoWriter(db);
+    } else if (profile.kind == DbmsKind::PostgreSQL || profile.odbc) {
+        writer = makePostgresDemoWriter(db);
     } else {
-        throw EDatabaseError(u"The demo database supports QSQLITE, QIBASE and QODBC (PostgreSQL), not %1"_s.arg(db.driver));
+        throw EDatabaseError(u"The demo database supports QSQLITE, QIBASE, QPSQL and QODBC (PostgreSQL), not %1"_s.arg(db.driver));
     }
     DemoGenerator generator(size, seed, *writer, progress);
     const DemoCounts counts = generator.run();

@@ -244,6 +244,28 @@ AS 'SELECT POSITION(SUB IN S)')"_s,
     };
 }
 
+QStringList demoPostgresReportGrantsDdl()
+{
+    const DatabaseConfig defaults;
+    // Role names keep their case, as the host logs in and sets the role with the configured text.
+    const auto quoted = [](const QString &name) { return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"'; };
+    const auto literal = [](const QString &name) { return u'\'' + QString(name).replace(u'\'', u"''"_s) + u'\''; };
+    const QString role = quoted(defaults.reportRole), user = quoted(defaults.reportUser);
+    QStringList ddl;
+    // Roles belong to the whole server: another database may have made them already.
+    ddl << uR"(DO $$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = %1) THEN CREATE ROLE %2 NOLOGIN; END IF;
+  IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = %3) THEN CREATE ROLE %4 LOGIN; END IF;
+END $$)"_s.arg(literal(defaults.reportRole), role, literal(defaults.reportUser), user);
+    ddl << u"GRANT %1 TO %2"_s.arg(role, user);
+    ddl << u"ALTER ROLE %1 SET default_transaction_read_only = on"_s.arg(user);
+    ddl << u"GRANT USAGE ON SCHEMA public TO %1"_s.arg(role);
+    for (const DemoTable &table : demoSchema())
+        ddl << u"GRANT SELECT ON %1 TO %2"_s.arg(QLatin1String(table.name), role);
+    ddl << u"GRANT EXECUTE ON FUNCTION INSTR(TEXT, TEXT) TO %1"_s.arg(role);
+    return ddl;
+}
+
 QString demoInsertSql(const DemoTable &table)
 {
     QStringList names;

@@ -61,5 +61,9 @@ QStringList demoFirebirdRoutinesDdl();
 QStringList demoFirebirdReportGrantsDdl();
 // What the default query texts use that PostgreSQL lacks: INSTR with Oracle's argument order.
 QStringList demoPostgresRoutinesDdl();
+// The report identity on PostgreSQL: the login report_user and the role report_role (made when the
+// server has neither), SELECT on every table and EXECUTE on INSTR to the role, and the login's
+// transactions read-only by default.
+QStringList demoPostgresReportGrantsDdl();
 // "INSERT INTO T (A, B) VALUES (?, ?)" in the schema's column order.
 QString demoInsertSql(const DemoTable &table);

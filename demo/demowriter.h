@@ -46,9 +46,9 @@ std::unique_ptr<DemoWriter> makeSqliteDemoWriter(const QString &path);
 // Firebird through its C API (embedded or a server), committing every so many rows.
 std::unique_ptr<DemoWriter> makeFirebirdDemoWriter(const DatabaseConfig &config);
 
-// PostgreSQL through QtSql's ODBC driver (config.name: "DSN=..." or a full connection string);
-// throws when the data source is another engine.
-std::unique_ptr<DemoWriter> makeOdbcDemoWriter(const DatabaseConfig &config);
+// PostgreSQL through QtSql: QPSQL (config.name the database, with host, port, user) or QODBC
+// (config.name "DSN=..." or a full connection string); throws when the data source is another engine.
+std::unique_ptr<DemoWriter> makePostgresDemoWriter(const DatabaseConfig &config);
 
 // Firebird writes through the OS cache while off; the load turns it off and back on at the end.
 void setFirebirdForcedWrites(const DatabaseConfig &db, bool on);

@@ -62,9 +62,12 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(u"Writes the demo sales database (branches, stores, registers, "
                                      u"products and tickets)."_s);
     parser.addHelpOption();
-    const QCommandLineOption driver(u"driver"_s, u"QSQLITE, QIBASE or QODBC (a PostgreSQL data source)."_s, u"driver"_s, u"QSQLITE"_s);
-    const QCommandLineOption db(u"db"_s, u"Database file, host[/port]:path for a Firebird server, or an ODBC "
+    const QCommandLineOption driver(u"driver"_s, u"QSQLITE, QIBASE, QPSQL or QODBC (a PostgreSQL data source)."_s, u"driver"_s, u"QSQLITE"_s);
+    const QCommandLineOption db(u"db"_s, u"Database file, host[/port]:path for a Firebird server, a PostgreSQL "
+                                         u"database name (QPSQL, with --host and --port), or an ODBC "
                                                     u"connection string (\"DSN=...\")."_s, u"path"_s);
+    const QCommandLineOption host(u"host"_s, u"PostgreSQL server (QPSQL; default: the local socket)."_s, u"name"_s);
+    const QCommandLineOption port(u"port"_s, u"PostgreSQL port (QPSQL; default 5432)."_s, u"n"_s);
     const QCommandLineOption sales(u"sales"_s, u"Number of tickets (default 20000)."_s, u"n"_s);
     const QCommandLineOption seed(u"seed"_s, u"Random seed (default 1)."_s, u"s"_s, u"1"_s);
     const QCommandLineOption scale(u"scale"_s, u"\"lookups\": 100 branches, 2,000 stores, 20,000 registers, "
@@ -84,7 +87,7 @@ int main(int argc, char **argv)
     const QCommandLineOption plan(u"plan"_s, u"Print the engine's plan for this query instead of writing."_s,
                                   u"sql"_s);
     const QCommandLineOption quiet(u"quiet"_s, u"No progress on stderr."_s);
-    parser.addOptions({driver, db, sales, seed, scale, days, until, user, password, askPassword, force, plan, quiet});
+    parser.addOptions({driver, db, host, port, sales, seed, scale, days, until, user, password, askPassword, force, plan, quiet});
     parser.process(app);
 
     auto usage = [&](const QString &message) {
@@ -98,6 +101,13 @@ int main(int argc, char **argv)
     config.driver = parser.value(driver).toUpper();
     config.name = parser.value(db);
     config.user = parser.value(user);
+    config.host = parser.value(host);
+    if (parser.isSet(port)) {
+        bool portOk = false;
+        config.port = parser.value(port).toInt(&portOk);
+        if (!portOk || config.port <= 0 || config.port > 65535)
+            return usage(u"--port needs a number from 1 to 65535"_s);
+    }
     if (parser.isSet(password) && parser.isSet(askPassword))
         return usage(u"--password and --ask-password exclude each other"_s);
     if (parser.isSet(askPassword)) {

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev
           qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools libgl1-mesa-dev
-          libqt6sql6-sqlite libqt6sql6-ibase libqt6sql6-odbc
+          libqt6sql6-sqlite libqt6sql6-ibase libqt6sql6-odbc libqt6sql6-psql libpq-dev
           firebird3.0-server firebird-dev libsqlite3-dev sqlite3
           libxlsxwriter-dev poppler-utils xvfb xauth clang libclang-rt-14-dev
           tzdata qt6-translations-l10n

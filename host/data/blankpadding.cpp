@@ -19,6 +19,8 @@ bool isPadded(const QSqlDatabase &db, const QSqlField &field)
         return (type & ~1) == 452; // SQL_TEXT
     case FixedCharType::OracleAfc:
         return type == 96; // SQLT_AFC
+    case FixedCharType::PostgresBpchar:
+        return type == 1042; // BPCHAROID
     case FixedCharType::None:
         break;
     }

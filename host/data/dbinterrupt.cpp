@@ -6,8 +6,10 @@
 #include <QVariant>
 #include <cstring>
 #include <ibase.h>
+#include <libpq-fe.h>
 #include <sql.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 
 static_assert(sizeof(isc_db_handle) <= sizeof(std::uint64_t));
 
@@ -41,6 +43,21 @@ NativeConnection::NativeConnection(const QSqlDatabase &db)
         const isc_db_handle dbHandle = *static_cast<const isc_db_handle *>(handle.constData());
         std::memcpy(&mFirebird, &dbHandle, sizeof dbHandle);
         mKind = dbHandle ? Kind::Firebird : Kind::None;
+        return;
+    }
+    // QPSQL hands out its PGconn (named by its struct, "pg_conn*"); the cancel key is taken here, where the connection is owned, and
+    // PQcancel may then be sent from any thread. The driver and the host load the same libpq.
+    if (cancel == StatementCancel::PostgresCancel && qstrcmp(handle.typeName(), "pg_conn*") == 0) {
+        PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+        if (!conn || PQstatus(conn) != CONNECTION_OK)
+            return;
+        PGcancel *key = PQgetCancel(conn);
+        if (!key)
+            return;
+        mPostgres = conn;
+        mPostgresCancel = std::shared_ptr<void>(key, [](void *k) { PQfreeCancel(static_cast<PGcancel *>(k)); });
+        mPostgresSocket = PQsocket(conn);
+        mKind = Kind::Postgres;
     }
 }
 
@@ -55,6 +72,12 @@ bool NativeConnection::interrupt() const
         isc_db_handle handle = firebirdHandle(mFirebird);
         return fb_cancel_operation(status, &handle, fb_cancel_raise) == 0;
     }
+    case Kind::Postgres: {
+        // A connection of its own to the server, which then fails the running statement with
+        // "canceling statement due to user request".
+        char error[256] = {};
+        return PQcancel(static_cast<PGcancel *>(mPostgresCancel.get()), error, int(sizeof error)) == 1;
+    }
     case Kind::None:
         break;
     }
@@ -63,6 +86,10 @@ bool NativeConnection::interrupt() const
 
 bool NativeConnection::abort() const
 {
+    // Shutting the socket down (never closing it: libpq owns it) ends the wait of the thread
+    // reading from it; libpq then reports the connection lost.
+    if (mKind == Kind::Postgres)
+        return mPostgresSocket >= 0 && ::shutdown(mPostgresSocket, SHUT_RDWR) == 0;
     if (mKind != Kind::Firebird)
         return false;
     ISC_STATUS_ARRAY status = {};
@@ -72,6 +99,8 @@ bool NativeConnection::abort() const
 
 bool NativeConnection::alive() const
 {
+    if (mKind == Kind::Postgres)
+        return PQstatus(static_cast<PGconn *>(mPostgres)) == CONNECTION_OK;
     if (mKind != Kind::Firebird)
         return true;
     ISC_STATUS_ARRAY status = {};

@@ -5,10 +5,11 @@
 #include <QSqlDatabase>
 #include <QVariant>
 #include <cstdint>
+#include <memory>
 
 // Asks the server to abandon the statement running on `db`, from any thread (the report engine's
 // cancel button). The running exec() then fails with the driver's "interrupted"/"cancelled" error.
-// Supported for QSQLITE and QIBASE, and for QODBC given the running statement's handle
+// Supported for QSQLITE, QIBASE and QPSQL, and for QODBC given the running statement's handle
 // (QSqlResult::handle(): ODBC cancels a statement, SQLCancel, not a connection); returns false
 // when the driver cannot be interrupted. The statement must stay alive until this returns.
 HOST_EXPORT bool interruptConnection(const QSqlDatabase &db, const QVariant &statement = {});
@@ -22,15 +23,20 @@ public:
 
     // The running statement fails with the engine's "interrupted"/"cancelled" error.
     bool interrupt() const;
-    // Firebird: closes the client side of the connection, for a server that does not answer even a
-    // cancel; the statement fails at once and the connection is lost. False for other engines.
+    // Firebird and PostgreSQL: closes the client side of the connection, for a server that does not
+    // answer even a cancel; the statement fails at once and the connection is lost. False for other
+    // engines.
     bool abort() const;
-    // One round trip to a Firebird server; true for every other engine.
+    // One round trip to a Firebird server; PostgreSQL: the client still holds the connection (a
+    // failed statement has noticed a server that went away); true for every other engine.
     bool alive() const;
 
 private:
-    enum class Kind { None, Sqlite, Firebird };
+    enum class Kind { None, Sqlite, Firebird, Postgres };
     Kind mKind = Kind::None;
     void *mSqlite = nullptr;
     std::uint64_t mFirebird = 0; // isc_db_handle
+    void *mPostgres = nullptr;   // PGconn, only read in the owner's thread
+    std::shared_ptr<void> mPostgresCancel; // PGcancel: the server's key for this backend
+    int mPostgresSocket = -1;
 };

@@ -13,6 +13,7 @@ enum class StatementCancel {
     SqliteInterrupt, // sqlite3_interrupt on the connection
     FirebirdCancel,  // fb_cancel_operation on the attachment; the client end can also be closed
     OdbcStatement,   // SQLCancel on the running statement's own handle
+    PostgresCancel,  // PQcancel with the connection's cancel key; the client end can also be shut
 };
 
 // How fixed-width character columns are told apart (their blank padding is dropped).
@@ -21,12 +22,14 @@ enum class FixedCharType {
     OdbcSqlType,  // the column's SQL type: SQL_CHAR, SQL_WCHAR
     FirebirdText, // SQL_TEXT
     OracleAfc,    // SQLT_AFC
+    PostgresBpchar, // the column's type oid: bpchar
 };
 
 // How the report identity (a user that may only read, optionally with a role) reaches the server.
 enum class ReportRoleGrammar {
     None,        // reports run as the host's own user
     FirebirdDpb, // user and password of the identity, the role as ISC_DPB_SQL_ROLE_NAME
+    SqlSetRole,  // user and password of the identity, then SET ROLE; the transaction read-only
 };
 
 // What the host knows of one engine, reached through a QtSql driver or named by an ODBC driver.

@@ -47,6 +47,12 @@ void StatementDeadline::abandon()
     mWake.notify_all();
 }
 
+void StatementDeadline::interruptWith(std::function<void()> interrupt)
+{
+    const std::lock_guard lock(mMutex);
+    mInterrupt = std::move(interrupt);
+}
+
 void StatementDeadline::watch(int timeoutMs, int graceMs)
 {
     std::unique_lock lock(mMutex);
@@ -58,7 +64,14 @@ void StatementDeadline::watch(int timeoutMs, int graceMs)
     if (mStopped)
         return;
     mReason = mAbandonAsked ? Reason::Abandoned : Reason::TimedOut;
-    mNative.interrupt();
+    if (mInterrupt) {
+        const std::function<void()> interrupt = mInterrupt;
+        lock.unlock();
+        interrupt();
+        lock.lock();
+    } else {
+        mNative.interrupt();
+    }
     // A server that is stopped or cut off never answers the cancel: close our end instead.
     if (mWake.wait_for(lock, std::chrono::milliseconds(graceMs), [this] { return mStopped; }))
         return;

@@ -50,6 +50,9 @@ public:
     void arm(int elapsedMs);
     // From any thread: end the statement now, as the time limit would.
     void abandon();
+    // How the statement is interrupted when the engine's connection cannot do it (ODBC cancels a
+    // statement, not a connection); called on the timer's thread without its lock held.
+    void interruptWith(std::function<void()> interrupt);
     Reason reason() const { return mReason.load(); }
     // The user's message for an ended statement; empty when it was not ended here.
     QString message() const;
@@ -58,6 +61,7 @@ private:
     void watch(int timeoutMs, int graceMs);
 
     NativeConnection mNative;
+    std::function<void()> mInterrupt;
     int mTimeoutMs;
     int mGraceMs;
     std::atomic<Reason> mReason{Reason::None};

@@ -28,10 +28,13 @@ ReportIdentity ReportIdentity::of(const QString &sourceConnection)
     if (sourceConnection != QLatin1String(TdtmDBGeral::ConnectionName))
         return {};
     const DatabaseConfig &config = TdtmDBGeral::config();
-    if (driverProfile(config.driver).reportRole == ReportRoleGrammar::None || config.reportUser.trimmed().isEmpty())
+    const DriverProfile &profile = driverProfile(config.driver);
+    if (profile.reportRole == ReportRoleGrammar::None || config.reportUser.trimmed().isEmpty())
         return {};
-    const QString password = config.reportPassword.isEmpty() ? config.password : config.reportPassword;
-    return {config.reportUser.trimmed(), password.isEmpty() ? u"masterkey"_s : password, config.reportRole.trimmed()};
+    QString password = config.reportPassword.isEmpty() ? config.password : config.reportPassword;
+    if (password.isEmpty() && profile.defaultCredentials)
+        password = u"masterkey"_s;
+    return {config.reportUser.trimmed(), password, config.reportRole.trimmed()};
 }
 
 ReportConnection::ReportConnection(const QString &sourceConnection, const ReportIdentity &identity)
@@ -64,6 +67,9 @@ ReportConnection::ReportConnection(const QString &sourceConnection, const Report
                     options += u';';
                 options += u"ISC_DPB_SQL_ROLE_NAME="_s + identity.role;
             }
+        } else if (profile.reportRole == ReportRoleGrammar::SqlSetRole && !identity.user.isEmpty()) {
+            db.setUserName(identity.user);
+            db.setPassword(identity.password);
         }
         db.setConnectOptions(options);
         opened = db.open();
@@ -79,6 +85,19 @@ ReportConnection::ReportConnection(const QString &sourceConnection, const Report
         } else {
             // Whatever the statement does is undone: the transaction is never committed.
             mInTransaction = db.transaction();
+            if (profile.reportRole == ReportRoleGrammar::SqlSetRole) {
+                // The server itself refuses every write of this transaction, whoever the user is.
+                QSqlQuery setup(db);
+                bool ready = mInTransaction && setup.exec(u"SET TRANSACTION READ ONLY"_s);
+                if (ready && !identity.user.isEmpty() && !identity.role.isEmpty())
+                    ready = setup.exec(u"SET ROLE "_s + db.driver()->escapeIdentifier(identity.role, QSqlDriver::TableName));
+                if (!ready) {
+                    failure = mInTransaction ? setup.lastError().text().trimmed() : db.lastError().text().trimmed();
+                    if (!identity.user.isEmpty())
+                        failure += u"\n(usuário de leitura '%1', papel '%2')"_s.arg(identity.user, identity.role);
+                    opened = false;
+                }
+            }
         }
         if (opened)
             mDb = db;

@@ -32,13 +32,17 @@ namespace {
 // report tried, or a database set up before reports read as their own identity (no grants yet).
 QString withIdentityHint(const QString &error, const ReportIdentity &identity)
 {
-    static const QRegularExpression writeRefused(u"no permission for (INSERT|UPDATE|DELETE|EXECUTE|USAGE|ALTER|DROP)\\b"_s,
+    // Firebird refuses by grant; PostgreSQL's read-only transaction refuses every write first.
+    static const QRegularExpression writeRefused(u"no permission for (INSERT|UPDATE|DELETE|EXECUTE|USAGE|ALTER|DROP)\\b|"
+                                                 u"cannot execute \\S+ in a read-only transaction"_s,
                                                  QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression readRefused(u"no permission for SELECT|permission denied for (table|view|schema)"_s,
+                                                QRegularExpression::CaseInsensitiveOption);
     if (writeRefused.match(error).hasMatch())
         return u"O relatório só pode ler o banco de dados: a instrução tentou uma alteração que o usuário "
                u"de leitura não tem permissão de fazer.\n"_s +
                error;
-    if (error.contains(u"no permission for SELECT"_s, Qt::CaseInsensitive))
+    if (readRefused.match(error).hasMatch())
         return error +
                u"\nOs relatórios leem o banco como o usuário '%1'%2, sem permissão de leitura aqui: conceda "
                u"SELECT nas tabelas dos relatórios a esse papel ou usuário, ou ajuste report_user na seção "
@@ -121,6 +125,14 @@ void ReportQuery::work()
         ReportConnection connection(mSource, mIdentity);
         QSqlDatabase db = connection.database();
         StatementDeadline deadline(db, mTimeoutMs);
+        if (driverProfile(db).cancel == StatementCancel::OdbcStatement) {
+            // The limit cancels the running statement through its own handle, as the button does.
+            deadline.interruptWith([this] {
+                const QMutexLocker lock(&mDbMutex);
+                if (mRunning.isValid())
+                    interruptConnection(mRunning, mRunningStatement);
+            });
+        }
         {
             const QMutexLocker lock(&mDbMutex);
             mRunning = db;

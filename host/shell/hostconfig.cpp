@@ -1,5 +1,6 @@
 #include "hostconfig.h"
 
+#include "driverprofile.h"
 #include "errors.h"
 #include "widgets.h"
 
@@ -17,6 +18,13 @@ QString resolve(const QString &baseDir, const QString &path)
     if (path.isEmpty() || QDir::isAbsolutePath(path) || path == u":memory:" || path.contains(u':'))
         return path; // absolute, in-memory, or "host:path" of a database server
     return QDir(baseDir).absoluteFilePath(path);
+}
+
+// A database name is a file, taken from the configuration's folder, only for the drivers that open
+// files; a PostgreSQL database name or an ODBC connection string is passed as written.
+QString resolveDatabase(const QString &baseDir, const QString &driver, const QString &name)
+{
+    return driverProfile(driver).fileDatabase ? resolve(baseDir, name) : name;
 }
 
 // What a key's value must be.
@@ -282,7 +290,7 @@ HostConfig HostConfig::load(const QString &path)
 
     ini.beginGroup(QStringLiteral("database"));
     config.database.driver = ini.value(QStringLiteral("driver"), config.database.driver).toString();
-    config.database.name = resolve(base, ini.value(QStringLiteral("name")).toString());
+    config.database.name = resolveDatabase(base, config.database.driver, ini.value(QStringLiteral("name")).toString());
     config.database.host = ini.value(QStringLiteral("host")).toString();
     config.database.port = ini.value(QStringLiteral("port"), 0).toInt();
     config.database.user = ini.value(QStringLiteral("user")).toString();
@@ -383,7 +391,7 @@ void HostConfig::applyOverrides(const QJsonObject &o, const QString &baseDir)
         const QJsonObject db = o.value(u"database").toObject();
         DatabaseConfig next;
         next.driver = db.value(u"driver").toString(next.driver);
-        next.name = resolve(baseDir, db.value(u"name").toString());
+        next.name = resolveDatabase(baseDir, next.driver, db.value(u"name").toString());
         next.host = db.value(u"host").toString();
         next.port = db.value(u"port").toInt();
         next.user = db.value(u"user").toString();

@@ -52,6 +52,7 @@ TEST(Dbms, DriverNamesFindTheirProfile)
     } cases[] = {
         {"QSQLITE", DbmsKind::SQLite, SqlDialect::Default, StatementCancel::SqliteInterrupt, false},
         {" qibase ", DbmsKind::Firebird, SqlDialect::InterBase, StatementCancel::FirebirdCancel, false},
+        {"QPSQL", DbmsKind::PostgreSQL, SqlDialect::PostgreSQL, StatementCancel::PostgresCancel, false},
         {"QODBC", DbmsKind::Other, SqlDialect::Default, StatementCancel::OdbcStatement, true},
         {"QODBC3", DbmsKind::Other, SqlDialect::Default, StatementCancel::OdbcStatement, true},
         {"QOCI", DbmsKind::Oracle, SqlDialect::Oracle, StatementCancel::None, false},

@@ -230,7 +230,7 @@ TEST_P(Branch, DatabaseErrorIsShownAndTheScreenStaysUsable)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Branch,
-                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         testsupport::allEngines(),
                          engineName);
 
 } // namespace

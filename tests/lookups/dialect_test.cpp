@@ -164,7 +164,8 @@ TEST_P(Dialects, RegisterLookupRows)
     expectTable(*f->qryCaixa, std::begin(kCaixa), std::end(kCaixa), kCaixaColumns, false);
 }
 
-// The text a connection runs follows its engine: QIBASE's InterBase texts, and through ODBC the
+// The text a connection runs follows its engine: QIBASE's InterBase texts, QPSQL's PostgreSQL
+// texts, and through ODBC the
 // engine the driver names (PostgreSQL's own text where a statement has one, else the default).
 TEST_P(Dialects, ConnectionRunsTheTextOfItsEngine)
 {
@@ -176,6 +177,7 @@ TEST_P(Dialects, ConnectionRunsTheTextOfItsEngine)
     } expected[] = {
         {Engine::Sqlite, DbmsKind::SQLite, SqlDialect::Default},
         {Engine::Firebird, DbmsKind::Firebird, SqlDialect::InterBase},
+        {Engine::Postgres, DbmsKind::PostgreSQL, SqlDialect::PostgreSQL},
         {Engine::OdbcPostgres, DbmsKind::PostgreSQL, SqlDialect::PostgreSQL},
         {Engine::OdbcSqlite, DbmsKind::SQLite, SqlDialect::Default},
     };
@@ -196,7 +198,7 @@ TEST_P(Dialects, ConnectionRunsTheTextOfItsEngine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Dialects,
-                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         testsupport::allEngines(),
                          engineName);
 
 // The same tables through the SQL Server texts, on SQLite.

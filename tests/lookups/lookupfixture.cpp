@@ -98,19 +98,23 @@ QString run(const QSqlDatabase &db, const char *const *begin, const char *const 
     return {};
 }
 
-// A fresh database on the test server for this process; answers the connection string.
-QString freshPostgresDatabase()
+// A fresh database on the test server for this process and way of reaching it.
+QString freshPostgresDatabase(const QString &way)
 {
-    return testsupport::createPostgresDatabase(u"bo_lookups_%1"_s.arg(QCoreApplication::applicationPid()));
+    return u"bo_lookups_%1_%2"_s.arg(way).arg(QCoreApplication::applicationPid());
 }
 
 Prepared build(Engine engine)
 {
     Prepared p;
     try {
-        if (engine == Engine::OdbcPostgres) {
+        if (engine == Engine::Postgres) {
+            const QString name = freshPostgresDatabase(u"native"_s);
+            testsupport::createPostgresDatabase(name);
+            p.config = testsupport::postgresConfig(name);
+        } else if (engine == Engine::OdbcPostgres) {
             p.config.driver = u"QODBC"_s;
-            p.config.name = freshPostgresDatabase();
+            p.config.name = testsupport::createPostgresDatabase(freshPostgresDatabase(u"odbc"_s));
         } else if (engine == Engine::OdbcSqlite) {
             p.config.driver = u"QODBC"_s;
             p.config.name = u"DSN=bo_sqlite;Database="_s + folder().filePath(u"lookups-odbc.sqlite"_s);
@@ -132,7 +136,7 @@ Prepared build(Engine engine)
     p.failure = run(db, std::begin(kSchema), std::end(kSchema));
     if (p.failure.isEmpty() && engine == Engine::Firebird)
         p.failure = run(db, std::begin(kFirebirdRoutines), std::end(kFirebirdRoutines));
-    if (p.failure.isEmpty() && engine == Engine::OdbcPostgres)
+    if (p.failure.isEmpty() && (engine == Engine::Postgres || engine == Engine::OdbcPostgres))
         p.failure = run(db, std::begin(kPostgresRoutines), std::end(kPostgresRoutines));
     if (p.failure.isEmpty())
         p.failure = run(db, std::begin(kRows), std::end(kRows));

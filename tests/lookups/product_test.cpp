@@ -232,7 +232,7 @@ TEST_P(Product, DatabaseErrorOnExitIsShownAndTheFieldWorksAfterwards)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Product,
-                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         testsupport::allEngines(),
                          engineName);
 
 // The builder on its own: which branch texts may reach the statement, and the list it prepares.

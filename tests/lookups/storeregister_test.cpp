@@ -283,7 +283,7 @@ TEST_P(StoreRegister, DatabaseErrorInTheStoreLookupIsShownAndTheButtonWorksAfter
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreRegister,
-                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         testsupport::allEngines(),
                          engineName);
 
 } // namespace

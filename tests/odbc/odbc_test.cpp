@@ -16,6 +16,7 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -53,7 +54,7 @@ public:
     }
     QString failure;
     std::map<Engine, DatabaseConfig> configs;
-    DemoCounts sqliteCounts, postgresCounts;
+    DemoCounts sqliteCounts, postgresCounts, nativePostgresCounts;
 
 private:
     Demo()
@@ -71,6 +72,12 @@ private:
                 u"QODBC"_s, createPostgresDatabase(u"bo_demo_%1"_s.arg(QCoreApplication::applicationPid())));
             postgresCounts = createDemoDatabase(postgres, size, 5);
             configs[Engine::OdbcPostgres] = postgres;
+            // The same demo written natively, through QPSQL.
+            const QString native = u"bo_demo_native_%1"_s.arg(QCoreApplication::applicationPid());
+            createPostgresDatabase(native);
+            const DatabaseConfig nativePostgres = testsupport::postgresConfig(native);
+            nativePostgresCounts = createDemoDatabase(nativePostgres, size, 5);
+            configs[Engine::Postgres] = nativePostgres;
             configs[Engine::OdbcSqlite] = config(u"QODBC"_s, u"DSN=bo_sqlite;Database="_s + file);
         } catch (const EHostError &e) {
             failure = e.message();
@@ -336,7 +343,7 @@ TEST_P(Odbc, EmptyTextNullCharPaddingDatesAndErrorsReadAsOnTheNativeDrivers)
     q.Open();
     const bool sqlite = GetParam() == Engine::Sqlite || GetParam() == Engine::OdbcSqlite;
     EXPECT_EQ(q.FieldByName(u"D"_s).AsString(), sqlite ? u"2025-06-30"_s : u"2025-06-29"_s);
-    if (GetParam() == Engine::OdbcPostgres) {
+    if (GetParam() == Engine::OdbcPostgres || GetParam() == Engine::Postgres) {
         try {
             lookup(u"SELECT CASE WHEN :P IS NULL THEN 1 ELSE 0 END AS R FROM FILIAL"_s, {{u"P"_s, u""_s}});
             ADD_FAILURE() << "PostgreSQL typed a bare parameter";
@@ -374,9 +381,28 @@ TEST_P(Cancel, InterruptsTheRunningStatement)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, Odbc,
-                         testing::Values(Engine::Sqlite, Engine::Firebird, Engine::OdbcPostgres, Engine::OdbcSqlite),
+                         testsupport::allEngines(),
                          engineName);
-INSTANTIATE_TEST_SUITE_P(Engines, Cancel, testing::Values(Engine::Sqlite, Engine::OdbcPostgres, Engine::OdbcSqlite),
+// The report time limit cuts the same statement: the engine's own cancel, reached through the
+// table of drivers (on PostgreSQL PQcancel with the connection's key), not a wait for the end.
+TEST_P(Cancel, TheTimeLimitCutsTheRunningStatement)
+{
+    DatabaseConfig limited = Demo::get().configs.at(GetParam());
+    limited.reportTimeout = 1;
+    ASSERT_NO_THROW(TdtmDBGeral::open(limited));
+    const QString endless = u"WITH RECURSIVE N(I) AS (SELECT 1 FROM FILIAL WHERE CDFILIAL = '0001' UNION ALL "
+                            u"SELECT I + 1 FROM N WHERE I < 2000000000) SELECT COUNT(*) FROM N"_s;
+    QElapsedTimer clock;
+    clock.start();
+    const Ran ran = runReport(endless, {});
+    EXPECT_EQ(ran.outcome, ReportQuery::Outcome::Failed);
+    EXPECT_TRUE(ran.error.contains(u"não respondeu em 1 s"_s)) << ran.error.toStdString();
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_EQ(lookup(u"SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL = '0001'"_s), QStringList{u"0001"_s});
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Cancel,
+                         testing::Values(Engine::Sqlite, Engine::Postgres, Engine::OdbcPostgres, Engine::OdbcSqlite),
                          engineName);
 
 TEST(OdbcDemo, PostgresHoldsTheRowsOfSqlite)
@@ -384,6 +410,7 @@ TEST(OdbcDemo, PostgresHoldsTheRowsOfSqlite)
     Demo &demo = Demo::get();
     ASSERT_TRUE(demo.failure.isEmpty()) << demo.failure.toStdString();
     EXPECT_EQ(demo.postgresCounts, demo.sqliteCounts);
+    EXPECT_EQ(demo.nativePostgresCounts, demo.sqliteCounts);
     EXPECT_GT(demo.sqliteCounts.sales, 0);
 }
 
@@ -432,6 +459,41 @@ TEST(OdbcDemo, ReportsRunUnderAReadOnlyRole)
     TdtmDBGeral::close();
     // Nothing was deleted.
     ASSERT_NO_THROW(TdtmDBGeral::open(owner));
+    QSqlQuery count(TdtmDBGeral::adcGeral());
+    ASSERT_TRUE(count.exec(u"SELECT COUNT(*) FROM VENDA"_s) && count.next());
+    EXPECT_EQ(count.value(0).toLongLong(), demo.sqliteCounts.sales);
+    TdtmDBGeral::close();
+}
+
+// Through QPSQL the reports read as the report identity the demo made, in a read-only transaction:
+// a write fails with the screen's words before the server's, and nothing changes.
+TEST(OdbcDemo, NativePostgresReportsReadAsTheReportIdentity)
+{
+    Demo &demo = Demo::get();
+    ASSERT_TRUE(demo.failure.isEmpty()) << demo.failure.toStdString();
+    ASSERT_NO_THROW(TdtmDBGeral::open(demo.configs.at(Engine::Postgres)));
+    const Ran who = runReport(u"SELECT SESSION_USER, CURRENT_USER FROM FILIAL WHERE CDFILIAL = ?"_s, {u"0001"_s});
+    ASSERT_EQ(who.outcome, ReportQuery::Outcome::Done) << who.error.toStdString();
+    ASSERT_EQ(who.table.rows.size(), 1);
+    EXPECT_EQ(who.table.rows.at(0).at(0).toString(), u"BO_RELATORIO"_s);
+    EXPECT_EQ(who.table.rows.at(0).at(1).toString(), u"BO_LEITURA"_s);
+    const struct
+    {
+        const char *sql;
+        const char *server;
+    } writes[] = {
+        {"DELETE FROM VENDA WHERE CDFILIAL = ?", "read-only transaction"},
+        {"SELECT NEXTVAL('X') FROM FILIAL WHERE CDFILIAL = ?", "does not exist"},
+        {"UPDATE FILIAL SET NMFILIAL = 'x' WHERE CDFILIAL = ?", "read-only transaction"},
+    };
+    for (const auto &w : writes) {
+        SCOPED_TRACE(w.sql);
+        const Ran r = runReport(QString::fromLatin1(w.sql), {u"0001"_s});
+        EXPECT_EQ(r.outcome, ReportQuery::Outcome::Failed);
+        EXPECT_TRUE(r.error.contains(QLatin1String(w.server))) << r.error.toStdString();
+        EXPECT_EQ(r.error.startsWith(u"O relatório só pode ler"_s), QByteArray(w.server) == "read-only transaction")
+            << r.error.toStdString();
+    }
     QSqlQuery count(TdtmDBGeral::adcGeral());
     ASSERT_TRUE(count.exec(u"SELECT COUNT(*) FROM VENDA"_s) && count.next());
     EXPECT_EQ(count.value(0).toLongLong(), demo.sqliteCounts.sales);

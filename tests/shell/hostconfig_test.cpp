@@ -35,4 +35,27 @@ TEST(HostConfiguration, ScriptOverridesAndMissingFile)
     EXPECT_EQ(config.database.name, QStringLiteral("/srv/scripts/db.fdb")); // relative to the script
     EXPECT_THROW(HostConfig::load(QStringLiteral("/nonexistent/backoffice.ini")), EHostError);
 }
+// A database name is taken from the script's folder only where the driver opens a file.
+TEST(HostConfiguration, OnlyFileDatabasesAreTakenFromTheConfigurationFolder)
+{
+    const struct
+    {
+        const char *driver;
+        const char *name;
+        const char *expected;
+    } cases[] = {
+        {"QSQLITE", "vendas.sqlite", "/srv/scripts/vendas.sqlite"},
+        {"QIBASE", "db.fdb", "/srv/scripts/db.fdb"},
+        {"QIBASE", "server:/dados/db.fdb", "server:/dados/db.fdb"},
+        {"QPSQL", "retaguarda", "retaguarda"},
+        {"QODBC", "DSN=loja", "DSN=loja"},
+    };
+    for (const auto &c : cases) {
+        HostConfig config = HostConfig::load(HostConfig::defaultPath());
+        config.applyOverrides({{QStringLiteral("database"), QJsonObject{{QStringLiteral("driver"), QLatin1String(c.driver)},
+                                                                       {QStringLiteral("name"), QLatin1String(c.name)}}}},
+                              QStringLiteral("/srv/scripts"));
+        EXPECT_EQ(config.database.name, QLatin1String(c.expected)) << c.driver << " " << c.name;
+    }
+}
 } // namespace

@@ -1,9 +1,10 @@
 #include "demowriter.h"
 
-// The demo written to a PostgreSQL server through its ODBC driver, with QtSql's QODBC: the same
-// path the host reads it by.
+// The demo written to a PostgreSQL server with QtSql: natively through QPSQL, or through the
+// server's ODBC driver with QODBC, the same paths the host reads it by.
 
 #include "dbms.h"
+#include "driverprofile.h"
 #include "errors.h"
 
 #include <QDate>
@@ -18,27 +19,32 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class OdbcDemoWriter : public DemoWriter
+class PostgresDemoWriter : public DemoWriter
 {
 public:
-    explicit OdbcDemoWriter(const DatabaseConfig &config)
-        : mName(u"demo_odbc_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    explicit PostgresDemoWriter(const DatabaseConfig &config)
+        : mName(u"demo_pg_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces))
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QODBC"_s, mName);
-        db.setDatabaseName(qodbcDatabaseName(config.name));
+        const DriverProfile &profile = driverProfile(config.driver);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QString(profile.driver), mName);
+        db.setDatabaseName(profile.odbc ? qodbcDatabaseName(config.name) : config.name);
+        if (!config.host.isEmpty())
+            db.setHostName(config.host);
+        if (config.port > 0)
+            db.setPort(config.port);
         if (!config.user.isEmpty())
             db.setUserName(config.user);
         if (!config.password.isEmpty())
             db.setPassword(config.password);
         if (!db.open())
-            throw EDatabaseError(u"ODBC %1: %2"_s.arg(config.name, db.lastError().text()));
+            throw EDatabaseError(u"%1 %2: %3"_s.arg(QString(profile.driver), config.name, db.lastError().text()));
         const QString engine = dbmsNameOf(db);
         if (dbmsKindOfName(engine) != DbmsKind::PostgreSQL)
             throw EDatabaseError(u"The demo database through ODBC supports PostgreSQL, not %1"_s.arg(
                 engine.isEmpty() ? u"an engine that does not name itself"_s : engine));
     }
 
-    ~OdbcDemoWriter() override
+    ~PostgresDemoWriter() override
     {
         mStatements.clear();
         {
@@ -142,7 +148,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<DemoWriter> makeOdbcDemoWriter(const DatabaseConfig &config)
+std::unique_ptr<DemoWriter> makePostgresDemoWriter(const DatabaseConfig &config)
 {
-    return std::make_unique<OdbcDemoWriter>(config);
+    return std::make_unique<PostgresDemoWriter>(config);
 }
