@@ -5,6 +5,7 @@
 #include "demodb.h"
 #include "errors.h"
 #include "exportcommand.h"
+#include "exportrun.h"
 #include "exportscreendriver.h"
 #include "periodpresets.h"
 #include "reportengine.h"
@@ -117,34 +118,12 @@ QString configWithScreens(const QString &name, const QByteArray &screens)
     return path;
 }
 
-QString readStream(FILE *stream)
-{
-    std::rewind(stream);
-    QByteArray bytes;
-    char buffer[4096];
-    while (const size_t n = std::fread(buffer, 1, sizeof buffer, stream))
-        bytes.append(buffer, qsizetype(n));
-    std::fclose(stream);
-    return QString::fromUtf8(bytes);
-}
-
-struct Outcome
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
+using exportrun::Outcome;
 
 Outcome exportWith(QStringList arguments, const QString &config = demo().config)
 {
     arguments << u"--config"_s << config;
-    FILE *out = std::tmpfile();
-    FILE *err = std::tmpfile();
-    Outcome o;
-    o.status = ExportCommand::run(arguments, out, err);
-    o.out = readStream(out);
-    o.err = readStream(err);
-    return o;
+    return exportrun::run(arguments);
 }
 
 // The report saved by the screen itself: open, choose, the user's steps, the file answer, the click.

@@ -4,6 +4,7 @@
 
 #include "demodb.h"
 #include "exportcommand.h"
+#include "exportrun.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -143,32 +144,11 @@ QList<Part> partsOf(const QByteArray &message)
     return parts;
 }
 
-struct Outcome
-{
-    int status = -1;
-    QString err;
-};
-
-QString readStream(FILE *stream)
-{
-    std::rewind(stream);
-    QByteArray bytes;
-    char buffer[4096];
-    while (const size_t n = std::fread(buffer, 1, sizeof buffer, stream))
-        bytes.append(buffer, qsizetype(n));
-    std::fclose(stream);
-    return QString::fromUtf8(bytes);
-}
+using exportrun::Outcome;
 
 Outcome exportWith(const QStringList &arguments)
 {
-    FILE *out = std::tmpfile();
-    FILE *err = std::tmpfile();
-    Outcome o;
-    o.status = ExportCommand::run(arguments, out, err);
-    readStream(out);
-    o.err = readStream(err);
-    return o;
+    return exportrun::run(arguments);
 }
 
 QString pdfText(const QByteArray &pdf, const QString &folder)
