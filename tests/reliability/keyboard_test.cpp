@@ -140,6 +140,7 @@ TEST_F(Keyboard, TabStopsAtEveryOpenFieldOfEachReportThenAtTheActions)
         {10, u"rbtTodasLoja "_s + period},                                            // Ticket Médio
         {11, u"rbtTodasLoja "_s + period},                                            // Mapa de Calor
         {12, u"rbtTodasLoja "_s + period},                                            // Comparativo
+        {13, u"rbtTodasLoja "_s + period},                                            // Caixas por Hora
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.position);
