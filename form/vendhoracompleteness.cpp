@@ -70,7 +70,8 @@ QStringList VendHoraCompleteness::idle(const Filter &filter, const QList<Sale> &
             std::stable_sort(order.begin(), order.end(), [from](int a, int b) { return (a < from) < (b < from); });
         }
         const std::vector<int> last(order.end() - std::min<qsizetype>(2, qsizetype(order.size())), order.end());
-        const bool soldThen = std::any_of(last.begin(), last.end(), [&store](int h) { return store.lastDayHours.count(h) > 0; });
+        const std::set<int> &lastDay = store.lastDayHours; // a structured binding is not captured by clang 14
+        const bool soldThen = std::any_of(last.begin(), last.end(), [&lastDay](int h) { return lastDay.count(h) > 0; });
         if (soldThen)
             continue;
         QStringList hours;
