@@ -183,89 +183,99 @@ const CompareCase kCases[] = {
      "2025-05-12", "2025-05-18", "2025-05-05", "2025-05-11", "2024-05-13", "2024-05-19", true},
 };
 
+// Each case on both engines, under their traces: `check(case, connection, firebird)`; a failed
+// assertion ends that case's check only.
+template <typename Check>
+void onBothEngines(const DatabaseConfig &sqlite, const DatabaseConfig &firebird, Check &&check)
+{
+    const DemoConnection lite(sqlite), fb(firebird);
+    ASSERT_TRUE(lite.isOpen()) << lite.error().toStdString();
+    ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
+    for (const CompareCase &c : kCases) {
+        SCOPED_TRACE(c.what);
+        for (const DemoConnection *db : {&lite, &fb}) {
+            SCOPED_TRACE(db == &fb ? "Firebird" : "SQLite");
+            check(c, *db, db == &fb);
+        }
+    }
+}
+
 // Every hour of the three periods, each column to the cent, both variations (empty over a base of
 // zero), on both engines.
 TEST_F(ReportCompare, EachHourAgainstHandWrittenSql)
 {
-    const DemoConnection lite(sSqlite), fb(sFirebird);
-    ASSERT_TRUE(lite.isOpen()) << lite.error().toStdString();
-    ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
     const ReportDefinition def = definition();
-    for (const CompareCase &c : kCases) {
-        SCOPED_TRACE(c.what);
-        for (const DemoConnection *db : {&lite, &fb}) {
-            const bool firebird = db == &fb;
-            SCOPED_TRACE(firebird ? "Firebird" : "SQLite");
-            QString error;
-            const Rows rows = reportRows(*db, def.sqlFor(firebird ? SqlDialect::InterBase : SqlDialect::Default),
-                                         paramsFor(def, c.filters), &error);
-            ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-            const auto now = salesByHour(*db, firebird, c.from, c.to, c.filters);
-            const auto before = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters);
-            const auto year = salesByHour(*db, firebird, c.yearFrom, c.yearTo, c.filters);
-            const auto ticketsNow = salesByHour(*db, firebird, c.from, c.to, c.filters, u"COUNT(*)"_s);
-            const auto ticketsBefore = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"COUNT(*)"_s);
-            // each store's change in each hour: the one of the largest size moved the hour most
-            auto storesNow = byHour(*db, firebird, c.from, c.to, c.filters, u"SUM(VRTOTVENDA)"_s, true);
-            const auto storesBefore = byHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"SUM(VRTOTVENDA)"_s, true);
-            for (const auto &[key, v] : storesBefore)
-                storesNow[key] -= v;
-            ASSERT_FALSE(now.empty() || before.empty()) << "no sales: the check would prove nothing";
-            EXPECT_EQ(year.empty(), c.yearEmpty);
-            std::map<int, int> hours; // every hour with sales in any of the three periods
-            for (const auto *sums : {&now, &before, &year}) {
-                for (const auto &[h, v] : *sums)
-                    hours[h] = 0;
+    onBothEngines(sSqlite, sFirebird, [&def](const CompareCase &c, const DemoConnection &connection, bool firebird) {
+        const DemoConnection *db = &connection;
+        QString error;
+        const Rows rows = reportRows(*db, def.sqlFor(firebird ? SqlDialect::InterBase : SqlDialect::Default),
+                                     paramsFor(def, c.filters), &error);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        const auto now = salesByHour(*db, firebird, c.from, c.to, c.filters);
+        const auto before = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters);
+        const auto year = salesByHour(*db, firebird, c.yearFrom, c.yearTo, c.filters);
+        const auto ticketsNow = salesByHour(*db, firebird, c.from, c.to, c.filters, u"COUNT(*)"_s);
+        const auto ticketsBefore = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"COUNT(*)"_s);
+        // each store's change in each hour: the one of the largest size moved the hour most
+        auto storesNow = byHour(*db, firebird, c.from, c.to, c.filters, u"SUM(VRTOTVENDA)"_s, true);
+        const auto storesBefore = byHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"SUM(VRTOTVENDA)"_s, true);
+        for (const auto &[key, v] : storesBefore)
+            storesNow[key] -= v;
+        ASSERT_FALSE(now.empty() || before.empty()) << "no sales: the check would prove nothing";
+        EXPECT_EQ(year.empty(), c.yearEmpty);
+        std::map<int, int> hours; // every hour with sales in any of the three periods
+        for (const auto *sums : {&now, &before, &year}) {
+            for (const auto &[h, v] : *sums)
+                hours[h] = 0;
+        }
+        ASSERT_EQ(rows.size(), qsizetype(hours.size()));
+        bool zeroBaseSeen = c.yearEmpty;
+        qsizetype i = 0;
+        for (const auto &[h, unused] : hours) {
+            const QVariantList &row = rows.at(i++);
+            SCOPED_TRACE(h);
+            // HRINICIO HRFIM VRATUAL VRANTERIOR DFANTERIOR PCANTERIOR VRANOANT DFANOANT PCANOANT
+            // QTATUAL QTANTERIOR CDLOJAMOV NMLOJAMOV DFLOJAMOV
+            ASSERT_EQ(row.size(), 14);
+            EXPECT_EQ(row.at(0).toInt(), h * 60);
+            EXPECT_EQ(row.at(1).toInt(), h * 60 + 59);
+            const double a = now.count(h) ? now.at(h) : 0, b = before.count(h) ? before.at(h) : 0,
+                         y = year.count(h) ? year.at(h) : 0;
+            EXPECT_NEAR(row.at(2).toDouble(), a, 0.005);
+            EXPECT_NEAR(row.at(3).toDouble(), b, 0.005);
+            EXPECT_NEAR(row.at(4).toDouble(), a - b, 0.005);
+            EXPECT_NEAR(row.at(6).toDouble(), y, 0.005);
+            EXPECT_NEAR(row.at(7).toDouble(), a - y, 0.005);
+            EXPECT_EQ(row.at(9).toInt(), ticketsNow.count(h) ? int(ticketsNow.at(h)) : 0);
+            EXPECT_EQ(row.at(10).toInt(), ticketsBefore.count(h) ? int(ticketsBefore.at(h)) : 0);
+            double largest = 0;
+            for (const auto &[key, change] : storesNow) {
+                if (key.section(u' ', 0, 0).toInt() == h && std::abs(change) > std::abs(largest))
+                    largest = change;
             }
-            ASSERT_EQ(rows.size(), qsizetype(hours.size()));
-            bool zeroBaseSeen = c.yearEmpty;
-            qsizetype i = 0;
-            for (const auto &[h, unused] : hours) {
-                const QVariantList &row = rows.at(i++);
-                SCOPED_TRACE(h);
-                // HRINICIO HRFIM VRATUAL VRANTERIOR DFANTERIOR PCANTERIOR VRANOANT DFANOANT PCANOANT
-                // QTATUAL QTANTERIOR CDLOJAMOV NMLOJAMOV DFLOJAMOV
-                ASSERT_EQ(row.size(), 14);
-                EXPECT_EQ(row.at(0).toInt(), h * 60);
-                EXPECT_EQ(row.at(1).toInt(), h * 60 + 59);
-                const double a = now.count(h) ? now.at(h) : 0, b = before.count(h) ? before.at(h) : 0,
-                             y = year.count(h) ? year.at(h) : 0;
-                EXPECT_NEAR(row.at(2).toDouble(), a, 0.005);
-                EXPECT_NEAR(row.at(3).toDouble(), b, 0.005);
-                EXPECT_NEAR(row.at(4).toDouble(), a - b, 0.005);
-                EXPECT_NEAR(row.at(6).toDouble(), y, 0.005);
-                EXPECT_NEAR(row.at(7).toDouble(), a - y, 0.005);
-                EXPECT_EQ(row.at(9).toInt(), ticketsNow.count(h) ? int(ticketsNow.at(h)) : 0);
-                EXPECT_EQ(row.at(10).toInt(), ticketsBefore.count(h) ? int(ticketsBefore.at(h)) : 0);
-                double largest = 0;
-                for (const auto &[key, change] : storesNow) {
-                    if (key.section(u' ', 0, 0).toInt() == h && std::abs(change) > std::abs(largest))
-                        largest = change;
-                }
-                EXPECT_NEAR(row.at(13).toDouble(), largest, 0.005);
-                if (!row.at(11).isNull()) {
-                    EXPECT_NEAR(storesNow.at(QString::number(h) + u' ' + row.at(11).toString().trimmed()), largest, 0.005);
-                }
-                const struct
-                {
-                    int column;
-                    double base;
-                } variations[] = {{5, b}, {8, y}};
-                for (const auto &v : variations) {
-                    if (std::abs(v.base) < 0.005) {
-                        zeroBaseSeen = true;
-                        EXPECT_TRUE(row.at(v.column).isNull()) << "a base of zero gives no variation, got "
-                                                                << row.at(v.column).toString().toStdString();
-                    } else {
-                        EXPECT_NEAR(row.at(v.column).toDouble(), 100.0 * (a - v.base) / v.base, 1e-6);
-                    }
-                }
+            EXPECT_NEAR(row.at(13).toDouble(), largest, 0.005);
+            if (!row.at(11).isNull()) {
+                EXPECT_NEAR(storesNow.at(QString::number(h) + u' ' + row.at(11).toString().trimmed()), largest, 0.005);
             }
-            if (c.yearEmpty) {
-                EXPECT_TRUE(zeroBaseSeen);
+            const struct
+            {
+                int column;
+                double base;
+            } variations[] = {{5, b}, {8, y}};
+            for (const auto &v : variations) {
+                if (std::abs(v.base) < 0.005) {
+                    zeroBaseSeen = true;
+                    EXPECT_TRUE(row.at(v.column).isNull()) << "a base of zero gives no variation, got "
+                                                            << row.at(v.column).toString().toStdString();
+                } else {
+                    EXPECT_NEAR(row.at(v.column).toDouble(), 100.0 * (a - v.base) / v.base, 1e-6);
+                }
             }
         }
-    }
+        if (c.yearEmpty) {
+            EXPECT_TRUE(zeroBaseSeen);
+        }
+    });
 }
 
 // The engine on SQLite: the header names the three periods, totals compare sums (not the mean of
@@ -391,73 +401,66 @@ TEST_F(ReportCompare, HeaderTotalsChartAndFiles)
 // effects adding up to the change to the cent, in each hour and in the total line.
 TEST_F(ReportCompare, TrafficAndTicketEffectsAddUpToTheChange)
 {
-    const DemoConnection lite(sSqlite), fb(sFirebird);
-    ASSERT_TRUE(lite.isOpen()) << lite.error().toStdString();
-    ASSERT_TRUE(fb.isOpen()) << fb.error().toStdString();
     const ReportDefinition def = definition();
-    for (const CompareCase &c : kCases) {
-        SCOPED_TRACE(c.what);
-        for (const DemoConnection *db : {&lite, &fb}) {
-            const bool firebird = db == &fb;
-            SCOPED_TRACE(firebird ? "Firebird" : "SQLite");
-            QString error;
-            const TParams params = paramsFor(def, c.filters);
-            ReportTable table;
-            table.columns = {u"HRINICIO"_s, u"HRFIM"_s, u"VRATUAL"_s, u"VRANTERIOR"_s, u"DFANTERIOR"_s, u"PCANTERIOR"_s,
-                             u"VRANOANT"_s, u"DFANOANT"_s, u"PCANOANT"_s, u"QTATUAL"_s, u"QTANTERIOR"_s, u"CDLOJAMOV"_s,
-                             u"NMLOJAMOV"_s, u"DFLOJAMOV"_s};
-            table.rows = reportRows(*db, def.sqlFor(firebird ? SqlDialect::InterBase : SqlDialect::Default), params, &error);
-            ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-            const ReportModel model = ReportModel::build(u"Vnd025"_s, def, params, table);
-            const auto now = salesByHour(*db, firebird, c.from, c.to, c.filters);
-            const auto before = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters);
-            const auto ticketsNow = salesByHour(*db, firebird, c.from, c.to, c.filters, u"COUNT(*)"_s);
-            const auto ticketsBefore = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"COUNT(*)"_s);
-            // Horário, Período, Anterior, Var., 52 semanas, Var., Vendas, Vendas ant., Ticket, Ticket ant.,
-            // Ef. tráfego, Ef. ticket
-            qint64 changeSum = 0, trafficSum = 0, ticketSum = 0;
-            bool bothSeen = false;
-            for (const ReportLine &line : model.lines) {
-                if (line.kind != ReportLine::Kind::Detail)
-                    continue;
-                const int h = line.values.at(0).toInt() / 60;
-                SCOPED_TRACE(h);
-                const qint64 a = cents(now.count(h) ? now.at(h) : 0), b = cents(before.count(h) ? before.at(h) : 0);
-                const qint64 n = ticketsNow.count(h) ? qint64(ticketsNow.at(h)) : 0;
-                const qint64 m = ticketsBefore.count(h) ? qint64(ticketsBefore.at(h)) : 0;
-                EXPECT_EQ(line.values.at(6).toLongLong(), n);
-                EXPECT_EQ(line.values.at(7).toLongLong(), m);
-                if (n > 0) {
-                    EXPECT_NEAR(line.values.at(8).toDouble(), double(a) / double(n) / 100.0, 0.0051);
-                } else {
-                    EXPECT_TRUE(line.values.at(8).isNull());
-                }
-                const qint64 traffic = cents(line.values.at(10).toDouble()), ticket = cents(line.values.at(11).toDouble());
-                EXPECT_EQ(traffic + ticket, a - b) << "the effects add up to the change";
-                if (n > 0 && m > 0) {
-                    bothSeen = true;
-                    // Δ tickets × the earlier average ticket, to the cent
-                    EXPECT_LE(std::abs(double(traffic) - double(n - m) * double(b) / double(m)), 0.5 + 1e-9);
-                } else {
-                    EXPECT_EQ(traffic, a - b) << "without tickets in one period the change is traffic";
-                }
-                changeSum += a - b;
-                trafficSum += traffic;
-                ticketSum += ticket;
+    onBothEngines(sSqlite, sFirebird, [&def](const CompareCase &c, const DemoConnection &connection, bool firebird) {
+        const DemoConnection *db = &connection;
+        QString error;
+        const TParams params = paramsFor(def, c.filters);
+        ReportTable table;
+        table.columns = {u"HRINICIO"_s, u"HRFIM"_s, u"VRATUAL"_s, u"VRANTERIOR"_s, u"DFANTERIOR"_s, u"PCANTERIOR"_s,
+                         u"VRANOANT"_s, u"DFANOANT"_s, u"PCANOANT"_s, u"QTATUAL"_s, u"QTANTERIOR"_s, u"CDLOJAMOV"_s,
+                         u"NMLOJAMOV"_s, u"DFLOJAMOV"_s};
+        table.rows = reportRows(*db, def.sqlFor(firebird ? SqlDialect::InterBase : SqlDialect::Default), params, &error);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        const ReportModel model = ReportModel::build(u"Vnd025"_s, def, params, table);
+        const auto now = salesByHour(*db, firebird, c.from, c.to, c.filters);
+        const auto before = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters);
+        const auto ticketsNow = salesByHour(*db, firebird, c.from, c.to, c.filters, u"COUNT(*)"_s);
+        const auto ticketsBefore = salesByHour(*db, firebird, c.beforeFrom, c.beforeTo, c.filters, u"COUNT(*)"_s);
+        // Horário, Período, Anterior, Var., 52 semanas, Var., Vendas, Vendas ant., Ticket, Ticket ant.,
+        // Ef. tráfego, Ef. ticket
+        qint64 changeSum = 0, trafficSum = 0, ticketSum = 0;
+        bool bothSeen = false;
+        for (const ReportLine &line : model.lines) {
+            if (line.kind != ReportLine::Kind::Detail)
+                continue;
+            const int h = line.values.at(0).toInt() / 60;
+            SCOPED_TRACE(h);
+            const qint64 a = cents(now.count(h) ? now.at(h) : 0), b = cents(before.count(h) ? before.at(h) : 0);
+            const qint64 n = ticketsNow.count(h) ? qint64(ticketsNow.at(h)) : 0;
+            const qint64 m = ticketsBefore.count(h) ? qint64(ticketsBefore.at(h)) : 0;
+            EXPECT_EQ(line.values.at(6).toLongLong(), n);
+            EXPECT_EQ(line.values.at(7).toLongLong(), m);
+            if (n > 0) {
+                EXPECT_NEAR(line.values.at(8).toDouble(), double(a) / double(n) / 100.0, 0.0051);
+            } else {
+                EXPECT_TRUE(line.values.at(8).isNull());
             }
-            EXPECT_TRUE(bothSeen);
-            const ReportLine *total = model.totalLine();
-            ASSERT_NE(total, nullptr);
-            EXPECT_EQ(cents(total->values.at(10).toDouble()), trafficSum);
-            EXPECT_EQ(cents(total->values.at(11).toDouble()), ticketSum);
-            EXPECT_EQ(cents(total->values.at(10).toDouble()) + cents(total->values.at(11).toDouble()),
-                      cents(total->values.at(1).toDouble()) - cents(total->values.at(2).toDouble()));
-            EXPECT_EQ(trafficSum + ticketSum, changeSum);
-            ASSERT_FALSE(model.notes.isEmpty());
-            EXPECT_TRUE(model.notes.first().startsWith(u"Lojas que mais mudaram a hora"_s));
-            EXPECT_LE(model.notes.size(), 6);
+            const qint64 traffic = cents(line.values.at(10).toDouble()), ticket = cents(line.values.at(11).toDouble());
+            EXPECT_EQ(traffic + ticket, a - b) << "the effects add up to the change";
+            if (n > 0 && m > 0) {
+                bothSeen = true;
+                // Δ tickets × the earlier average ticket, to the cent
+                EXPECT_LE(std::abs(double(traffic) - double(n - m) * double(b) / double(m)), 0.5 + 1e-9);
+            } else {
+                EXPECT_EQ(traffic, a - b) << "without tickets in one period the change is traffic";
+            }
+            changeSum += a - b;
+            trafficSum += traffic;
+            ticketSum += ticket;
         }
-    }
+        EXPECT_TRUE(bothSeen);
+        const ReportLine *total = model.totalLine();
+        ASSERT_NE(total, nullptr);
+        EXPECT_EQ(cents(total->values.at(10).toDouble()), trafficSum);
+        EXPECT_EQ(cents(total->values.at(11).toDouble()), ticketSum);
+        EXPECT_EQ(cents(total->values.at(10).toDouble()) + cents(total->values.at(11).toDouble()),
+                  cents(total->values.at(1).toDouble()) - cents(total->values.at(2).toDouble()));
+        EXPECT_EQ(trafficSum + ticketSum, changeSum);
+        ASSERT_FALSE(model.notes.isEmpty());
+        EXPECT_TRUE(model.notes.first().startsWith(u"Lojas que mais mudaram a hora"_s));
+        EXPECT_LE(model.notes.size(), 6);
+    });
 }
 
 } // namespace
