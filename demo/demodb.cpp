@@ -9,6 +9,10 @@
 #include "firebird.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
 #include <array>
 #include <cmath>
 #include <string>
@@ -99,6 +103,10 @@ public:
         buildProducts();
         for (const QString &sql : demoTableDdl(mWriter.dialect()))
             mWriter.execute(sql);
+        const bool summary = mWriter.dialect() != DemoDialect::Firebird;
+        if (summary)
+            for (const QString &sql : demoSummaryTableDdl(mWriter.dialect()))
+                mWriter.execute(sql);
         if (mWriter.dialect() == DemoDialect::Firebird) {
             for (const QString &sql : demoFirebirdRoutinesDdl())
                 mWriter.execute(sql);
@@ -123,6 +131,15 @@ public:
             mWriter.execute(indexes[i]);
         }
         report(u"indices"_s, indexes.size(), indexes.size());
+        if (summary) {
+            QStringList steps = demoSummaryFillSql();
+            steps << demoSummaryTriggerDdl(mWriter.dialect());
+            for (qsizetype i = 0; i < steps.size(); ++i) {
+                report(u"resumo"_s, i, steps.size());
+                mWriter.execute(steps[i]);
+            }
+            report(u"resumo"_s, steps.size(), steps.size());
+        }
         mWriter.finish();
         return mCounts;
     }
@@ -564,4 +581,53 @@ DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, qu
     if (firebird)
         setFirebirdForcedWrites(db, true);
     return counts;
+}
+
+qint64 rebuildSalesSummary(const DatabaseConfig &db)
+{
+    const DriverProfile &profile = driverProfile(db.driver);
+    DemoDialect dialect = DemoDialect::PostgreSQL;
+    if (profile.kind == DbmsKind::SQLite) {
+        // Opening a missing file would make an empty database.
+        if (!QFileInfo::exists(db.name))
+            throw EDatabaseError(u"%1 does not exist"_s.arg(db.name));
+        dialect = DemoDialect::SQLite;
+    } else if (profile.kind != DbmsKind::PostgreSQL && !profile.odbc) {
+        throw EDatabaseError(u"The sales summary is kept on SQLite and PostgreSQL, not %1"_s.arg(db.driver));
+    }
+    QStringList steps = demoSummaryDropDdl(dialect);
+    steps << demoSummaryTableDdl(dialect) << demoSummaryFillSql() << demoSummaryTriggerDdl(dialect);
+    if (dialect == DemoDialect::PostgreSQL) {
+        const QString role = DatabaseConfig().reportRole;
+        steps << uR"(DO $$ BEGIN
+  IF EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') THEN GRANT SELECT ON %2, %3 TO "%4"; END IF;
+END $$)"_s.arg(QString(role).replace(u'\'', u"''"_s), QLatin1String(SummaryTable), QLatin1String(HourSummaryTable),
+               QString(role).replace(u'"', u"\"\""_s));
+    }
+    const QString name = u"demo_summary_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    qint64 rows = 0;
+    // Runs after the connection below is gone, also when a step throws.
+    const auto forget = qScopeGuard([&name] { QSqlDatabase::removeDatabase(name); });
+    {
+        QSqlDatabase connection = openDemoConnection(db, name);
+        const auto fail = [&](const QString &why) {
+            connection.rollback();
+            connection.close();
+            throw EDatabaseError(why);
+        };
+        if (!connection.transaction())
+            fail(connection.lastError().text());
+        QSqlQuery query(connection);
+        for (const QString &sql : steps)
+            if (!query.exec(sql))
+                fail(u"%1\n%2"_s.arg(query.lastError().text(), sql));
+        if (!query.exec(u"SELECT COUNT(*) FROM %1"_s.arg(QLatin1String(SummaryTable))) || !query.next())
+            fail(query.lastError().text());
+        rows = query.value(0).toLongLong();
+        query.finish();
+        if (!connection.commit())
+            fail(connection.lastError().text());
+        connection.close();
+    }
+    return rows;
 }

@@ -48,6 +48,12 @@ DemoCounts createDemoDatabase(const DatabaseConfig &db, const DemoSize &size, qu
 // The engine's plan for sql: SQLite's EXPLAIN QUERY PLAN lines, or Firebird's PLAN text.
 QString demoQueryPlan(const DatabaseConfig &db, const QString &sql);
 
+// Makes the sales summary (RESVENDA) of an existing SQLite or PostgreSQL database again: the
+// table, its rows from VENDA and the triggers that keep it, in one transaction, so that readers see
+// the old summary or the new one. On PostgreSQL the report role, when the server has it, may read
+// it. Returns the summary's rows.
+qint64 rebuildSalesSummary(const DatabaseConfig &db);
+
 // Branch, store and register codes the generator guarantees, for tests and the docs.
 namespace DemoCodes {
 inline constexpr const char *DefaultBranch = "0001";

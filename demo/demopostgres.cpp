@@ -25,19 +25,7 @@ public:
     explicit PostgresDemoWriter(const DatabaseConfig &config)
         : mName(u"demo_pg_"_s + QUuid::createUuid().toString(QUuid::WithoutBraces))
     {
-        const DriverProfile &profile = driverProfile(config.driver);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QString(profile.driver), mName);
-        db.setDatabaseName(profile.odbc ? qodbcDatabaseName(config.name) : config.name);
-        if (!config.host.isEmpty())
-            db.setHostName(config.host);
-        if (config.port > 0)
-            db.setPort(config.port);
-        if (!config.user.isEmpty())
-            db.setUserName(config.user);
-        if (!config.password.isEmpty())
-            db.setPassword(config.password);
-        if (!db.open())
-            throw EDatabaseError(u"%1 %2: %3"_s.arg(QString(profile.driver), config.name, db.lastError().text()));
+        const QSqlDatabase db = openDemoConnection(config, mName);
         const QString engine = dbmsNameOf(db);
         if (dbmsKindOfName(engine) != DbmsKind::PostgreSQL)
             throw EDatabaseError(u"The demo database through ODBC supports PostgreSQL, not %1"_s.arg(
@@ -147,6 +135,24 @@ private:
 };
 
 } // namespace
+
+QSqlDatabase openDemoConnection(const DatabaseConfig &config, const QString &name)
+{
+    const DriverProfile &profile = driverProfile(config.driver);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QString(profile.driver), name);
+    db.setDatabaseName(profile.odbc ? qodbcDatabaseName(config.name) : config.name);
+    if (!config.host.isEmpty())
+        db.setHostName(config.host);
+    if (config.port > 0)
+        db.setPort(config.port);
+    if (!config.user.isEmpty())
+        db.setUserName(config.user);
+    if (!config.password.isEmpty())
+        db.setPassword(config.password);
+    if (!db.open())
+        throw EDatabaseError(u"%1 %2: %3"_s.arg(QString(profile.driver), config.name, db.lastError().text()));
+    return db;
+}
 
 std::unique_ptr<DemoWriter> makePostgresDemoWriter(const DatabaseConfig &config)
 {

@@ -65,5 +65,19 @@ QStringList demoPostgresRoutinesDdl();
 // server has neither), SELECT on every table and EXECUTE on INSTR to the role, and the login's
 // transactions read-only by default.
 QStringList demoPostgresReportGrantsDdl();
+// The sales summaries (SQLite and PostgreSQL): RESVENDA holds one row per branch, day, minute of
+// the day (HRVENDA), store and register with the tickets that were not cancelled (QTVENDAS) and the
+// sums of their items, discounts, goods and fees; RESVENDAHORA the same per hour (HRVENDA "HH00").
+// Reports whose filters are among those columns read them instead of every sale; triggers on
+// VENDA keep both equal to the detail as sales arrive, are changed, cancelled or deleted.
+inline constexpr const char *SummaryTable = "RESVENDA";
+inline constexpr const char *HourSummaryTable = "RESVENDAHORA";
+QStringList demoSummaryTableDdl(DemoDialect dialect);
+// Empties the summaries and fills them again from VENDA.
+QStringList demoSummaryFillSql();
+// The triggers that keep the summaries; made after the fill (a bulk load does not pay them per row).
+QStringList demoSummaryTriggerDdl(DemoDialect dialect);
+// Drops the triggers and the tables, where they exist, before they are made again.
+QStringList demoSummaryDropDdl(DemoDialect dialect);
 // "INSERT INTO T (A, B) VALUES (?, ?)" in the schema's column order.
 QString demoInsertSql(const DemoTable &table);

@@ -3,6 +3,8 @@
 #include "datamodule.h"
 #include "demoschema.h"
 
+#include <QSqlDatabase>
+
 #include <memory>
 #include <string_view>
 
@@ -45,6 +47,9 @@ public:
 std::unique_ptr<DemoWriter> makeSqliteDemoWriter(const QString &path);
 // Firebird through its C API (embedded or a server), committing every so many rows.
 std::unique_ptr<DemoWriter> makeFirebirdDemoWriter(const DatabaseConfig &config);
+
+// A QtSql connection under `name` to config's database, open; throws when it cannot be opened.
+QSqlDatabase openDemoConnection(const DatabaseConfig &config, const QString &name);
 
 // PostgreSQL through QtSql: QPSQL (config.name the database, with host, port, user) or QODBC
 // (config.name "DSN=..." or a full connection string); throws when the data source is another engine.

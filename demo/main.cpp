@@ -87,7 +87,10 @@ int main(int argc, char **argv)
     const QCommandLineOption plan(u"plan"_s, u"Print the engine's plan for this query instead of writing."_s,
                                   u"sql"_s);
     const QCommandLineOption quiet(u"quiet"_s, u"No progress on stderr."_s);
-    parser.addOptions({driver, db, host, port, sales, seed, scale, days, until, user, password, askPassword, force, plan, quiet});
+    const QCommandLineOption summary(u"summary"_s, u"Make the sales summary (RESVENDA) of an existing SQLite or "
+                                                   u"PostgreSQL database again, with the triggers that keep it, "
+                                                   u"and exit."_s);
+    parser.addOptions({driver, db, host, port, sales, seed, scale, days, until, user, password, askPassword, force, plan, quiet, summary});
     parser.process(app);
 
     auto usage = [&](const QString &message) {
@@ -125,6 +128,14 @@ int main(int argc, char **argv)
     }
 
     try {
+        if (parser.isSet(summary)) {
+            QElapsedTimer clock;
+            clock.start();
+            const qint64 rows = rebuildSalesSummary(config);
+            std::fprintf(stderr, "%s: %lld summary rows in %.1f s\n", qPrintable(config.name), qlonglong(rows),
+                         double(clock.elapsed()) / 1000.0);
+            return 0;
+        }
         if (parser.isSet(plan)) {
             std::printf("%s\n", qPrintable(demoQueryPlan(config, parser.value(plan))));
             return 0;

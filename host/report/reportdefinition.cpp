@@ -53,6 +53,29 @@ QString sqlText(const QJsonValue &value)
     return value.toString();
 }
 
+// {"default": [...], "ib": [...]}: a statement per dialect.
+QMap<SqlDialect, QString> dialectTexts(const QJsonObject &texts, const QString &title)
+{
+    QMap<SqlDialect, QString> result;
+    for (auto it = texts.begin(); it != texts.end(); ++it) {
+        const auto key = dialectKeys().constFind(it.key());
+        if (key == dialectKeys().constEnd())
+            throw EHostError(QStringLiteral("Dialeto '%1' desconhecido na definição '%2'.").arg(it.key(), title));
+        result.insert(key.value(), sqlText(it.value()));
+    }
+    return result;
+}
+
+QJsonObject dialectObject(const QMap<SqlDialect, QString> &texts)
+{
+    QJsonObject object;
+    for (auto it = dialectKeys().begin(); it != dialectKeys().end(); ++it) {
+        if (texts.contains(it.value()))
+            object.insert(it.key(), QJsonArray::fromStringList(texts.value(it.value()).split(u'\n')));
+    }
+    return object;
+}
+
 // A definition or an index is a few kilobytes: this is far more than any, and little enough to
 // read whole.
 constexpr qint64 kMostDefinitionBytes = 4 * 1024 * 1024;
@@ -126,6 +149,13 @@ QString ReportDefinition::sqlFor(SqlDialect dialect) const
     return it != sql.constEnd() ? it.value() : sql.value(SqlDialect::Default);
 }
 
+QString ReportDefinition::summarySqlFor(SqlDialect dialect) const
+{
+    if (const auto it = summarySql.constFind(dialect); it != summarySql.constEnd())
+        return it.value();
+    return sql.contains(dialect) ? QString() : summarySql.value(SqlDialect::Default);
+}
+
 TParams ReportDefinition::makeParams() const
 {
     TParams list;
@@ -169,19 +199,19 @@ ReportDefinition ReportDefinition::fromJson(const QJsonObject &object)
         }
         def.params << decl;
     }
-    const QJsonObject sql = object.value(u"sql").toObject();
-    for (auto it = sql.begin(); it != sql.end(); ++it) {
-        const auto key = dialectKeys().constFind(it.key());
-        if (key == dialectKeys().constEnd())
-            throw EHostError(QStringLiteral("Dialeto '%1' desconhecido na definição '%2'.").arg(it.key(), def.title));
-        def.sql.insert(key.value(), sqlText(it.value()));
-    }
+    def.sql = dialectTexts(object.value(u"sql").toObject(), def.title);
     if (def.sql.value(SqlDialect::Default).trimmed().isEmpty())
         throw EHostError(QStringLiteral("A definição '%1' não tem SQL.").arg(def.title));
+    QJsonObject summary = object.value(u"summary").toObject();
+    def.summaryTable = summary.take(u"table").toString();
+    def.summarySql = dialectTexts(summary, def.title);
+    if (def.summaryTable.isEmpty() != def.summarySql.isEmpty())
+        throw EHostError(QStringLiteral("O resumo da definição '%1' precisa da tabela e do SQL.").arg(def.title));
     def.layout = object;
     def.layout.remove(u"title");
     def.layout.remove(u"params");
     def.layout.remove(u"sql");
+    def.layout.remove(u"summary");
     return def;
 }
 
@@ -197,12 +227,12 @@ QJsonObject ReportDefinition::toJson() const
         paramArray.append(param);
     }
     object.insert(u"params", paramArray);
-    QJsonObject sqlObject;
-    for (auto it = dialectKeys().begin(); it != dialectKeys().end(); ++it) {
-        if (sql.contains(it.value()))
-            sqlObject.insert(it.key(), QJsonArray::fromStringList(sql.value(it.value()).split(u'\n')));
+    object.insert(u"sql", dialectObject(sql));
+    if (!summarySql.isEmpty()) {
+        QJsonObject summary = dialectObject(summarySql);
+        summary.insert(u"table", summaryTable);
+        object.insert(u"summary", summary);
     }
-    object.insert(u"sql", sqlObject);
     return object;
 }
 

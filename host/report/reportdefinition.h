@@ -27,9 +27,17 @@ struct HOST_EXPORT ReportDefinition
     QString title;
     QList<ReportParamDecl> params;
     QMap<SqlDialect, QString> sql; // Default always present once loaded
-    QJsonObject layout;            // columns, grouping, totals, chart
+    // The same report read from a summary table (`summaryTable`, the sales per minute) where the
+    // database has it; none for a report whose filters need each sale (products, payments).
+    // Changing `sql` means changing these too: the two must give the same figures.
+    QString summaryTable;
+    QMap<SqlDialect, QString> summarySql;
+    QJsonObject layout; // columns, grouping, totals, chart
 
     QString sqlFor(SqlDialect dialect) const;
+    // The summary text that stands for sqlFor(dialect); empty when there is none (also when the
+    // dialect has a text of its own and the summary only a default one).
+    QString summarySqlFor(SqlDialect dialect) const;
     // An unassigned parameter per declaration, typed as declared.
     TParams makeParams() const;
 

@@ -348,23 +348,38 @@ QString ReportEngine::validate(const ReportDefinition &definition)
     const SqlDialect dialects[] = {SqlDialect::Default, SqlDialect::Oracle, SqlDialect::MSSQL, SqlDialect::InterBase,
                                    SqlDialect::PostgreSQL};
     const QString names[] = {u"padrão"_s, u"Oracle"_s, u"SQL Server"_s, u"InterBase"_s, u"PostgreSQL"_s};
-    for (int i = 0; i < 5; ++i) {
-        if (!definition.sql.contains(dialects[i]))
-            continue;
-        const QString sql = definition.sql.value(dialects[i]);
-        if (const QString reason = ReportSql::refusalReason(sql); !reason.isEmpty())
-            return u"SQL %1: %2"_s.arg(names[i], reason);
-        const QStringList used = SqlText::toPositional(sql).names;
-        for (const QString &name : used) {
-            const bool declared = std::any_of(definition.params.cbegin(), definition.params.cend(),
-                                              [&name](const ReportParamDecl &d) {
-                                                  return d.name.compare(name, Qt::CaseInsensitive) == 0;
-                                              });
-            if (!declared)
-                return u"SQL %1: o parâmetro '%2' não está declarado."_s.arg(names[i], name);
+    const std::pair<const QMap<SqlDialect, QString> *, QString> texts[] = {{&definition.sql, u"SQL"_s},
+                                                                          {&definition.summarySql, u"SQL do resumo"_s}};
+    for (const auto &[map, kind] : texts) {
+        for (int i = 0; i < 5; ++i) {
+            if (!map->contains(dialects[i]))
+                continue;
+            const QString sql = map->value(dialects[i]);
+            if (const QString reason = ReportSql::refusalReason(sql); !reason.isEmpty())
+                return u"%1 %2: %3"_s.arg(kind, names[i], reason);
+            const QStringList used = SqlText::toPositional(sql).names;
+            for (const QString &name : used) {
+                const bool declared = std::any_of(definition.params.cbegin(), definition.params.cend(),
+                                                  [&name](const ReportParamDecl &d) {
+                                                      return d.name.compare(name, Qt::CaseInsensitive) == 0;
+                                                  });
+                if (!declared)
+                    return u"%1 %2: o parâmetro '%3' não está declarado."_s.arg(kind, names[i], name);
+            }
         }
     }
     return {};
+}
+
+QString ReportEngine::statementFor(const ReportDefinition &definition, const QSqlDatabase &connection) const
+{
+    const SqlDialect dialect = dialectOf(connection);
+    if (mUseSummary) {
+        const QString summary = definition.summarySqlFor(dialect);
+        if (!summary.isEmpty() && connection.tables().contains(definition.summaryTable, Qt::CaseInsensitive))
+            return summary;
+    }
+    return definition.sqlFor(dialect);
 }
 
 ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, const TParams &params)
@@ -376,7 +391,7 @@ ReportTable ReportEngine::query(Job &job, const ReportDefinition &definition, co
     const QSqlDatabase shared = QSqlDatabase::database(sourceConnection(), false);
     if (!shared.isValid() || !shared.isOpen())
         throw EHostError(u"A conexão com o banco de dados não está aberta."_s);
-    const QString sql = definition.sqlFor(dialectOf(shared));
+    const QString sql = statementFor(definition, shared);
     if (const QString reason = ReportSql::refusalReason(sql); !reason.isEmpty())
         throw EHostError(u"O relatório \"%1\" não foi executado.\n%2"_s.arg(definition.title, reason));
     const SqlText::Positional positional = SqlText::toPositional(sql);

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSqlDatabase>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -96,6 +97,8 @@ public:
     void setSourceConnection(const QString &name) { mSource = name; }
     QString sourceConnection() const;
     // The most rows one report may read (0: no limit); see ReportQuery::DefaultMaxRows.
+    // Off: every report reads the sales themselves, also where the database keeps their summary.
+    void setUseSummary(bool on) { mUseSummary = on; }
     void setMaxRows(int rows) { mMaxRows = rows; }
     int maxRows() const { return mMaxRows; }
     bool busy() const { return mBusy; }
@@ -119,6 +122,8 @@ private:
     ReportEngine() = default;
     ReportProgress &progress();
     ReportTable query(Job &job, const ReportDefinition &definition, const TParams &params);
+    // The report's summary text when the connection's database has its summary table, else its text.
+    QString statementFor(const ReportDefinition &definition, const QSqlDatabase &connection) const;
     void runAction(const ReportRequest &request, const QString &file, const ReportExport::Options &options, ReportRun &run);
     // `fileName`: what a save dialog on the way suggests (ReportRequest::fileName).
     void preview(QWidget *parent, const std::shared_ptr<ReportDocument> &document, const QString &fileName,
@@ -129,6 +134,7 @@ private:
     ReportProgress *mProgress = nullptr;
     QString mSource;
     int mMaxRows = ReportQuery::DefaultMaxRows;
+    bool mUseSummary = true;
     bool mBusy = false;
     bool mPreviewWindow = false;
 };

@@ -46,6 +46,8 @@ const OptionDef kOptions[] = {
     {"interval", "HH:MM", "Intervalo de horas de cada linha."},
     {"products", "de:até", "Faixa de produtos (códigos da árvore de produtos)."},
     {"no-fees", nullptr, "Não considera as taxas de serviço e de entrega (resumo consolidado)."},
+    {"no-summary", nullptr,
+     "Lê cada venda, também onde o banco mantém o resumo de vendas por minuto (para conferir um com o outro)."},
     {"config", "arquivo", "Arquivo de configuração (INI); sem a opção, o padrão."},
     {"list-branches", nullptr,
      "Só escreve os códigos das filiais que a pesquisa de filial da tela oferece, um por linha (para um laço "
@@ -97,6 +99,7 @@ struct Request
     QString productFrom;
     QString productTo;
     bool noFees = false;
+    bool noSummary = false;
     QString out;
     bool csvFilters = false;
     QStringList mailTo;
@@ -254,6 +257,7 @@ std::optional<Request> parse(const QStringList &arguments)
         r.productTo = productDigits(ends.at(1));
     }
     r.noFees = isSet("no-fees");
+    r.noSummary = isSet("no-summary");
 
     for (const QString &list : parser.values(u"mail-to"_s)) {
         for (const QString &address : codeList(list)) {
@@ -507,6 +511,7 @@ private:
         const QMetaObject::Connection connection =
             QObject::connect(&ReportEngine::instance(), &ReportEngine::finished,
                              [&finished](const ReportRun &run) { finished = run; });
+        ReportEngine::instance().setUseSummary(!r.noSummary);
         try {
             d.save(r.out, r.csvFilters);
         } catch (...) {
