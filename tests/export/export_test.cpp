@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -926,3 +927,45 @@ TEST(Export, AnXlsxModuleThatCannotBeLoadedLeavesTheFileAsItWas)
 }
 
 } // namespace
+
+// Where the database keeps the sales summary the report reads it, and --no-summary the sales
+// themselves; without the summary table the report reads the sales. A summary made wrong on
+// purpose tells which one was read.
+TEST(Export, ReadsTheSalesSummaryWhereTheDatabaseHasIt)
+{
+    const Demo &d = demo();
+    const QString copy = fileIn(u"resumo.sqlite"_s);
+    QFile::remove(copy);
+    ASSERT_TRUE(QFile::copy(d.database, copy));
+    const QString config = d.writeConfig(u"resumo.ini"_s, false, copy);
+    const auto exec = [&copy](const QString &sql) {
+        const QString name = u"export_summary"_s;
+        QString error;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, name);
+            db.setDatabaseName(copy);
+            QSqlQuery q(db);
+            if (!db.open() || !q.exec(sql))
+                error = q.lastError().text() + db.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return error;
+    };
+    const auto csv = [&](const QString &file, const QStringList &more) {
+        const Outcome o = exportWith(QStringList{u"--report"_s, u"Vendas por Hora"_s, u"--from"_s, shown(d.first),
+                                                 u"--to"_s, shown(d.last), u"--out"_s, fileIn(file)} + more,
+                                     config);
+        EXPECT_EQ(o.status, 0) << o.err.toStdString();
+        return readAll(fileIn(file));
+    };
+    const QByteArray sales = csv(u"vendas.csv"_s, {u"--no-summary"_s});
+    ASSERT_FALSE(sales.isEmpty());
+    EXPECT_EQ(csv(u"resumo.csv"_s, {}), sales);
+
+    ASSERT_EQ(exec(u"UPDATE RESVENDAHORA SET VRTOTVENDA = VRTOTVENDA + 100"_s), QString());
+    EXPECT_NE(csv(u"resumo.csv"_s, {}), sales);
+    EXPECT_EQ(csv(u"vendas.csv"_s, {u"--no-summary"_s}), sales);
+
+    ASSERT_EQ(exec(u"DROP TABLE RESVENDAHORA"_s), QString());
+    EXPECT_EQ(csv(u"resumo.csv"_s, {}), sales);
+}

@@ -514,4 +514,190 @@ TEST(OdbcDemo, OtherEnginesThroughOdbcAreRefused)
     }
 }
 
+// The sales summaries against the sales, on SQLite and on PostgreSQL: databases of their own, whose
+// sales are then added, cancelled, moved, changed and deleted so that the triggers have kept the
+// summaries through every kind of change.
+class SummaryDemo
+{
+public:
+    static SummaryDemo &get()
+    {
+        static SummaryDemo demo;
+        return demo;
+    }
+    QString failure;
+    std::map<Engine, DatabaseConfig> configs;
+
+private:
+    SummaryDemo()
+    {
+        try {
+            configs[Engine::Sqlite] = config(u"QSQLITE"_s, mDir.filePath(u"summary.sqlite"_s));
+            const QString native = u"bo_summary_%1"_s.arg(QCoreApplication::applicationPid());
+            createPostgresDatabase(native);
+            configs[Engine::Postgres] = testsupport::postgresConfig(native);
+            for (const auto &[engine, db] : configs)
+                createDemoDatabase(db, DemoSize::tiny(900), 5);
+        } catch (const EHostError &e) {
+            failure = e.message();
+        }
+    }
+    QTemporaryDir mDir;
+};
+
+// Every change a sale goes through after it is written, as plain statements on VENDA.
+const char *const kSaleChanges[] = {
+    // a second sale in a minute that has one, and one in a minute that has none
+    "INSERT INTO VENDA SELECT CDFILIAL, CDLOJA, CDCAIXA, NRVENDA + 100000, DTVENDA, HRVENDA, QTITENS, VRDESCONTO, "
+    "VRTOTVENDA, VRTXSERV, VRTXENTR, 'N' FROM VENDA WHERE NRVENDA % 17 = 0",
+    "INSERT INTO VENDA SELECT CDFILIAL, CDLOJA, CDCAIXA, NRVENDA + 200000, DTVENDA, '0307', 2, 0, 10.05, 1.10, 0, "
+    "'N' FROM VENDA WHERE NRVENDA % 19 = 0",
+    "UPDATE VENDA SET IDCANCELADA = 'S' WHERE NRVENDA % 7 = 0",
+    "UPDATE VENDA SET IDCANCELADA = 'N' WHERE NRVENDA % 14 = 0",
+    "UPDATE VENDA SET HRVENDA = '2347', VRTOTVENDA = VRTOTVENDA + 1.25, QTITENS = QTITENS + 1 WHERE NRVENDA % 11 = 0",
+    "UPDATE VENDA SET CDLOJA = '0000000002' WHERE NRVENDA % 23 = 0",
+    "DELETE FROM VENDA WHERE NRVENDA % 13 = 0",
+};
+
+// Rows of `table` that the sales, summed again, do not give; 0 when the summary is the sales'.
+qint64 summaryMismatches(const QSqlDatabase &db, const QString &table, bool hourly)
+{
+    const QString hour = hourly ? u"SUBSTR(HRVENDA, 1, 2) || '00'"_s : u"HRVENDA"_s;
+    const QString sums = u"ROUND(SUM(VRDESCONTO), 2), ROUND(SUM(VRTOTVENDA), 2), ROUND(SUM(VRTXSERV), 2), "
+                         u"ROUND(SUM(VRTXENTR), 2)"_s;
+    const QString stored = u"SELECT CDFILIAL, DTVENDA, HRVENDA, CDLOJA, CDCAIXA, QTVENDAS, QTITENS, "
+                           u"ROUND(VRDESCONTO, 2), ROUND(VRTOTVENDA, 2), ROUND(VRTXSERV, 2), ROUND(VRTXENTR, 2) FROM %1"_s
+                               .arg(table);
+    const QString summed = u"SELECT CDFILIAL, DTVENDA, %1, CDLOJA, CDCAIXA, COUNT(*), SUM(QTITENS), %2 FROM VENDA "
+                           u"WHERE IDCANCELADA = 'N' GROUP BY CDFILIAL, DTVENDA, %1, CDLOJA, CDCAIXA"_s.arg(hour, sums);
+    QSqlQuery q(db);
+    const QString sql = u"SELECT (SELECT COUNT(*) FROM (%1 EXCEPT %2) A) + (SELECT COUNT(*) FROM (%2 EXCEPT %1) B)"_s
+                            .arg(stored, summed);
+    if (!q.exec(sql) || !q.next()) {
+        ADD_FAILURE() << q.lastError().text().toStdString();
+        return -1;
+    }
+    return q.value(0).toLongLong();
+}
+
+class Summary : public testing::TestWithParam<Engine>
+{
+protected:
+    void SetUp() override
+    {
+        SummaryDemo &demo = SummaryDemo::get();
+        ASSERT_TRUE(demo.failure.isEmpty()) << demo.failure.toStdString();
+        ASSERT_NO_THROW(TdtmDBGeral::open(demo.configs.at(GetParam())));
+    }
+    void TearDown() override { TdtmDBGeral::close(); }
+
+    static void exec(const QString &sql)
+    {
+        QSqlQuery q(TdtmDBGeral::adcGeral());
+        ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << "\n" << q.lastError().text().toStdString();
+    }
+    static void expectSummariesOfTheSales()
+    {
+        EXPECT_EQ(summaryMismatches(TdtmDBGeral::adcGeral(), u"RESVENDA"_s, false), 0);
+        EXPECT_EQ(summaryMismatches(TdtmDBGeral::adcGeral(), u"RESVENDAHORA"_s, true), 0);
+    }
+
+    struct Run
+    {
+        std::string title, what;
+        std::string difference; // against the same report over the sales
+    };
+    // Every report that has a summary text, over each set of filters: its summary text against
+    // its text over the sales.
+    static std::vector<Run> compareEveryReport()
+    {
+        const SqlDialect dialect = dialectOf(TdtmDBGeral::adcGeral());
+        auto cases = filterCases();
+        Values quarter = cases.front().second;
+        quarter[u"P_IDIMPHR"_s] = u"S"_s;
+        quarter[u"P_HRINI"_s] = u"0815"_s;
+        quarter[u"P_HRFIN"_s] = u"1340"_s;
+        quarter[u"P_HRINI1"_s] = u"17/06/2025 08:15"_s;
+        Values wholeHours = cases.front().second;
+        wholeHours[u"P_IDIMPHR"_s] = u"S"_s;
+        wholeHours[u"P_HRINI"_s] = u"1100"_s;
+        wholeHours[u"P_HRFIN"_s] = u"1459"_s;
+        wholeHours[u"MINUTOS"_s] = 120;
+        wholeHours[u"MINUTOS1"_s] = 60;
+        cases.push_back({"hours that start and end within an hour", quarter});
+        cases.push_back({"whole hours, lines of one and two hours", wholeHours});
+        std::vector<Run> runs;
+        for (const QString &path : reportFiles()) {
+            const ReportDefinition def = ReportDefinition::load(path);
+            const QString summary = def.summarySqlFor(dialect);
+            if (summary.isEmpty())
+                continue;
+            for (const auto &[what, values] : cases) {
+                const TParams params = paramsFor(def, values);
+                Run run{def.title.toStdString(), what, {}};
+                const SqlText::Positional detail = SqlText::toPositional(def.sqlFor(dialect));
+                const SqlText::Positional summed = SqlText::toPositional(summary);
+                const Ran sales = runReport(detail.text, ReportSql::bindValues(detail.names, params));
+                const Ran read = runReport(summed.text, ReportSql::bindValues(summed.names, params));
+                if (sales.outcome != ReportQuery::Outcome::Done || read.outcome != ReportQuery::Outcome::Done)
+                    run.difference = "not run: " + sales.error.toStdString() + read.error.toStdString();
+                else if (sales.table.rows.isEmpty())
+                    run.difference = "no rows: the comparison would prove nothing";
+                else
+                    run.difference = firstDifference(read.table, sales.table);
+                runs.push_back(run);
+            }
+        }
+        return runs;
+    }
+};
+
+TEST_P(Summary, EveryReportGivesTheFiguresOfTheSalesAfterEveryKindOfChange)
+{
+    expectSummariesOfTheSales();
+    for (const char *change : kSaleChanges)
+        exec(QString::fromLatin1(change));
+    expectSummariesOfTheSales();
+
+    const std::vector<Run> runs = compareEveryReport();
+    EXPECT_EQ(runs.size(), 11u * 5u) << "eleven reports with a summary, five sets of filters";
+    for (const Run &run : runs)
+        EXPECT_EQ(run.difference, "") << run.title << ", " << run.what;
+
+    // A summary made wrong on purpose shows which one each run read: every run reads exactly one.
+    std::map<std::string, int> readers;
+    for (const char *table : {"RESVENDAHORA", "RESVENDA"}) {
+        SCOPED_TRACE(table);
+        exec(u"UPDATE %1 SET QTVENDAS = QTVENDAS + 1, VRTOTVENDA = VRTOTVENDA + 100"_s.arg(QLatin1String(table)));
+        for (const Run &run : compareEveryReport())
+            if (!run.difference.empty())
+                ++readers[run.title + ", " + run.what + (QByteArray(table) == "RESVENDA" ? " (minutes)" : " (hours)")];
+        exec(u"UPDATE %1 SET QTVENDAS = QTVENDAS - 1, VRTOTVENDA = VRTOTVENDA - 100"_s.arg(QLatin1String(table)));
+    }
+    for (const Run &run : runs) {
+        const std::string key = run.title + ", " + run.what;
+        EXPECT_EQ(readers.count(key + " (hours)") + readers.count(key + " (minutes)"), 1u) << key;
+    }
+    EXPECT_EQ(readers.count("Vendas por Hora, branch 0001, everything, two weeks (hours)"), 1u);
+    EXPECT_EQ(readers.count("Vendas por Hora/Caixa, branch 0001, everything, two weeks (minutes)"), 1u);
+    EXPECT_EQ(readers.count("Vendas por Dia, hours that start and end within an hour (minutes)"), 1u);
+}
+
+// The refresh step a database runs when its summaries were lost or never made: the same rows,
+// and triggers that go on keeping them.
+TEST_P(Summary, RebuildingGivesTheSameRowsAndKeepsThemAfterwards)
+{
+    exec(u"DELETE FROM RESVENDAHORA WHERE CDFILIAL = '0001'"_s);
+    ASSERT_GT(summaryMismatches(TdtmDBGeral::adcGeral(), u"RESVENDAHORA"_s, true), 0);
+    const DatabaseConfig db = SummaryDemo::get().configs.at(GetParam());
+    TdtmDBGeral::close();
+    EXPECT_GT(rebuildSalesSummary(db), 0);
+    ASSERT_NO_THROW(TdtmDBGeral::open(db));
+    expectSummariesOfTheSales();
+    exec(u"UPDATE VENDA SET IDCANCELADA = 'S' WHERE NRVENDA % 5 = 0"_s);
+    expectSummariesOfTheSales();
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, Summary, testing::Values(Engine::Sqlite, Engine::Postgres), engineName);
+
 } // namespace

@@ -154,6 +154,12 @@ TEST(ReportFormat, CellsUseBrazilianConventions)
         {T::Money, 1234.5, {}, false, "1234,50"},
         {T::Money, -0.004, {}, true, "0,00"},
         {T::Money, -12.5, {}, true, "-12,50"},
+        // half a cent, however the sum behind it was added up: as the spreadsheet shows the cell
+        {T::Money, 222.70 / 4, {}, true, "55,68"},
+        {T::Money, (0.1 + 0.2 + 222.4) / 4, {}, true, "55,68"},
+        {T::Money, 211.47 / 2, {}, true, "105,74"},
+        {T::Money, -131.63 / 2, {}, true, "-65,82"},
+        {T::Money, 55.674999, {}, true, "55,67"},
         {T::Integer, 12345, {}, true, "12.345"},
         {T::Number, 2.5, {}, true, "2,500"},
         {T::Number, 2.46, {}, true, "2,5", 1}, // "decimals": 1
